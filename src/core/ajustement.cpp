@@ -1,0 +1,346 @@
+#include "core/ajustement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/mathematiques.h"
+
+namespace quelvane {
+
+namespace {
+
+// The historical error procedure: the message is dropped.
+void ErreurSvd(const char*) {}
+
+}  // namespace
+
+void svdcmp(std::vector<double>& av, int m, int n, std::vector<double>& wv,
+            std::vector<double>& vv) {
+  if (m <= 0 || n <= 0) return;
+  wv.assign(n, 0.0);
+  vv.assign(static_cast<std::size_t>(n) * n, 0.0);
+  // 1-based accessors, as the algorithm is usually written.
+  auto a = [&](int i, int j) -> double& {
+    return av[static_cast<std::size_t>(i - 1) * n + (j - 1)];
+  };
+  auto v = [&](int i, int j) -> double& {
+    return vv[static_cast<std::size_t>(i - 1) * n + (j - 1)];
+  };
+  auto w = [&](int i) -> double& { return wv[i - 1]; };
+  std::vector<double> rv1v(n + 1, 0.0);
+  auto rv1 = [&](int i) -> double& { return rv1v[i - 1]; };
+
+  int l = 1, nm = 0;
+  double g = 0, scale = 0, anorm = 0, s = 0, f = 0, h = 0, c = 0, x = 0, y = 0, z = 0;
+  for (int i = 1; i <= n; ++i) {
+    l = i + 1;
+    rv1(i) = scale * g;
+    g = s = scale = 0;
+    if (i <= m) {
+      for (int k = i; k <= m; ++k) scale += std::fabs(a(k, i));
+      if (scale != 0) {
+        for (int k = i; k <= m; ++k) {
+          a(k, i) /= scale;
+          s += a(k, i) * a(k, i);
+        }
+        f = a(i, i);
+        g = -Signe(std::sqrt(s), f);
+        h = f * g - s;
+        a(i, i) = f - g;
+        for (int j = l; j <= n; ++j) {
+          s = 0;
+          for (int k = i; k <= m; ++k) s += a(k, i) * a(k, j);
+          f = s / h;
+          for (int k = i; k <= m; ++k) a(k, j) += f * a(k, i);
+        }
+        for (int k = i; k <= m; ++k) a(k, i) *= scale;
+      }
+    }
+    w(i) = scale * g;
+    g = s = scale = 0;
+    if (i <= m && i != n) {
+      for (int k = l; k <= n; ++k) scale += std::fabs(a(i, k));
+      if (scale != 0) {
+        for (int k = l; k <= n; ++k) {
+          a(i, k) /= scale;
+          s += a(i, k) * a(i, k);
+        }
+        f = a(i, l);
+        g = -Signe(std::sqrt(s), f);
+        h = f * g - s;
+        a(i, l) = f - g;
+        for (int k = l; k <= n; ++k) rv1(k) = a(i, k) / h;
+        for (int j = l; j <= m; ++j) {
+          s = 0;
+          for (int k = l; k <= n; ++k) s += a(j, k) * a(i, k);
+          for (int k = l; k <= n; ++k) a(j, k) += s * rv1(k);
+        }
+        for (int k = l; k <= n; ++k) a(i, k) *= scale;
+      }
+    }
+    anorm = std::max(anorm, std::fabs(w(i)) + std::fabs(rv1(i)));
+  }
+  for (int i = n; i >= 1; --i) {
+    if (i < n) {
+      if (g != 0) {
+        for (int j = l; j <= n; ++j) v(j, i) = (a(i, j) / a(i, l)) / g;
+        for (int j = l; j <= n; ++j) {
+          s = 0;
+          for (int k = l; k <= n; ++k) s += a(i, k) * v(k, j);
+          for (int k = l; k <= n; ++k) v(k, j) += s * v(k, i);
+        }
+      }
+      for (int j = l; j <= n; ++j) v(i, j) = v(j, i) = 0;
+    }
+    v(i, i) = 1;
+    g = rv1(i);
+    l = i;
+  }
+  for (int i = std::min(m, n); i >= 1; --i) {
+    l = i + 1;
+    g = w(i);
+    for (int j = l; j <= n; ++j) a(i, j) = 0;
+    if (g != 0) {
+      g = 1 / g;
+      for (int j = l; j <= n; ++j) {
+        s = 0;
+        for (int k = l; k <= m; ++k) s += a(k, i) * a(k, j);
+        f = (s / a(i, i)) * g;
+        for (int k = i; k <= m; ++k) a(k, j) += f * a(k, i);
+      }
+      for (int j = i; j <= m; ++j) a(j, i) *= g;
+    } else {
+      for (int j = i; j <= m; ++j) a(j, i) = 0;
+    }
+    ++a(i, i);
+  }
+  for (int k = n; k >= 1; --k) {
+    for (int its = 1; its <= 30; ++its) {
+      bool annuler = true;
+      for (l = k; l >= 1; --l) {
+        nm = l - 1;
+        if (std::fabs(rv1(l)) + anorm == anorm) {
+          annuler = false;
+          break;
+        }
+        if (std::fabs(w(nm)) + anorm == anorm) break;
+      }
+      if (annuler) {
+        c = 0;
+        s = 1;
+        for (int i = l; i <= k; ++i) {
+          f = s * rv1(i);
+          rv1(i) = c * rv1(i);
+          if (std::fabs(f) + anorm == anorm) break;
+          g = w(i);
+          h = Pythagore(f, g);
+          w(i) = h;
+          h = 1 / h;
+          c = g * h;
+          s = -f * h;
+          for (int j = 1; j <= m; ++j) {
+            y = a(j, nm);
+            z = a(j, i);
+            a(j, nm) = y * c + z * s;
+            a(j, i) = z * c - y * s;
+          }
+        }
+      }
+      z = w(k);
+      if (l == k) {
+        if (z < 0) {
+          w(k) = -z;
+          for (int j = 1; j <= n; ++j) v(j, k) = -v(j, k);
+        }
+        break;
+      }
+      if (its == 30) ErreurSvd("no convergence in 30 svdcmp iterations");
+      x = w(l);
+      nm = k - 1;
+      y = w(nm);
+      g = rv1(nm);
+      h = rv1(k);
+      f = ((y - z) * (y + z) + (g - h) * (g + h)) / (2 * h * y);
+      g = Pythagore(f, 1.0);
+      f = ((x - z) * (x + z) + h * ((y / (f + Signe(g, f))) - h)) / x;
+      c = s = 1;
+      for (int j = l; j <= nm; ++j) {
+        const int i = j + 1;
+        g = rv1(i);
+        y = w(i);
+        h = s * g;
+        g = c * g;
+        z = Pythagore(f, h);
+        rv1(j) = z;
+        c = f / z;
+        s = h / z;
+        f = x * c + g * s;
+        g = g * c - x * s;
+        h = y * s;
+        y *= c;
+        for (int jj = 1; jj <= n; ++jj) {
+          x = v(jj, j);
+          z = v(jj, i);
+          v(jj, j) = x * c + z * s;
+          v(jj, i) = z * c - x * s;
+        }
+        z = Pythagore(f, h);
+        w(j) = z;
+        if (z != 0) {
+          z = 1 / z;
+          c = f * z;
+          s = h * z;
+        }
+        f = c * g + s * y;
+        x = c * y - s * g;
+        for (int jj = 1; jj <= m; ++jj) {
+          y = a(jj, j);
+          z = a(jj, i);
+          a(jj, j) = y * c + z * s;
+          a(jj, i) = z * c - y * s;
+        }
+      }
+      rv1(l) = 0;
+      rv1(k) = f;
+      w(k) = x;
+    }
+  }
+}
+
+namespace {
+
+// Streaming Householder QR of [A | b]: samples arrive in blocks of rows that are folded
+// into the P×(P+1) triangle already reduced, so the design matrix is never stored whole
+// and the work stays in cache. The triangle R and Qᵀb have the singular values and the
+// least-squares solution of A itself.
+class TReductionQR {
+ public:
+  explicit TReductionQR(int p)
+      : p_(p), colonnes_(p + 1), t_(static_cast<std::size_t>(p) * (p + 1), 0.0) {
+    bloc_.reserve(static_cast<std::size_t>(TailleBloc) * colonnes_);
+  }
+
+  // Row of P values then the data value.
+  double* NouvelleLigne() {
+    bloc_.resize(bloc_.size() + colonnes_);
+    double* l = bloc_.data() + bloc_.size() - colonnes_;
+    if (bloc_.size() == static_cast<std::size_t>(TailleBloc) * colonnes_) pleine_ = true;
+    return l;
+  }
+  bool BlocPlein() const { return pleine_; }
+
+  void Reduire() {
+    const int lignes = static_cast<int>(bloc_.size() / colonnes_);
+    if (lignes > 0) ReduireBloc(lignes);
+    bloc_.clear();
+    pleine_ = false;
+  }
+
+  // Upper triangle (row-major P×P) and Qᵀb.
+  double T(int i, int j) const { return t_[static_cast<std::size_t>(i) * colonnes_ + j]; }
+
+  static constexpr int TailleBloc = 256;
+
+ private:
+  __attribute__((target_clones("arch=haswell", "default"))) void ReduireBloc(int lignes);
+
+  int p_;
+  int colonnes_;
+  std::vector<double> t_;  // row-major P×(P+1)
+  std::vector<double> bloc_;
+  std::vector<double> colonnesBloc_;
+  bool pleine_ = false;
+};
+
+void TReductionQR::ReduireBloc(int lignes) {
+  // Column-major copy of the block for contiguous Householder sweeps.
+  std::vector<double>& b = colonnesBloc_;
+  b.resize(static_cast<std::size_t>(lignes) * colonnes_);
+  for (int i = 0; i < lignes; ++i)
+    for (int j = 0; j < colonnes_; ++j)
+      b[static_cast<std::size_t>(j) * lignes + i] =
+          bloc_[static_cast<std::size_t>(i) * colonnes_ + j];
+  for (int j = 0; j < p_; ++j) {
+    double* cj = b.data() + static_cast<std::size_t>(j) * lignes;
+    double normeBloc = 0;
+    for (int i = 0; i < lignes; ++i) normeBloc += cj[i] * cj[i];
+    if (normeBloc == 0) continue;  // nothing left to fold into row j
+    double& diag = t_[static_cast<std::size_t>(j) * colonnes_ + j];
+    const double norme = std::sqrt(diag * diag + normeBloc);
+    const double alpha = diag >= 0 ? -norme : norme;
+    // Reflector v = (diag − alpha, block column), H = I − 2vvᵀ/(vᵀv).
+    const double v0 = diag - alpha;
+    const double vtv = v0 * v0 + normeBloc;
+    for (int k = j + 1; k < colonnes_; ++k) {
+      double* ck = b.data() + static_cast<std::size_t>(k) * lignes;
+      double& tk = t_[static_cast<std::size_t>(j) * colonnes_ + k];
+      double s = v0 * tk;
+      for (int i = 0; i < lignes; ++i) s += cj[i] * ck[i];
+      const double f = 2 * s / vtv;
+      tk -= f * v0;
+      for (int i = 0; i < lignes; ++i) ck[i] -= f * cj[i];
+    }
+    diag = alpha;
+  }
+}
+
+}  // namespace
+
+void AjusterZernike(TPupille& pupille, const TJeuZernike& jeu) {
+  RazCoefficients(pupille.Coefficients);
+  std::vector<int> termes;
+  for (int j = 0; j < jeu.NbTermes; ++j)
+    if (pupille.Selection[j]) termes.push_back(j);
+  const int p = static_cast<int>(termes.size());
+  if (p == 0 || pupille.Donnees.Vide() ||
+      pupille.AxeX.size() < static_cast<std::size_t>(pupille.NX) ||
+      pupille.AxeY.size() < static_cast<std::size_t>(pupille.NY))
+    return;
+
+  TReductionQR qr(p);
+  TValZernike valeurs{};
+  long m = 0;
+  for (int r = 0; r < pupille.NY; ++r)
+    for (int c = 0; c < pupille.NX; ++c) {
+      if (pupille.M(r, c) != 1) continue;
+      if (!CalculZernike(jeu, pupille.AxeY[r], pupille.AxeX[c], pupille.Obstruction, valeurs))
+        continue;
+      double* ligne = qr.NouvelleLigne();
+      for (int k = 0; k < p; ++k) ligne[k] = valeurs[termes[k]];
+      ligne[p] = pupille.V(r, c);
+      ++m;
+      if (qr.BlocPlein()) qr.Reduire();
+    }
+  qr.Reduire();
+  if (m == 0) return;
+
+  std::vector<double> u(static_cast<std::size_t>(p) * p), w, v;
+  std::vector<double> qtb(p);
+  for (int i = 0; i < p; ++i) {
+    for (int j = 0; j < p; ++j) u[static_cast<std::size_t>(i) * p + j] = j >= i ? qr.T(i, j) : 0.0;
+    qtb[i] = qr.T(i, p);
+  }
+  svdcmp(u, p, p, w, v);
+
+  // A rank-deficient pupil (fewer samples than terms) leaves singular values at rounding
+  // level; dividing by them would give enormous coefficients, so they count as zero.
+  const double wmax = w.empty() ? 0.0 : *std::max_element(w.begin(), w.end());
+  const double plancher = wmax * 1e-13;
+  std::vector<double> projection(p, 0.0);
+  for (int i = 0; i < p; ++i) {
+    if (w[i] == 0 || w[i] <= plancher) continue;
+    double s = 0;
+    for (int k = 0; k < p; ++k) s += u[static_cast<std::size_t>(k) * p + i] * qtb[k];
+    projection[i] = s / w[i];
+  }
+  for (int k = 0; k < p; ++k) {
+    double x = 0;
+    for (int i = 0; i < p; ++i) x += v[static_cast<std::size_t>(k) * p + i] * projection[i];
+    pupille.Coefficients[termes[k]] = x;
+  }
+}
+
+void AjusterZernike(TPupille& pupille) { AjusterZernike(pupille, JeuZernike()); }
+
+}  // namespace quelvane

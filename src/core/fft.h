@@ -1,0 +1,32 @@
+#pragma once
+// Two-dimensional discrete Fourier transforms of power-of-two squares.
+// Forward: zero-padded at the bottom and right to N×N, divided by N², quadrants swapped so the
+// zero frequency is at row and column N/2 + 1 (1-based). Inverse: undoes the swap, no division.
+// The arithmetic is single precision, as the program has always computed it.
+
+#include "core/grille.h"
+
+namespace quelvane {
+
+// Smallest power of two ≥ 2, ≥ w and ≥ h.
+int TailleFFT(int h, int w);
+
+// Real input of h rows by w columns (plane 0) → complex N×N (planes 0 real, 1 imaginary).
+// h and w become N.
+TGrilleReelle FFT2D(const TGrilleReelle& entree, int& h, int& w);
+// Complex input (planes 0 and 1) of h rows by w columns → complex N×N.
+TGrilleReelle FFT2DComplexe(const TGrilleReelle& entree, int& h, int& w);
+// The complex N×N spectrum is replaced by the real part of its unnormalised inverse transform.
+void FFT2DInverse(TGrilleReelle& spectre, int n);
+// re² + im² of every element.
+TGrilleReelle SpectrePuissance(const TGrilleReelle& complexe, int w, int h);
+// Every row of the complex array replaced by its 1-D forward transform (no normalisation).
+void FFTLignes(TGrilleReelle& complexe, int n, int lignes);
+// Quarter turn: new (N+1−k, r) = old (r, k) (1-based); the counts are exchanged.
+void Pivoter(TGrilleReelle& tableau, int plans, int& lignes, int& colonnes);
+// new (r, k) = old (N+1−k, r).
+void PivoterInverse(TGrilleReelle& tableau, int plans, int& lignes, int& colonnes);
+// (r, k) exchanged with (r + N/2, k + N/2) for r, k in the first half, in every plane.
+void EchangerQuadrants(TGrilleReelle& tableau, int plans, int n);
+
+}  // namespace quelvane

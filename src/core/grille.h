@@ -1,0 +1,91 @@
+#pragma once
+// Sample grids: planes of rows of columns held in one contiguous block.
+// Indices are counted from 0 (sample (r, c) numbered from 1 is element r-1, c-1).
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quelvane {
+
+template <class T>
+class TGrille {
+ public:
+  TGrille() = default;
+  TGrille(int plans, int lignes, int colonnes) { Allouer(plans, lignes, colonnes); }
+
+  // Zero-filled; a non-positive count gives an empty grid.
+  void Allouer(int plans, int lignes, int colonnes) {
+    if (plans <= 0 || lignes <= 0 || colonnes <= 0) {
+      Liberer();
+      return;
+    }
+    plans_ = plans;
+    lignes_ = lignes;
+    colonnes_ = colonnes;
+    valeurs_.assign(static_cast<std::size_t>(plans) * lignes * colonnes, T{});
+  }
+  void Liberer() {
+    plans_ = lignes_ = colonnes_ = 0;
+    std::vector<T>().swap(valeurs_);
+  }
+
+  bool Vide() const { return valeurs_.empty(); }
+  int Plans() const { return plans_; }
+  int Lignes() const { return lignes_; }
+  int Colonnes() const { return colonnes_; }
+  std::size_t TaillePlan() const { return static_cast<std::size_t>(lignes_) * colonnes_; }
+
+  T* Ligne(int plan, int ligne) { return valeurs_.data() + Decalage(plan, ligne); }
+  const T* Ligne(int plan, int ligne) const { return valeurs_.data() + Decalage(plan, ligne); }
+  T* Ligne(int ligne) { return Ligne(0, ligne); }
+  const T* Ligne(int ligne) const { return Ligne(0, ligne); }
+
+  std::span<T> Plan(int plan) { return {valeurs_.data() + Decalage(plan, 0), TaillePlan()}; }
+  std::span<const T> Plan(int plan) const {
+    return {valeurs_.data() + Decalage(plan, 0), TaillePlan()};
+  }
+
+  T& operator()(int plan, int ligne, int colonne) { return Ligne(plan, ligne)[colonne]; }
+  const T& operator()(int plan, int ligne, int colonne) const {
+    return Ligne(plan, ligne)[colonne];
+  }
+  T& operator()(int ligne, int colonne) { return Ligne(0, ligne)[colonne]; }
+  const T& operator()(int ligne, int colonne) const { return Ligne(0, ligne)[colonne]; }
+
+  // Keeps only the first `plans` planes (the others are released).
+  void GarderPlans(int plans) {
+    if (plans >= plans_ || plans <= 0) return;
+    plans_ = plans;
+    valeurs_.resize(static_cast<std::size_t>(plans) * TaillePlan());
+    valeurs_.shrink_to_fit();
+  }
+
+ private:
+  std::size_t Decalage(int plan, int ligne) const {
+    return (static_cast<std::size_t>(plan) * lignes_ + ligne) * colonnes_;
+  }
+
+  int plans_ = 0;
+  int lignes_ = 0;
+  int colonnes_ = 0;
+  std::vector<T> valeurs_;
+};
+
+using TGrilleReelle = TGrille<double>;
+using TGrilleEntiere = TGrille<std::int16_t>;
+
+// Grid type codes; where they are also image kinds, the FITS reader uses them.
+enum TypeGrille : std::uint8_t {
+  GrilleEntiere1 = 2,  // one plane of 16-bit integers
+  GrilleEntiere3 = 7,  // three planes of 16-bit integers (colour)
+  GrilleReelle1 = 5,   // one plane of doubles
+  GrilleReelle6 = 6,   // doubles, no image kind
+  GrilleReelle3 = 8,   // three planes of doubles (colour)
+};
+
+inline bool EstGrilleEntiere(int type) { return type == 2 || type == 7; }
+inline bool EstGrilleReelle(int type) { return type == 5 || type == 6 || type == 8; }
+
+}  // namespace quelvane

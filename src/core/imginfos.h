@@ -1,0 +1,47 @@
+#pragma once
+// Header of the image file a field came from (FITS keywords kept with the image).
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quelvane {
+
+struct TImgInfos {
+  std::int32_t Largeur = 0;  // NAXIS1, columns
+  std::int32_t Hauteur = 0;  // NAXIS2, rows
+  std::uint8_t NbPlans = 0;  // NAXIS3
+  std::uint8_t NbAxes = 0;   // NAXIS
+  std::int32_t Bitpix = 0;
+  std::string DateObs;
+  std::array<double, 100> NiveauxBas{};  // entries 0..2 used
+  std::array<double, 100> NiveauxHauts{};
+  std::int32_t Exposition = 0;
+  std::int16_t BinX = 1;
+  std::int16_t BinY = 1;
+  bool MiroirX = false;
+  bool MiroirY = false;
+  std::string Telescope;  // the five short texts hold at most 80 characters
+  std::string Observateur;
+  std::string Instrument;
+  std::string Filtres;
+  std::string Observatoire;
+  double LongueurFocale = 0;
+  double AscDroite = 0;  // hours
+  double Declinaison = 0;
+  double PixelX = 0;  // micrometres
+  double PixelY = 0;
+  std::int32_t FenetreX1 = 0;
+  std::int32_t FenetreY1 = 0;
+  std::int32_t FenetreX2 = 0;
+  std::int32_t FenetreY2 = 0;
+  std::array<std::string, 4> Commentaires;
+  double DiametreInstr = 0;
+  double Temperature = 0;
+  double Orientation = 0;
+  double Seeing = 0;
+  double BZero = 0;
+  double BScale = 1;
+};
+
+}  // namespace quelvane

@@ -1,0 +1,123 @@
+#include "core/pupille.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "core/mathematiques.h"
+
+namespace quelvane {
+
+void TPupille::TrouverPupille() {
+  // Chords run edge to edge, so a central hole counts as pupil. Column NX is never tested.
+  double compte = 0, sx = 0, sy = 0;
+  for (int r = 1; r <= NY; ++r) {
+    const std::int16_t* m = Masque.Ligne(r - 1);
+    int c = 1;
+    while (c < NX && m[c - 1] != 1) ++c;
+    if (c >= NX) continue;
+    int d = NX - 1;
+    while (d > 1 && m[d - 1] != 1) --d;
+    const double l = d - c + 1;
+    compte += l;
+    sx += l * (c + d) / 2.0;
+    sy += r * l;
+  }
+  RayonPupille = std::sqrt(compte / std::numbers::pi);
+  if (compte > 0) {
+    CentreX = sx / compte;
+    CentreY = sy / compte;
+  }
+}
+
+void TPupille::CalculerObstruction() {
+  if (RayonPupille == 0 || AxeX.size() < static_cast<std::size_t>(NX) ||
+      AxeY.size() < static_cast<std::size_t>(NY)) {
+    Obstruction = 0;
+    return;
+  }
+  long compte = 0;
+  for (int r = 0; r < NY; ++r)
+    for (int c = 0; c < NX; ++c)
+      if (M(r, c) == 0 && AxeX[c] * AxeX[c] + AxeY[r] * AxeY[r] < 0.9) ++compte;
+  Obstruction = std::sqrt(compte / std::numbers::pi) / RayonPupille;
+}
+
+void TPupille::SeuilAutomatique(int n, int p) {
+  if (n <= 0 || Donnees.Vide()) return;
+  const int bx = NX / n, by = NY / n;
+  const long d = static_cast<long>(bx) * by;
+  double mini = 0, maxi = 0;
+  bool premier = true;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      double moyenne = 0;
+      if (d > 0) {
+        double s = 0;
+        for (int r = j * by; r < (j + 1) * by; ++r) {
+          const double* l = Donnees.Ligne(r);
+          for (int c = i * bx; c < (i + 1) * bx; ++c) s += l[c];
+        }
+        moyenne = s / d;
+      }
+      if (premier || moyenne < mini) mini = moyenne;
+      if (premier || moyenne > maxi) maxi = moyenne;
+      premier = false;
+    }
+  Seuil = ((100.0 - p) * mini + p * maxi) / 100.0;
+  Seuiller();
+}
+
+void TPupille::Centrer() {
+  Decaler(NX / 2.0 - CentreX, NY / 2.0 - CentreY);
+  Seuiller();
+  TrouverPupille();
+  AxesPupille();
+}
+
+void TPupille::AxesPupille() {
+  const double r = RayonPupille;
+  DefinirAxes(CentreX, CentreY, 0, 0, CentreX + r, CentreY + r, 1, -1);
+}
+
+void TPupille::CopierPupille(const TPupille& s) {
+  Role = s.Role;
+  CentreX = s.CentreX;
+  CentreY = s.CentreY;
+  RayonPupille = s.RayonPupille;
+  Obstruction = s.Obstruction;
+  Coefficients = s.Coefficients;
+  Selection = s.Selection;
+  OrdresSup = s.OrdresSup;
+  Copier(s);
+}
+
+void TPupille::RecadrerPupille(int marge) {
+  const double r = RayonPupille;
+  const int x0 = static_cast<int>(Arrondi(CentreX - r - marge));
+  const int y0 = static_cast<int>(Arrondi(CentreY - r - marge));
+  const int cote = 2 * static_cast<int>(Arrondi(r + marge));
+  Extraire(x0, y0, cote, cote);
+  CentreX -= x0;
+  CentreY -= y0;
+}
+
+void TPupille::LimiterPupille() {
+  const double e2 = Obstruction * Obstruction;
+  for (int r = 0; r < NY && r < static_cast<int>(AxeY.size()); ++r)
+    for (int c = 0; c < NX && c < static_cast<int>(AxeX.size()); ++c) {
+      if (M(r, c) != 1) continue;
+      const double r2 = AxeX[c] * AxeX[c] + AxeY[r] * AxeY[r];
+      if (r2 > 1 || r2 < e2) {
+        V(r, c) = 0;
+        M(r, c) = 0;
+      }
+    }
+}
+
+void TPupille::PlanIncline(double kx, double ky) {
+  for (int r = 0; r < NY && r < static_cast<int>(AxeY.size()); ++r)
+    for (int c = 0; c < NX && c < static_cast<int>(AxeX.size()); ++c)
+      if (M(r, c) == 1) V(r, c) = kx * AxeX[c] + ky * AxeY[r];
+}
+
+}  // namespace quelvane

@@ -1,0 +1,65 @@
+#pragma once
+// Reading FITS star images and their header.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "core/fonctionxy.h"
+#include "core/grille.h"
+#include "core/imginfos.h"
+
+namespace quelvane {
+
+// Priority levels already applied, by slot (0 strongest, 9 weakest, 255 free).
+struct TPrioritesFITS {
+  std::array<std::uint8_t, 34> Niveaux;
+  TPrioritesFITS() { Niveaux.fill(255); }
+};
+
+// Applies one header card through the keyword table; unknown keywords are ignored.
+// False when the value of an applied numeric keyword does not convert.
+bool AppliquerMotCle(const std::string& nom, const std::string& valeur, TImgInfos& infos,
+                     TPrioritesFITS& priorites);
+void InitInfos(TImgInfos& infos);
+
+// Header of a whole file held in memory. True when an END card was reached after a first card
+// named SIMPLE; `tailleEnTete` = blocks read × 2880. `raison` says what went wrong.
+bool LireEnTeteFITS(std::span<const std::byte> octets, int& tailleEnTete, TImgInfos& infos,
+                    std::string* raison = nullptr);
+bool LireEnTeteFITS(const std::string& nomFichier, int& tailleEnTete, TImgInfos& infos,
+                    std::string* raison = nullptr);
+
+struct TImageFITS {
+  std::uint8_t TypeImage = 0;  // TypeGrille: 2, 7 integers; 5, 8 doubles
+  std::uint8_t Plans = 0;
+  int NLignes = 0;
+  int NColonnes = 0;
+  TGrilleEntiere GrilleEntiere;  // exactly one of the two is delivered
+  TGrilleReelle GrilleReelle;
+};
+
+enum CodeLecture : std::uint8_t { LectureReussie = 0, ErreurEntreeSortie = 2 };
+
+struct TResultatFITS {
+  std::uint8_t Code = ErreurEntreeSortie;
+  std::string Raison;             // why the file was refused, in French
+  long EchantillonsNonFinis = 0;  // NaN or infinite floating-point samples, read as 0
+  std::uint8_t TypeImage = 0;     // of the file, as LireFITS delivered it
+  std::uint8_t Plans = 0;
+  bool Reussi() const { return Code == LectureReussie; }
+};
+
+// Largest image the reader accepts, in samples over all planes (what a double grid of that
+// size takes must stay within a desktop's memory).
+constexpr long long MaxEchantillonsFITS = 1LL << 27;
+
+TResultatFITS LireFITS(std::span<const std::byte> octets, TImageFITS& image, TImgInfos& infos);
+TResultatFITS LireFITS(const std::string& nomFichier, TImageFITS& image, TImgInfos& infos);
+
+// Loads plane 1 of a FITS file into the field; on failure the field is left as it was.
+TResultatFITS ChargerFITS(TFctXY& champ, const std::string& nomFichier);
+
+}  // namespace quelvane

@@ -1,0 +1,25 @@
+#pragma once
+// Number conversions for forms and file headers, independent of the C locale.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quelvane {
+
+// A decimal number written with '.' (after trimming blanks); nothing when the text is not
+// entirely a number.
+std::optional<double> ConvertirReel(std::string_view texte);
+// A decimal integer (optional sign, blanks trimmed) in the 32-bit range.
+std::optional<int> ConvertirEntier(std::string_view texte);
+
+// Either separator is accepted (headers come from everywhere); nothing when not a number.
+std::optional<double> LireReelFITS(std::string_view texte);
+// With the regional separator only; 0 when the text is not a number (forms).
+double LireReel(std::string_view texte);
+
+// ISO date-time split at the first "T": what comes before (empty without "T") and after.
+std::string DateDe(std::string_view texte);
+std::string HeureDe(std::string_view texte);
+
+}  // namespace quelvane

@@ -1,0 +1,105 @@
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "commandes.h"
+#include "core/pupille.h"
+#include "files/fits.h"
+
+namespace quelvane::batch {
+
+namespace {
+
+// The preferences' defaults for the automatic threshold (blocks per side, percent).
+constexpr int ExtractDimDefaut = 16;
+constexpr int ExtractSeuilDefaut = 50;
+
+nlohmann::ordered_json EnTete(const TImgInfos& in) {
+  nlohmann::ordered_json j;
+  j["Largeur"] = in.Largeur;
+  j["Hauteur"] = in.Hauteur;
+  j["NbPlans"] = in.NbPlans;
+  j["NbAxes"] = in.NbAxes;
+  j["Bitpix"] = in.Bitpix;
+  j["DateObs"] = in.DateObs;
+  j["NiveauxBas"] = {in.NiveauxBas[0], in.NiveauxBas[1], in.NiveauxBas[2]};
+  j["NiveauxHauts"] = {in.NiveauxHauts[0], in.NiveauxHauts[1], in.NiveauxHauts[2]};
+  j["Exposition"] = in.Exposition;
+  j["BinX"] = in.BinX;
+  j["BinY"] = in.BinY;
+  j["MiroirX"] = in.MiroirX;
+  j["MiroirY"] = in.MiroirY;
+  j["Telescope"] = in.Telescope;
+  j["Observateur"] = in.Observateur;
+  j["Instrument"] = in.Instrument;
+  j["Filtres"] = in.Filtres;
+  j["Observatoire"] = in.Observatoire;
+  j["LongueurFocale"] = in.LongueurFocale;
+  j["AscDroite"] = in.AscDroite;
+  j["Declinaison"] = in.Declinaison;
+  j["PixelX"] = in.PixelX;
+  j["PixelY"] = in.PixelY;
+  j["FenetreX1"] = in.FenetreX1;
+  j["FenetreY1"] = in.FenetreY1;
+  j["FenetreX2"] = in.FenetreX2;
+  j["FenetreY2"] = in.FenetreY2;
+  j["Commentaires"] = in.Commentaires;
+  j["DiametreInstr"] = in.DiametreInstr;
+  j["Temperature"] = in.Temperature;
+  j["Orientation"] = in.Orientation;
+  j["Seeing"] = in.Seeing;
+  j["BZero"] = in.BZero;
+  j["BScale"] = in.BScale;
+  return j;
+}
+
+void AfficherTexte(const nlohmann::ordered_json& j, const std::string& prefixe = "") {
+  for (const auto& [cle, valeur] : j.items()) {
+    if (valeur.is_object()) {
+      AfficherTexte(valeur, prefixe + cle + ".");
+    } else {
+      std::cout << prefixe << cle << " : "
+                << (valeur.is_string() ? valeur.get<std::string>() : valeur.dump()) << '\n';
+    }
+  }
+}
+
+}  // namespace
+
+int CommandeInfo(const TOptionsInfo& options) {
+  TPupille image;
+  const TResultatFITS lecture = ChargerFITS(image, options.Fichier);
+  if (!lecture.Reussi()) {
+    std::cerr << "Format d'image incompatible\n" << lecture.Raison << '\n';
+    return SortieErreur;
+  }
+  image.MinMax();
+  double somme = 0;
+  for (double v : image.Donnees.Plan(0)) somme += v;
+  const double moyenne = somme / static_cast<double>(image.Donnees.TaillePlan());
+  const double mini = image.Mini, maxi = image.Maxi;
+  image.SeuilAutomatique(ExtractDimDefaut, ExtractSeuilDefaut);
+  image.TrouverPupille();
+
+  nlohmann::ordered_json j;
+  j["file"] = options.Fichier;
+  j["header"] = EnTete(image.Infos);
+  j["kind"] = lecture.TypeImage;
+  j["planes"] = lecture.Plans;
+  j["width"] = image.NX;
+  j["height"] = image.NY;
+  j["min"] = mini;
+  j["max"] = maxi;
+  j["mean"] = moyenne;
+  j["non_finite_samples"] = lecture.EchantillonsNonFinis;
+  j["threshold"] = image.Seuil;
+  j["pupil"] = {
+      {"centre_x", image.CentreX}, {"centre_y", image.CentreY}, {"radius", image.RayonPupille}};
+  if (options.Json)
+    std::cout << j.dump(2) << '\n';
+  else
+    AfficherTexte(j);
+  return 0;
+}
+
+}  // namespace quelvane::batch
