@@ -240,7 +240,7 @@ class TReductionQR {
   // Upper triangle (row-major P×P) and Qᵀb.
   double T(int i, int j) const { return t_[static_cast<std::size_t>(i) * colonnes_ + j]; }
 
-  static constexpr int TailleBloc = 256;
+  static constexpr int TailleBloc = 128;
 
  private:
   __attribute__((target_clones("arch=haswell", "default"))) void ReduireBloc(int lignes);
@@ -249,39 +249,44 @@ class TReductionQR {
   int colonnes_;
   std::vector<double> t_;  // row-major P×(P+1)
   std::vector<double> bloc_;
-  std::vector<double> colonnesBloc_;
+  std::vector<double> sommes_;
   bool pleine_ = false;
 };
 
 void TReductionQR::ReduireBloc(int lignes) {
-  // Column-major copy of the block for contiguous Householder sweeps.
-  std::vector<double>& b = colonnesBloc_;
-  b.resize(static_cast<std::size_t>(lignes) * colonnes_);
-  for (int i = 0; i < lignes; ++i)
-    for (int j = 0; j < colonnes_; ++j)
-      b[static_cast<std::size_t>(j) * lignes + i] =
-          bloc_[static_cast<std::size_t>(i) * colonnes_ + j];
+  // Rows stay row-major so that every sweep runs across the columns k > j: the products and
+  // updates then vectorise without reordering any sum over the samples.
+  double* __restrict b = bloc_.data();
+  const int nc = colonnes_;
+  sommes_.assign(nc, 0.0);
+  double* __restrict s = sommes_.data();
   for (int j = 0; j < p_; ++j) {
-    double* cj = b.data() + static_cast<std::size_t>(j) * lignes;
     double normeBloc = 0;
-    for (int i = 0; i < lignes; ++i) normeBloc += cj[i] * cj[i];
+    for (int i = 0; i < lignes; ++i) normeBloc += b[i * nc + j] * b[i * nc + j];
     if (normeBloc == 0) continue;  // nothing left to fold into row j
-    double& diag = t_[static_cast<std::size_t>(j) * colonnes_ + j];
+    double* __restrict tj = t_.data() + static_cast<std::size_t>(j) * nc;
+    const double diag = tj[j];
     const double norme = std::sqrt(diag * diag + normeBloc);
     const double alpha = diag >= 0 ? -norme : norme;
-    // Reflector v = (diag − alpha, block column), H = I − 2vvᵀ/(vᵀv).
+    // Reflector v = (diag − alpha, block column j), H = I − 2vvᵀ/(vᵀv).
     const double v0 = diag - alpha;
     const double vtv = v0 * v0 + normeBloc;
-    for (int k = j + 1; k < colonnes_; ++k) {
-      double* ck = b.data() + static_cast<std::size_t>(k) * lignes;
-      double& tk = t_[static_cast<std::size_t>(j) * colonnes_ + k];
-      double s = v0 * tk;
-      for (int i = 0; i < lignes; ++i) s += cj[i] * ck[i];
-      const double f = 2 * s / vtv;
-      tk -= f * v0;
-      for (int i = 0; i < lignes; ++i) ck[i] -= f * cj[i];
+    for (int k = j + 1; k < nc; ++k) s[k] = v0 * tj[k];
+    for (int i = 0; i < lignes; ++i) {
+      const double* ligne = b + i * nc;
+      const double vi = ligne[j];
+      for (int k = j + 1; k < nc; ++k) s[k] += vi * ligne[k];
     }
-    diag = alpha;
+    for (int k = j + 1; k < nc; ++k) {
+      s[k] *= 2 / vtv;
+      tj[k] -= s[k] * v0;
+    }
+    for (int i = 0; i < lignes; ++i) {
+      double* ligne = b + i * nc;
+      const double vi = ligne[j];
+      for (int k = j + 1; k < nc; ++k) ligne[k] -= s[k] * vi;
+    }
+    tj[j] = alpha;
   }
 }
 

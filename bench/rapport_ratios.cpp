@@ -1,0 +1,46 @@
+#include "rapport_ratios.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace quelvane::bench {
+
+namespace {
+
+class TRapport : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs)
+      if (!r.error_occurred) temps_[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Ratios() const {
+    std::printf("\n%-40s %12s %12s %8s\n", "", "Quelvane", "Reference", "ratio");
+    for (const auto& [nom, t] : temps_) {
+      if (nom.rfind("Quelvane/", 0) != 0) continue;
+      const auto ref = temps_.find("Reference/" + nom.substr(9));
+      if (ref == temps_.end()) continue;
+      std::printf("%-40s %12.4g %12.4g %8.2f\n", nom.substr(9).c_str(), t, ref->second,
+                  t / ref->second);
+    }
+  }
+
+ private:
+  std::map<std::string, double> temps_;
+};
+
+}  // namespace
+
+int ExecuterAvecRatios(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  TRapport rapport;
+  benchmark::RunSpecifiedBenchmarks(&rapport);
+  rapport.Ratios();
+  benchmark::Shutdown();
+  return 0;
+}
+
+}  // namespace quelvane::bench
