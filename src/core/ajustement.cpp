@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/mathematiques.h"
+#include "core/multiversion.h"
 
 namespace quelvane {
 
@@ -210,6 +211,41 @@ void svdcmp(std::vector<double>& av, int m, int n, std::vector<double>& wv,
 
 namespace {
 
+// Folds `lignes` rows (row-major, nc = P + 1 columns) into the triangle t (row-major P × nc).
+QUELVANE_CORPS void CorpsReduction(double* __restrict b, double* __restrict t_,
+                                   double* __restrict s, int lignes, int p_, int nc) {
+  // Rows stay row-major so that every sweep runs across the columns k > j: the products and
+  // updates then vectorise without reordering any sum over the samples.
+  for (int j = 0; j < p_; ++j) {
+    double normeBloc = 0;
+    for (int i = 0; i < lignes; ++i) normeBloc += b[i * nc + j] * b[i * nc + j];
+    if (normeBloc == 0) continue;  // nothing left to fold into row j
+    double* __restrict tj = t_ + static_cast<std::size_t>(j) * nc;
+    const double diag = tj[j];
+    const double norme = std::sqrt(diag * diag + normeBloc);
+    const double alpha = diag >= 0 ? -norme : norme;
+    // Reflector v = (diag − alpha, block column j), H = I − 2vvᵀ/(vᵀv).
+    const double v0 = diag - alpha;
+    const double vtv = v0 * v0 + normeBloc;
+    for (int k = j + 1; k < nc; ++k) s[k] = v0 * tj[k];
+    for (int i = 0; i < lignes; ++i) {
+      const double* ligne = b + i * nc;
+      const double vi = ligne[j];
+      for (int k = j + 1; k < nc; ++k) s[k] += vi * ligne[k];
+    }
+    for (int k = j + 1; k < nc; ++k) {
+      s[k] *= 2 / vtv;
+      tj[k] -= s[k] * v0;
+    }
+    for (int i = 0; i < lignes; ++i) {
+      double* ligne = b + i * nc;
+      const double vi = ligne[j];
+      for (int k = j + 1; k < nc; ++k) ligne[k] -= s[k] * vi;
+    }
+    tj[j] = alpha;
+  }
+}
+
 // Streaming Householder QR of [A | b]: samples arrive in blocks of rows that are folded
 // into the P×(P+1) triangle already reduced, so the design matrix is never stored whole
 // and the work stays in cache. The triangle R and Qᵀb have the singular values and the
@@ -243,7 +279,7 @@ class TReductionQR {
   static constexpr int TailleBloc = 128;
 
  private:
-  __attribute__((target_clones("arch=haswell", "default"))) void ReduireBloc(int lignes);
+  void ReduireBloc(int lignes);
 
   int p_;
   int colonnes_;
@@ -253,41 +289,18 @@ class TReductionQR {
   bool pleine_ = false;
 };
 
+QUELVANE_VARIANTE_AVX2 void ReductionAvx2(double* b, double* t, double* s, int lignes, int p,
+                                           int nc) {
+  CorpsReduction(b, t, s, lignes, p, nc);
+}
+void ReductionBase(double* b, double* t, double* s, int lignes, int p, int nc) {
+  CorpsReduction(b, t, s, lignes, p, nc);
+}
+
 void TReductionQR::ReduireBloc(int lignes) {
-  // Rows stay row-major so that every sweep runs across the columns k > j: the products and
-  // updates then vectorise without reordering any sum over the samples.
-  double* __restrict b = bloc_.data();
-  const int nc = colonnes_;
-  sommes_.assign(nc, 0.0);
-  double* __restrict s = sommes_.data();
-  for (int j = 0; j < p_; ++j) {
-    double normeBloc = 0;
-    for (int i = 0; i < lignes; ++i) normeBloc += b[i * nc + j] * b[i * nc + j];
-    if (normeBloc == 0) continue;  // nothing left to fold into row j
-    double* __restrict tj = t_.data() + static_cast<std::size_t>(j) * nc;
-    const double diag = tj[j];
-    const double norme = std::sqrt(diag * diag + normeBloc);
-    const double alpha = diag >= 0 ? -norme : norme;
-    // Reflector v = (diag − alpha, block column j), H = I − 2vvᵀ/(vᵀv).
-    const double v0 = diag - alpha;
-    const double vtv = v0 * v0 + normeBloc;
-    for (int k = j + 1; k < nc; ++k) s[k] = v0 * tj[k];
-    for (int i = 0; i < lignes; ++i) {
-      const double* ligne = b + i * nc;
-      const double vi = ligne[j];
-      for (int k = j + 1; k < nc; ++k) s[k] += vi * ligne[k];
-    }
-    for (int k = j + 1; k < nc; ++k) {
-      s[k] *= 2 / vtv;
-      tj[k] -= s[k] * v0;
-    }
-    for (int i = 0; i < lignes; ++i) {
-      double* ligne = b + i * nc;
-      const double vi = ligne[j];
-      for (int k = j + 1; k < nc; ++k) ligne[k] -= s[k] * vi;
-    }
-    tj[j] = alpha;
-  }
+  static const auto reduction = ProcesseurAvx2() ? ReductionAvx2 : ReductionBase;
+  sommes_.assign(colonnes_, 0.0);
+  reduction(bloc_.data(), t_.data(), sommes_.data(), lignes, p_, colonnes_);
 }
 
 }  // namespace

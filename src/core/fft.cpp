@@ -1,5 +1,7 @@
 #include "core/fft.h"
 
+#include "core/multiversion.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -78,42 +80,89 @@ TBrouillon& Brouillon(int n) {
   return b;
 }
 
-// The butterflies of a batch already in bit-reversed order.
-__attribute__((target_clones("arch=haswell", "default"))) void PapillonsLot(
-    float* __restrict re, float* __restrict im, int n, const float* __restrict cosinus,
-    const float* __restrict sinus) {
-  if (n >= 4) {
-    // Spans 2 and 4 together: twiddles 1 and −i need no products.
-    for (int k = 0; k < n; k += 4) {
-      float* r0 = re + k * Lot;
-      float* i0 = im + k * Lot;
-      for (int b = 0; b < Lot; ++b) {
-        const float ar = r0[b], ai = i0[b];
-        const float br = r0[Lot + b], bi = i0[Lot + b];
-        const float cr = r0[2 * Lot + b], ci = i0[2 * Lot + b];
-        const float dr = r0[3 * Lot + b], di = i0[3 * Lot + b];
-        const float s0r = ar + br, s0i = ai + bi, s1r = ar - br, s1i = ai - bi;
-        const float s2r = cr + dr, s2i = ci + di, s3r = cr - dr, s3i = ci - di;
-        r0[b] = s0r + s2r;
-        i0[b] = s0i + s2i;
-        r0[2 * Lot + b] = s0r - s2r;
-        i0[2 * Lot + b] = s0i - s2i;
-        r0[Lot + b] = s1r + s3i;
-        i0[Lot + b] = s1i - s3r;
-        r0[3 * Lot + b] = s1r - s3i;
-        i0[3 * Lot + b] = s1i + s3r;
-      }
+// Eight lanes as one vector; a batch is two of them. Loads and stores are unaligned.
+typedef float V8 __attribute__((vector_size(32)));
+typedef float V8m __attribute__((vector_size(32), aligned(4), may_alias));
+
+inline V8 Lire(const float* p) { return *reinterpret_cast<const V8m*>(p); }
+inline void Ecrire(float* p, V8 v) { *reinterpret_cast<V8m*>(p) = v; }
+
+// The butterflies of a batch already in bit-reversed order. Spans 2 and 4 go together (their
+// twiddles 1 and −i need no products); the general stages go two by two (radix 4, the same
+// twiddles as the radix-2 stages they replace), so the scratch is swept half as often.
+QUELVANE_CORPS void CorpsPapillons(float* __restrict re, float* __restrict im, int n,
+                                   const float* __restrict cosinus,
+                                   const float* __restrict sinus) {
+  if (n == 2) {
+    for (int b = 0; b < Lot; b += 8) {
+      const V8 ar = Lire(re + b), ai = Lire(im + b), br = Lire(re + Lot + b),
+               bi = Lire(im + Lot + b);
+      Ecrire(re + b, ar + br);
+      Ecrire(im + b, ai + bi);
+      Ecrire(re + Lot + b, ar - br);
+      Ecrire(im + Lot + b, ai - bi);
     }
-  } else if (n == 2) {
-    for (int b = 0; b < Lot; ++b) {
-      const float ar = re[b], ai = im[b], br = re[Lot + b], bi = im[Lot + b];
-      re[b] = ar + br;
-      im[b] = ai + bi;
-      re[Lot + b] = ar - br;
-      im[Lot + b] = ai - bi;
+    return;
+  }
+  for (int k = 0; k < n; k += 4) {
+    float* r0 = re + k * Lot;
+    float* i0 = im + k * Lot;
+    for (int b = 0; b < Lot; b += 8) {
+      const V8 ar = Lire(r0 + b), ai = Lire(i0 + b);
+      const V8 br = Lire(r0 + Lot + b), bi = Lire(i0 + Lot + b);
+      const V8 cr = Lire(r0 + 2 * Lot + b), ci = Lire(i0 + 2 * Lot + b);
+      const V8 dr = Lire(r0 + 3 * Lot + b), di = Lire(i0 + 3 * Lot + b);
+      const V8 s0r = ar + br, s0i = ai + bi, s1r = ar - br, s1i = ai - bi;
+      const V8 s2r = cr + dr, s2i = ci + di, s3r = cr - dr, s3i = ci - di;
+      Ecrire(r0 + b, s0r + s2r);
+      Ecrire(i0 + b, s0i + s2i);
+      Ecrire(r0 + 2 * Lot + b, s0r - s2r);
+      Ecrire(i0 + 2 * Lot + b, s0i - s2i);
+      Ecrire(r0 + Lot + b, s1r + s3i);
+      Ecrire(i0 + Lot + b, s1i - s3r);
+      Ecrire(r0 + 3 * Lot + b, s1r - s3i);
+      Ecrire(i0 + 3 * Lot + b, s1i + s3r);
     }
   }
-  for (int h = 4; h < n; h *= 2) {
+  int h = 4;
+  for (; 2 * h < n; h *= 4) {
+    // Stage h on (p0, p1) and (p2, p3), then stage 2h on (p0, p2) and (p1, p3).
+    for (int g = 0; g < n; g += 4 * h)
+      for (int k = 0; k < h; ++k) {
+        const float c1 = cosinus[h + k], s1 = sinus[h + k];
+        const float c2 = cosinus[2 * h + k], s2 = sinus[2 * h + k];
+        const float c3 = cosinus[3 * h + k], s3 = sinus[3 * h + k];
+        float* r0 = re + (g + k) * Lot;
+        float* i0 = im + (g + k) * Lot;
+        float* r1 = r0 + h * Lot;
+        float* i1 = i0 + h * Lot;
+        float* r2 = r1 + h * Lot;
+        float* i2 = i1 + h * Lot;
+        float* r3 = r2 + h * Lot;
+        float* i3 = i2 + h * Lot;
+        for (int b = 0; b < Lot; b += 8) {
+          const V8 x0r = Lire(r0 + b), x0i = Lire(i0 + b), x1r = Lire(r1 + b), x1i = Lire(i1 + b);
+          const V8 x2r = Lire(r2 + b), x2i = Lire(i2 + b), x3r = Lire(r3 + b), x3i = Lire(i3 + b);
+          const V8 t1r = x1r * c1 + x1i * s1, t1i = x1i * c1 - x1r * s1;
+          const V8 t3r = x3r * c1 + x3i * s1, t3i = x3i * c1 - x3r * s1;
+          const V8 a0r = x0r + t1r, a0i = x0i + t1i;
+          const V8 a1r = x0r - t1r, a1i = x0i - t1i;
+          const V8 a2r = x2r + t3r, a2i = x2i + t3i;
+          const V8 a3r = x2r - t3r, a3i = x2i - t3i;
+          const V8 u2r = a2r * c2 + a2i * s2, u2i = a2i * c2 - a2r * s2;
+          const V8 u3r = a3r * c3 + a3i * s3, u3i = a3i * c3 - a3r * s3;
+          Ecrire(r0 + b, a0r + u2r);
+          Ecrire(i0 + b, a0i + u2i);
+          Ecrire(r2 + b, a0r - u2r);
+          Ecrire(i2 + b, a0i - u2i);
+          Ecrire(r1 + b, a1r + u3r);
+          Ecrire(i1 + b, a1i + u3i);
+          Ecrire(r3 + b, a1r - u3r);
+          Ecrire(i3 + b, a1i - u3i);
+        }
+      }
+  }
+  if (h < n) {  // one radix-2 stage left
     for (int g = 0; g < n; g += 2 * h)
       for (int k = 0; k < h; ++k) {
         const float c = cosinus[h + k], s = sinus[h + k];
@@ -121,61 +170,77 @@ __attribute__((target_clones("arch=haswell", "default"))) void PapillonsLot(
         float* ip = im + (g + k) * Lot;
         float* rq = rp + h * Lot;
         float* iq = ip + h * Lot;
-        for (int b = 0; b < Lot; ++b) {
-          const float tr = rq[b] * c + iq[b] * s;
-          const float ti = iq[b] * c - rq[b] * s;
-          rq[b] = rp[b] - tr;
-          iq[b] = ip[b] - ti;
-          rp[b] += tr;
-          ip[b] += ti;
+        for (int b = 0; b < Lot; b += 8) {
+          const V8 xr = Lire(rq + b), xi = Lire(iq + b), pr = Lire(rp + b), pi = Lire(ip + b);
+          const V8 tr = xr * c + xi * s;
+          const V8 ti = xi * c - xr * s;
+          Ecrire(rq + b, pr - tr);
+          Ecrire(iq + b, pi - ti);
+          Ecrire(rp + b, pr + tr);
+          Ecrire(ip + b, pi + ti);
         }
       }
   }
 }
 
+QUELVANE_VARIANTE_AVX2 void PapillonsAvx2(float* re, float* im, int n, const float* c,
+                                          const float* s) {
+  CorpsPapillons(re, im, n, c, s);
+}
+void PapillonsBase(float* re, float* im, int n, const float* c, const float* s) {
+  CorpsPapillons(re, im, n, c, s);
+}
+
 void Papillons(TBrouillon& b, const TTableFFT& t) {
-  PapillonsLot(b.re.data(), b.im.data(), t.n, t.cosinus.data(), t.sinus.data());
+  static const auto papillons = ProcesseurAvx2() ? PapillonsAvx2 : PapillonsBase;
+  papillons(b.re.data(), b.im.data(), t.n, t.cosinus.data(), t.sinus.data());
 }
 
-// Row batch: lanes are rows r0..r0+nb−1 of (re, im) with w valid columns (the rest zero).
-// `im` may be null for a real input.
-void ChargerLignes(TBrouillon& b, const TTableFFT& t, const double* re, const double* im,
-                   std::size_t pas, int nb, int w) {
-  const int n = t.n;
-  if (w < n || nb < Lot) std::fill_n(b.re.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
-  if (w < n || nb < Lot || !im) std::fill_n(b.im.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
-  for (int l = 0; l < nb; ++l) {
-    const double* lr = re + l * pas;
-    for (int k = 0; k < w; ++k) b.re[t.inverseBits[k] * Lot + l] = static_cast<float>(lr[k]);
+void EffacerBrouillon(TBrouillon& b, int n, bool re, bool im) {
+  if (re) std::fill_n(b.re.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
+  if (im) std::fill_n(b.im.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
+}
+
+// Row batch: lane l is the row whose real and imaginary parts start at re[l] and im[l]
+// (im null for a real input). Position k of a lane reads column (k + decalage) mod N, for
+// k < w; the rest is zero.
+void ChargerLignes(TBrouillon& b, const TTableFFT& t, const double* const* re,
+                   const double* const* im, int nb, int w, int decalage) {
+  const int n = t.n, masque = n - 1;
+  EffacerBrouillon(b, n, w < n || nb < Lot, w < n || nb < Lot || !im);
+  for (int k = 0; k < w; ++k) {
+    const int c = (k + decalage) & masque;
+    float* dr = b.re.data() + t.inverseBits[k] * Lot;
+    for (int l = 0; l < nb; ++l) dr[l] = static_cast<float>(re[l][c]);
     if (im) {
-      const double* li = im + l * pas;
-      for (int k = 0; k < w; ++k) b.im[t.inverseBits[k] * Lot + l] = static_cast<float>(li[k]);
+      float* di = b.im.data() + t.inverseBits[k] * Lot;
+      for (int l = 0; l < nb; ++l) di[l] = static_cast<float>(im[l][c]);
     }
   }
 }
 
-void RangerLignes(const TBrouillon& b, int n, double* re, double* im, std::size_t pas, int nb) {
-  for (int l = 0; l < nb; ++l) {
-    double* lr = re + l * pas;
-    double* li = im + l * pas;
-    for (int k = 0; k < n; ++k) {
-      lr[k] = b.re[k * Lot + l];
-      li[k] = b.im[k * Lot + l];
+// Transposed back in 16 × 16 tiles so both the scratch and the rows are walked in order.
+void RangerLignes(const TBrouillon& b, int n, double* const* re, double* const* im, int nb) {
+  for (int k0 = 0; k0 < n; k0 += Lot) {
+    const int kn = std::min(Lot, n - k0);
+    for (int l = 0; l < nb; ++l) {
+      double* lr = re[l] + k0;
+      double* li = im[l] + k0;
+      for (int k = 0; k < kn; ++k) {
+        lr[k] = b.re[(k0 + k) * Lot + l];
+        li[k] = b.im[(k0 + k) * Lot + l];
+      }
     }
   }
 }
 
-// Column batch: lanes are columns c0..c0+nb−1; logical row r is stored at row ligne(r).
-template <class FLigne>
+// Column batch: lanes are columns c0..c0+nb−1; logical row r is row (r + decalage) mod N.
 void ChargerColonnes(TBrouillon& b, const TTableFFT& t, const double* re, const double* im,
-                     std::size_t pas, int c0, int nb, FLigne ligne) {
-  const int n = t.n;
-  if (nb < Lot) {
-    std::fill_n(b.re.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
-    std::fill_n(b.im.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
-  }
+                     int c0, int nb, int decalage) {
+  const int n = t.n, masque = n - 1;
+  EffacerBrouillon(b, n, nb < Lot, nb < Lot);
   for (int r = 0; r < n; ++r) {
-    const std::size_t dec = ligne(r) * pas + c0;
+    const std::size_t dec = static_cast<std::size_t>((r + decalage) & masque) * n + c0;
     float* dr = b.re.data() + t.inverseBits[r] * Lot;
     float* di = b.im.data() + t.inverseBits[r] * Lot;
     for (int l = 0; l < nb; ++l) {
@@ -189,13 +254,15 @@ void ChargerColonnes(TBrouillon& b, const TTableFFT& t, const double* re, const 
 // (modulo N), divided by `facteur`.
 void RangerColonnesEchangees(const TBrouillon& b, int n, double* re, double* im, int c0, int nb,
                              float facteur) {
-  const int moitie = n / 2;
+  const int moitie = n / 2, masque = n - 1;
   for (int k = 0; k < n; ++k) {
-    const std::size_t ligne = static_cast<std::size_t>((k + moitie) % n) * n;
+    const std::size_t ligne = static_cast<std::size_t>((k + moitie) & masque) * n;
+    const float* sr = b.re.data() + k * Lot;
+    const float* si = b.im.data() + k * Lot;
     for (int l = 0; l < nb; ++l) {
-      const std::size_t c = (c0 + l + moitie) % n;
-      re[ligne + c] = b.re[k * Lot + l] / facteur;
-      im[ligne + c] = b.im[k * Lot + l] / facteur;
+      const std::size_t c = (c0 + l + moitie) & masque;
+      re[ligne + c] = sr[l] / facteur;
+      im[ligne + c] = si[l] / facteur;
     }
   }
 }
@@ -211,10 +278,9 @@ void TransformerColonnes(TGrilleReelle& g, const TTableFFT& t, double echelle) {
   double* re = g.Ligne(0, 0);
   double* im = g.Ligne(1, 0);
   const float facteur = static_cast<float>(echelle);
-  auto directe = [](int r) { return static_cast<std::size_t>(r); };
   TBrouillon& a = Brouillon(n);
   if (n <= Lot) {
-    ChargerColonnes(a, t, re, im, n, 0, n, directe);
+    ChargerColonnes(a, t, re, im, 0, n, 0);
     Papillons(a, t);
     RangerColonnesEchangees(a, n, re, im, 0, n, facteur);
     return;
@@ -224,13 +290,21 @@ void TransformerColonnes(TGrilleReelle& g, const TTableFFT& t, double echelle) {
   TBrouillon& b = BrouillonJumeau(n);
   for (int c0 = 0; c0 < n / 2; c0 += Lot) {
     const int nb = std::min(Lot, n / 2 - c0);
-    ChargerColonnes(a, t, re, im, n, c0, nb, directe);
+    ChargerColonnes(a, t, re, im, c0, nb, 0);
     Papillons(a, t);
-    ChargerColonnes(b, t, re, im, n, c0 + n / 2, nb, directe);
+    ChargerColonnes(b, t, re, im, c0 + n / 2, nb, 0);
     Papillons(b, t);
     RangerColonnesEchangees(a, n, re, im, c0, nb, facteur);
     RangerColonnesEchangees(b, n, re, im, c0 + n / 2, nb, facteur);
   }
+}
+
+// Row pointers of a batch: rows (r0 + l + decalage) mod N of a plane.
+template <class T>
+std::array<T*, Lot> Lignes(T* plan, std::size_t pas, int r0, int nb, int decalage, int n) {
+  std::array<T*, Lot> l{};
+  for (int i = 0; i < nb; ++i) l[i] = plan + static_cast<std::size_t>((r0 + i + decalage) % n) * pas;
+  return l;
 }
 
 TGrilleReelle FFT2DGenerique(const TGrilleReelle& entree, bool complexe, int& h, int& w) {
@@ -244,10 +318,13 @@ TGrilleReelle FFT2DGenerique(const TGrilleReelle& entree, bool complexe, int& h,
   const std::size_t pasEntree = entree.Colonnes();
   for (int r0 = 0; r0 < h; r0 += Lot) {  // rows below h are zero and stay zero
     const int nb = std::min(Lot, h - r0);
-    ChargerLignes(b, t, entree.Ligne(0, r0), complexe ? entree.Ligne(1, r0) : nullptr, pasEntree,
-                  nb, w);
+    const auto re = Lignes(entree.Ligne(0, 0), pasEntree, r0, nb, 0, h);
+    const auto im = complexe ? Lignes(entree.Ligne(1, 0), pasEntree, r0, nb, 0, h)
+                             : std::array<const double*, Lot>{};
+    ChargerLignes(b, t, re.data(), complexe ? im.data() : nullptr, nb, w, 0);
     Papillons(b, t);
-    RangerLignes(b, n, sortie.Ligne(0, r0), sortie.Ligne(1, r0), n, nb);
+    RangerLignes(b, n, Lignes(sortie.Ligne(0, 0), n, r0, nb, 0, n).data(),
+                 Lignes(sortie.Ligne(1, 0), n, r0, nb, 0, n).data(), nb);
   }
   // N² is a power of four: dividing by it is exact in single precision.
   TransformerColonnes(sortie, t, static_cast<double>(n) * n);
@@ -279,42 +356,28 @@ void FFT2DInverse(TGrilleReelle& spectre, int n) {
   const int moitie = n / 2;
   double* re = spectre.Ligne(0, 0);
   double* im = spectre.Ligne(1, 0);
-  std::vector<double> ligneRe(n), ligneIm(n);
   // Rows: undo the swap on the way in (logical row r is physical row r + N/2, logical column k
   // physical k + N/2), exchange real and imaginary parts, transform, store back in place.
   for (int r0 = 0; r0 < n; r0 += Lot) {
     const int nb = std::min(Lot, n - r0);
-    std::fill_n(b.re.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
-    std::fill_n(b.im.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
-    for (int l = 0; l < nb; ++l) {
-      const std::size_t ligne = static_cast<std::size_t>((r0 + l + moitie) % n) * n;
-      for (int k = 0; k < n; ++k) {
-        const std::size_t src = ligne + (k + moitie) % n;
-        const int pos = t.inverseBits[k] * Lot + l;
-        b.re[pos] = static_cast<float>(im[src]);
-        b.im[pos] = static_cast<float>(re[src]);
-      }
-    }
+    const auto lr = Lignes(re, n, r0, nb, moitie, n);
+    const auto li = Lignes(im, n, r0, nb, moitie, n);
+    ChargerLignes(b, t, li.data(), lr.data(), nb, n, moitie);
     Papillons(b, t);
-    for (int l = 0; l < nb; ++l) {
-      const std::size_t ligne = static_cast<std::size_t>((r0 + l + moitie) % n) * n;
-      for (int k = 0; k < n; ++k) {
-        re[ligne + k] = b.re[k * Lot + l];
-        im[ligne + k] = b.im[k * Lot + l];
-      }
-    }
+    RangerLignes(b, n, lr.data(), li.data(), nb);
   }
   // Columns; the imaginary part is the real part of the inverse transform.
   TGrilleReelle resultat(1, n, n);
   double* sortie = resultat.Ligne(0, 0);
   for (int c0 = 0; c0 < n; c0 += Lot) {
     const int nb = std::min(Lot, n - c0);
-    ChargerColonnes(b, t, re, im, n, c0, nb,
-                    [&](int r) { return static_cast<std::size_t>((r + moitie) % n); });
+    ChargerColonnes(b, t, re, im, c0, nb, moitie);
     Papillons(b, t);
-    for (int k = 0; k < n; ++k)
-      for (int l = 0; l < nb; ++l)
-        sortie[static_cast<std::size_t>(k) * n + c0 + l] = b.im[k * Lot + l];
+    for (int k = 0; k < n; ++k) {
+      double* d = sortie + static_cast<std::size_t>(k) * n + c0;
+      const float* si = b.im.data() + k * Lot;
+      for (int l = 0; l < nb; ++l) d[l] = si[l];
+    }
   }
   spectre = std::move(resultat);
 }
@@ -341,9 +404,11 @@ void FFTLignes(TGrilleReelle& complexe, int n, int lignes) {
   const std::size_t pas = complexe.Colonnes();
   for (int r0 = 0; r0 < lignes; r0 += Lot) {
     const int nb = std::min(Lot, lignes - r0);
-    ChargerLignes(b, t, complexe.Ligne(0, r0), complexe.Ligne(1, r0), pas, nb, n);
+    const auto re = Lignes(complexe.Ligne(0, 0), pas, r0, nb, 0, lignes);
+    const auto im = Lignes(complexe.Ligne(1, 0), pas, r0, nb, 0, lignes);
+    ChargerLignes(b, t, re.data(), im.data(), nb, n, 0);
     Papillons(b, t);
-    RangerLignes(b, n, complexe.Ligne(0, r0), complexe.Ligne(1, r0), pas, nb);
+    RangerLignes(b, n, re.data(), im.data(), nb);
   }
 }
 
