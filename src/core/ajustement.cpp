@@ -290,7 +290,7 @@ class TReductionQR {
 };
 
 QUELVANE_VARIANTE_AVX2 void ReductionAvx2(double* b, double* t, double* s, int lignes, int p,
-                                           int nc) {
+                                          int nc) {
   CorpsReduction(b, t, s, lignes, p, nc);
 }
 void ReductionBase(double* b, double* t, double* s, int lignes, int p, int nc) {

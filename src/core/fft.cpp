@@ -1,7 +1,5 @@
 #include "core/fft.h"
 
-#include "core/multiversion.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,6 +8,8 @@
 #include <numbers>
 #include <stdexcept>
 #include <vector>
+
+#include "core/multiversion.h"
 
 namespace quelvane {
 
@@ -91,8 +91,7 @@ inline void Ecrire(float* p, V8 v) { *reinterpret_cast<V8m*>(p) = v; }
 // twiddles 1 and −i need no products); the general stages go two by two (radix 4, the same
 // twiddles as the radix-2 stages they replace), so the scratch is swept half as often.
 QUELVANE_CORPS void CorpsPapillons(float* __restrict re, float* __restrict im, int n,
-                                   const float* __restrict cosinus,
-                                   const float* __restrict sinus) {
+                                   const float* __restrict cosinus, const float* __restrict sinus) {
   if (n == 2) {
     for (int b = 0; b < Lot; b += 8) {
       const V8 ar = Lire(re + b), ai = Lire(im + b), br = Lire(re + Lot + b),
@@ -201,22 +200,40 @@ void EffacerBrouillon(TBrouillon& b, int n, bool re, bool im) {
   if (im) std::fill_n(b.im.begin(), static_cast<std::size_t>(n) * Lot, 0.0f);
 }
 
+// Puts position k at its bit-reversed place (exchanging whole lane vectors).
+void InverserBits(TBrouillon& b, const TTableFFT& t) {
+  for (int k = 0; k < t.n; ++k) {
+    const int j = t.inverseBits[k];
+    if (j <= k) continue;
+    std::swap_ranges(b.re.data() + k * Lot, b.re.data() + (k + 1) * Lot, b.re.data() + j * Lot);
+    std::swap_ranges(b.im.data() + k * Lot, b.im.data() + (k + 1) * Lot, b.im.data() + j * Lot);
+  }
+}
+
 // Row batch: lane l is the row whose real and imaginary parts start at re[l] and im[l]
 // (im null for a real input). Position k of a lane reads column (k + decalage) mod N, for
-// k < w; the rest is zero.
+// k < w; the rest is zero. Rows are read in tiles, in natural order, then bit-reversed.
 void ChargerLignes(TBrouillon& b, const TTableFFT& t, const double* const* re,
                    const double* const* im, int nb, int w, int decalage) {
   const int n = t.n, masque = n - 1;
   EffacerBrouillon(b, n, w < n || nb < Lot, w < n || nb < Lot || !im);
-  for (int k = 0; k < w; ++k) {
-    const int c = (k + decalage) & masque;
-    float* dr = b.re.data() + t.inverseBits[k] * Lot;
-    for (int l = 0; l < nb; ++l) dr[l] = static_cast<float>(re[l][c]);
-    if (im) {
-      float* di = b.im.data() + t.inverseBits[k] * Lot;
-      for (int l = 0; l < nb; ++l) di[l] = static_cast<float>(im[l][c]);
+  // Tiles never straddle the wrap, since decalage is 0 or N/2.
+  const int tuile = std::max(1, std::min(Lot, n / 2));
+  for (int k0 = 0; k0 < w; k0 += tuile) {
+    const int kn = std::min(tuile, w - k0);
+    const int c0 = (k0 + decalage) & masque;
+    float* dr = b.re.data() + k0 * Lot;
+    float* di = b.im.data() + k0 * Lot;
+    for (int l = 0; l < nb; ++l) {
+      const double* sr = re[l] + c0;
+      for (int k = 0; k < kn; ++k) dr[k * Lot + l] = static_cast<float>(sr[k]);
+      if (im) {
+        const double* si = im[l] + c0;
+        for (int k = 0; k < kn; ++k) di[k * Lot + l] = static_cast<float>(si[k]);
+      }
     }
   }
+  InverserBits(b, t);
 }
 
 // Transposed back in 16 × 16 tiles so both the scratch and the rows are walked in order.
@@ -235,12 +252,18 @@ void RangerLignes(const TBrouillon& b, int n, double* const* re, double* const* 
 }
 
 // Column batch: lanes are columns c0..c0+nb−1; logical row r is row (r + decalage) mod N.
-void ChargerColonnes(TBrouillon& b, const TTableFFT& t, const double* re, const double* im,
-                     int c0, int nb, int decalage) {
+void ChargerColonnes(TBrouillon& b, const TTableFFT& t, const double* re, const double* im, int c0,
+                     int nb, int decalage) {
   const int n = t.n, masque = n - 1;
   EffacerBrouillon(b, n, nb < Lot, nb < Lot);
+  constexpr int Avance = 8;  // rows are pages apart: the prefetcher cannot guess them
   for (int r = 0; r < n; ++r) {
     const std::size_t dec = static_cast<std::size_t>((r + decalage) & masque) * n + c0;
+    const std::size_t suivant = static_cast<std::size_t>((r + Avance + decalage) & masque) * n + c0;
+    __builtin_prefetch(re + suivant);
+    __builtin_prefetch(re + suivant + 8);
+    __builtin_prefetch(im + suivant);
+    __builtin_prefetch(im + suivant + 8);
     float* dr = b.re.data() + t.inverseBits[r] * Lot;
     float* di = b.im.data() + t.inverseBits[r] * Lot;
     for (int l = 0; l < nb; ++l) {
@@ -251,18 +274,29 @@ void ChargerColonnes(TBrouillon& b, const TTableFFT& t, const double* re, const 
 }
 
 // Column batch c0..c0+nb−1 transformed, then stored at rows k + N/2 and columns c + N/2
-// (modulo N), divided by `facteur`.
+// (modulo N), divided by `facteur`. The batch never straddles the wrap (N/2 is a multiple of
+// the batch, or the batch is the whole row).
 void RangerColonnesEchangees(const TBrouillon& b, int n, double* re, double* im, int c0, int nb,
                              float facteur) {
   const int moitie = n / 2, masque = n - 1;
+  const bool contigu = n > Lot;
   for (int k = 0; k < n; ++k) {
     const std::size_t ligne = static_cast<std::size_t>((k + moitie) & masque) * n;
     const float* sr = b.re.data() + k * Lot;
     const float* si = b.im.data() + k * Lot;
-    for (int l = 0; l < nb; ++l) {
-      const std::size_t c = (c0 + l + moitie) & masque;
-      re[ligne + c] = sr[l] / facteur;
-      im[ligne + c] = si[l] / facteur;
+    if (contigu) {
+      double* dr = re + ligne + ((c0 + moitie) & masque);
+      double* di = im + ligne + ((c0 + moitie) & masque);
+      for (int l = 0; l < nb; ++l) {
+        dr[l] = sr[l] / facteur;
+        di[l] = si[l] / facteur;
+      }
+    } else {
+      for (int l = 0; l < nb; ++l) {
+        const std::size_t c = (c0 + l + moitie) & masque;
+        re[ligne + c] = sr[l] / facteur;
+        im[ligne + c] = si[l] / facteur;
+      }
     }
   }
 }
@@ -303,7 +337,8 @@ void TransformerColonnes(TGrilleReelle& g, const TTableFFT& t, double echelle) {
 template <class T>
 std::array<T*, Lot> Lignes(T* plan, std::size_t pas, int r0, int nb, int decalage, int n) {
   std::array<T*, Lot> l{};
-  for (int i = 0; i < nb; ++i) l[i] = plan + static_cast<std::size_t>((r0 + i + decalage) % n) * pas;
+  for (int i = 0; i < nb; ++i)
+    l[i] = plan + static_cast<std::size_t>((r0 + i + decalage) % n) * pas;
   return l;
 }
 
@@ -313,7 +348,11 @@ TGrilleReelle FFT2DGenerique(const TGrilleReelle& entree, bool complexe, int& h,
   if (complexe && entree.Plans() < 2) throw std::invalid_argument("spectre sans partie imaginaire");
   const int n = TailleFFT(h, w);
   const TTableFFT& t = Table(n);
-  TGrilleReelle sortie(2, n, n);
+  // Every element is written: rows below h are zeroed here, the rest by the row pass.
+  TGrilleReelle sortie;
+  sortie.AllouerSansInit(2, n, n);
+  for (int p = 0; p < 2; ++p)
+    std::fill(sortie.Ligne(p, std::min(h, n)), sortie.Ligne(p, 0) + sortie.TaillePlan(), 0.0);
   TBrouillon& b = Brouillon(n);
   const std::size_t pasEntree = entree.Colonnes();
   for (int r0 = 0; r0 < h; r0 += Lot) {  // rows below h are zero and stay zero
@@ -367,7 +406,8 @@ void FFT2DInverse(TGrilleReelle& spectre, int n) {
     RangerLignes(b, n, lr.data(), li.data(), nb);
   }
   // Columns; the imaginary part is the real part of the inverse transform.
-  TGrilleReelle resultat(1, n, n);
+  TGrilleReelle resultat;
+  resultat.AllouerSansInit(1, n, n);
   double* sortie = resultat.Ligne(0, 0);
   for (int c0 = 0; c0 < n; c0 += Lot) {
     const int nb = std::min(Lot, n - c0);

@@ -4,10 +4,41 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace quelvane {
+
+// Grid memory: 64-byte aligned; large blocks ask the system for huge pages, which spares the
+// transforms a TLB miss per row when they walk columns.
+void* AllouerMemoireGrille(std::size_t octets);
+void LibererMemoireGrille(void* p) noexcept;
+
+// Elements are left uninitialised by resize() (grids that are about to be overwritten need no
+// zeroing pass); Allouer zero-fills explicitly.
+template <class T>
+struct TAllocateurGrille {
+  using value_type = T;
+  TAllocateurGrille() = default;
+  template <class U>
+  TAllocateurGrille(const TAllocateurGrille<U>&) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(AllouerMemoireGrille(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t) noexcept { LibererMemoireGrille(p); }
+  template <class U>
+  void construct(U* p) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... A>
+  void construct(U* p, A&&... a) {
+    ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+  }
+  template <class U>
+  bool operator==(const TAllocateurGrille<U>&) const {
+    return true;
+  }
+};
 
 template <class T>
 class TGrille {
@@ -26,9 +57,21 @@ class TGrille {
     colonnes_ = colonnes;
     valeurs_.assign(static_cast<std::size_t>(plans) * lignes * colonnes, T{});
   }
+  // Same shape, contents undefined until written.
+  void AllouerSansInit(int plans, int lignes, int colonnes) {
+    if (plans <= 0 || lignes <= 0 || colonnes <= 0) {
+      Liberer();
+      return;
+    }
+    plans_ = plans;
+    lignes_ = lignes;
+    colonnes_ = colonnes;
+    Vecteur().swap(valeurs_);
+    valeurs_.resize(static_cast<std::size_t>(plans) * lignes * colonnes);
+  }
   void Liberer() {
     plans_ = lignes_ = colonnes_ = 0;
-    std::vector<T>().swap(valeurs_);
+    Vecteur().swap(valeurs_);
   }
 
   bool Vide() const { return valeurs_.empty(); }
@@ -63,6 +106,7 @@ class TGrille {
   }
 
  private:
+  using Vecteur = std::vector<T, TAllocateurGrille<T>>;
   std::size_t Decalage(int plan, int ligne) const {
     return (static_cast<std::size_t>(plan) * lignes_ + ligne) * colonnes_;
   }
@@ -70,7 +114,7 @@ class TGrille {
   int plans_ = 0;
   int lignes_ = 0;
   int colonnes_ = 0;
-  std::vector<T> valeurs_;
+  Vecteur valeurs_;
 };
 
 using TGrilleReelle = TGrille<double>;
