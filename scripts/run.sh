@@ -8,4 +8,4 @@ cd "$(dirname "$0")/.."
 build=${QUELVANE_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELVANE_TESTS=OFF
 cmake --build "$build"
-exec "$build/tools/quelvane-batch" info samples/etoile-defocalisee.fit "$@"
+exec "$build/tools/quelvane-batch" info samples/etoile-intra.fit "$@"

@@ -59,6 +59,35 @@ double LireReel(std::string_view texte) {
   return ConvertirReel(t).value_or(0.0);
 }
 
+namespace {
+
+std::string AvecSeparateur(const char* debut, const char* fin, char separateur) {
+  std::string t(debut, fin);
+  if (separateur == 0) separateur = SeparateurDecimal();
+  for (char& c : t)
+    if (c == '.') c = separateur;
+  if (t == "-0") t = "0";
+  return t;
+}
+
+}  // namespace
+
+std::string FormaterGeneral(double v, int chiffres, char separateur) {
+  char tampon[64];
+  const auto r = std::to_chars(tampon, tampon + sizeof tampon, v, std::chars_format::general, chiffres);
+  return AvecSeparateur(tampon, r.ptr, separateur);
+}
+
+std::string FormaterFixe(double v, int decimales, char separateur) {
+  char tampon[400];
+  const auto r = std::to_chars(tampon, tampon + sizeof tampon, v, std::chars_format::fixed, decimales);
+  if (r.ec != std::errc()) return FormaterGeneral(v, 15, separateur);
+  std::string t = AvecSeparateur(tampon, r.ptr, separateur);
+  // "-0.00" after rounding reads as a sign error to a user.
+  if (t.find_first_not_of("-0.,") == std::string::npos && t.front() == '-') t.erase(0, 1);
+  return t;
+}
+
 std::string DateDe(std::string_view texte) {
   const auto t = texte.find('T');
   return t == std::string_view::npos ? std::string() : std::string(texte.substr(0, t));

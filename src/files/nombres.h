@@ -18,6 +18,12 @@ std::optional<double> LireReelFITS(std::string_view texte);
 // With the regional separator only; 0 when the text is not a number (forms).
 double LireReel(std::string_view texte);
 
+// General notation with up to `chiffres` significant digits ("555", "0,5"), with the given
+// decimal separator (the regional one by default). Never depends on the C locale.
+std::string FormaterGeneral(double v, int chiffres = 15, char separateur = 0);
+// "%.*f" with the given separator (the regional one by default).
+std::string FormaterFixe(double v, int decimales, char separateur = 0);
+
 // ISO date-time split at the first "T": what comes before (empty without "T") and after.
 std::string DateDe(std::string_view texte);
 std::string HeureDe(std::string_view texte);

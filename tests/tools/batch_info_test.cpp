@@ -49,7 +49,7 @@ class BatchInfo : public ::testing::Test {
 };
 
 TEST_F(BatchInfo, ImageDeDemonstrationEnJson) {
-  const auto s = Lancer(std::string("info --json ") + QUELVANE_SAMPLES + "/etoile-defocalisee.fit");
+  const auto s = Lancer(std::string("info --json ") + QUELVANE_SAMPLES + "/etoile-intra.fit");
   ASSERT_EQ(s.Statut, 0) << s.Texte;
   const auto j = nlohmann::json::parse(s.Texte);
   EXPECT_EQ(j["width"], 256);
@@ -57,7 +57,7 @@ TEST_F(BatchInfo, ImageDeDemonstrationEnJson) {
   EXPECT_EQ(j["header"]["BZero"], 32768.0);
   EXPECT_EQ(j["header"]["Telescope"], "Newton 200/1000");
   EXPECT_EQ(j["kind"], 5);  // unsigned 16-bit data overflow the signed range
-  EXPECT_NEAR(j["pupil"]["radius"].get<double>(), 70, 3);
+  EXPECT_NEAR(j["pupil"]["radius"].get<double>(), 70, 3);  // 3.64 mm · 100/1000 / 5.2 µm
   EXPECT_GT(j["threshold"].get<double>(), j["min"].get<double>());
   EXPECT_LT(j["threshold"].get<double>(), j["max"].get<double>());
 }

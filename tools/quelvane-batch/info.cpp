@@ -10,10 +10,6 @@ namespace quelvane::batch {
 
 namespace {
 
-// The preferences' defaults for the automatic threshold (blocks per side, percent).
-constexpr int ExtractDimDefaut = 16;
-constexpr int ExtractSeuilDefaut = 50;
-
 nlohmann::ordered_json EnTete(const TImgInfos& in) {
   nlohmann::ordered_json j;
   j["Largeur"] = in.Largeur;
@@ -67,6 +63,13 @@ void AfficherTexte(const nlohmann::ordered_json& j, const std::string& prefixe =
 }  // namespace
 
 int CommandeInfo(const TOptionsInfo& options) {
+  TPreferences prefs;
+  try {
+    prefs = ChargerPreferences(options.Preferences);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return SortieErreur;
+  }
   TPupille image;
   const TResultatFITS lecture = ChargerFITS(image, options.Fichier);
   if (!lecture.Reussi()) {
@@ -78,7 +81,7 @@ int CommandeInfo(const TOptionsInfo& options) {
   for (double v : image.Donnees.Plan(0)) somme += v;
   const double moyenne = somme / static_cast<double>(image.Donnees.TaillePlan());
   const double mini = image.Mini, maxi = image.Maxi;
-  image.SeuilAutomatique(ExtractDimDefaut, ExtractSeuilDefaut);
+  image.SeuilAutomatique(prefs.ExtractDim, prefs.ExtractSeuil);
   image.TrouverPupille();
 
   nlohmann::ordered_json j;
@@ -92,6 +95,7 @@ int CommandeInfo(const TOptionsInfo& options) {
   j["max"] = maxi;
   j["mean"] = moyenne;
   j["non_finite_samples"] = lecture.EchantillonsNonFinis;
+  j["extraction"] = {{"blocks", prefs.ExtractDim}, {"percent", prefs.ExtractSeuil}};
   j["threshold"] = image.Seuil;
   j["pupil"] = {
       {"centre_x", image.CentreX}, {"centre_y", image.CentreY}, {"radius", image.RayonPupille}};

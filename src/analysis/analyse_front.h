@@ -1,0 +1,23 @@
+#pragma once
+// Zernike analysis of a wavefront (nanometres over the normalised pupil) and its figures of
+// merit. The term set is passed in; the windows pass the shared one.
+
+#include <string>
+
+#include "core/pupille.h"
+#include "core/zernike.h"
+
+namespace quelvane {
+
+// Role 3; inside the ring: Σ selected coefficients × terms, mask 1; elsewhere 0, mask 0.
+void SynthetiserFront(TPupille& front, const TJeuZernike& jeu);
+// Adds (S′ − Selection)·coefficient·term inside the ring and the mask, then Selection := S′.
+void BasculerTermes(TPupille& front, const TSelZernike& nouvelle, const TJeuZernike& jeu);
+// Adds a·Z_j (j from 1) inside the ring and the mask, and a to coefficient j.
+void AjouterTerme(TPupille& front, int j, double a, const TJeuZernike& jeu);
+// From EcartType (brought up to date by the caller), Lambda and Obstruction.
+void CalculerStrehl(TPupille& front);
+// "Lambda/8", "1.25 lambda", "0 lambda": x nanometres as a fraction of lambdaRef.
+std::string FractionLambda(double x, double lambdaRef, int decimales);
+
+}  // namespace quelvane

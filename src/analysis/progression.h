@@ -1,0 +1,27 @@
+#pragma once
+// What a long computation tells whoever shows its progress (the progress window, a text bar
+// on a terminal, or nothing at all in tests).
+
+#include <string>
+
+namespace quelvane {
+
+class IProgression {
+ public:
+  virtual ~IProgression() = default;
+  // `pas` is how far one step advances the bar (0 to 100).
+  virtual void Demarrer(const std::string& titre, int pas) = 0;
+  virtual void Avancer() = 0;
+  virtual void Terminer() = 0;  // the bar at its end
+  virtual void Masquer() = 0;
+};
+
+class TSansProgression final : public IProgression {
+ public:
+  void Demarrer(const std::string&, int) override {}
+  void Avancer() override {}
+  void Terminer() override {}
+  void Masquer() override {}
+};
+
+}  // namespace quelvane

@@ -1,0 +1,38 @@
+#pragma once
+// A whole test run from the test parameters: reconstruction, set-up corrections,
+// autocollimation, automatic Zernike fit and, in three colours, the common focus.
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "analysis/progression.h"
+#include "analysis/roddier.h"
+#include "settings/parametres.h"
+#include "settings/preferences.h"
+
+namespace quelvane {
+
+// Caption of the progress window: "Reconstruction du front d'onde Vert (2/3)".
+std::string TitreProgression(int couleur, int indice, int total);
+// How far one inner iteration moves the bar: 100 div Round(passes × 4.0).
+int PasProgression(int passes);
+
+// Builds test T from the pair (copies of the two images) and runs it (colour index 0 to 3).
+void ReconstruireTest(TRoddier& test, int couleur, const TPupille& intra, const TPupille& extra,
+                      const TParametresTest& parametres, const TkwValue& prefs,
+                      const TJeuZernike& jeu, IProgression& progression, int indice = 1,
+                      int total = 1);
+
+// Single mode: the current pair; the wavefront gets LambdaRef and colour 0.
+std::unique_ptr<TRoddier> ReconstruireSimple(const TParametresTest& parametres,
+                                             const TkwValue& prefs, const TJeuZernike& jeu,
+                                             IProgression& progression);
+
+// Three-colour mode: blue, green and red tests brought to the focus of the colour OriginFoc
+// names, tilt removed. The fit runs whatever AjustAuto says, without removing focus.
+std::array<std::unique_ptr<TRoddier>, 3> ReconstruireTroisCouleurs(
+    const TParametresTest& parametres, const TkwValue& prefs, const TJeuZernike& jeu,
+    IProgression& progression);
+
+}  // namespace quelvane

@@ -1,0 +1,56 @@
+#pragma once
+// One Roddier test: the signal of a pair of defocused images and the reconstruction of the
+// wavefront from it. Every length is in nanometres.
+
+#include <memory>
+#include <stdexcept>
+
+#include "analysis/progression.h"
+#include "core/pupille.h"
+
+namespace quelvane {
+
+// A test that cannot run (images of different sizes, lengths that make no sense).
+struct ErreurTest : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct TOptionsReconstruction {
+  bool BreakCondition = false;  // stop as soon as an increment is small
+  double RMSFront = 0.0;        // nanometres
+};
+
+// Mask codes of the signal.
+enum CodeSignal : std::int16_t { HorsPupille = 0, DansPupille = 1, Anneau = 2 };
+
+class TRoddier {
+ public:
+  std::unique_ptr<TPupille> Intra;
+  std::unique_ptr<TPupille> Extra;
+  std::unique_ptr<TPupille> Signal;
+  double RayonNm = 0;
+  double FocaleNm = 0;
+  double DefocNm = 0;
+  double RayonAnneau = 0;  // normalised pupil units
+  int NbPasses = 0;
+  std::unique_ptr<TPupille> FrontOnde;
+  std::unique_ptr<TPupille> FrontResiduel;
+
+  // S = (I1 − I2)/(I1 + I2) on the union of the two pupils, the boundary ring marked 2.
+  void CalculerSignal();
+  // One Poisson solve of the current signal into a new FrontResiduel.
+  void ResoudrePoisson(IProgression& progression);
+  // Transports both images through the accepted increment FrontResiduel.
+  void CorrigerImages();
+  // The whole reconstruction: preparation, passes, final shaping.
+  void Reconstruire(const TOptionsReconstruction& options, IProgression& progression);
+
+  // Number of inner iterations the last ResoudrePoisson ran, and passes the last Reconstruire ran.
+  int IterationsPoisson = 0;
+  int PassesEffectuees = 0;
+
+ private:
+  void VerifierLongueurs() const;
+};
+
+}  // namespace quelvane

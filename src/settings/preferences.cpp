@@ -1,0 +1,228 @@
+#include "settings/preferences.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <sstream>
+#include <variant>
+
+#include "files/ecriture.h"
+#include "files/nombres.h"
+
+namespace quelvane {
+
+TPreferences Preferences;
+
+namespace {
+
+// One key of the file: where it lives and which values are sound.
+struct TCle {
+  const char* Nom;
+  std::variant<std::uint8_t TkwValue::*, bool TkwValue::*, double TkwValue::*,
+               std::uint32_t TkwValue::*, std::int32_t TkwValue::*>
+      Champ;
+  double Mini;
+  double Maxi;
+  std::function<bool(double)> Accepte = nullptr;
+};
+
+constexpr double Infini = std::numeric_limits<double>::infinity();
+
+// The 41 keys in file order, with the values a program run can use.
+const std::vector<TCle>& Cles() {
+  static const std::vector<TCle> cles = {
+      {"PltSignal", &TkwValue::PltSignal, 0, 5},
+      {"PltFront", &TkwValue::PltFront, 0, 5},
+      {"PltPSF", &TkwValue::PltPSF, 0, 5},
+      {"PltInterfero", &TkwValue::PltInterfero, 0, 5},
+      {"FactMultDiff", &TkwValue::FactMultDiff, 0, 3},
+      {"MasqueActif", &TkwValue::MasqueActif, 0, 1},
+      {"MemOptim", &TkwValue::MemOptim, 0, 1},
+      {"NIter", &TkwValue::NIter, 1, 20},
+      {"BreakCondition", &TkwValue::BreakCondition, 0, 1},
+      {"RMSFront", &TkwValue::RMSFront, 0, Infini},
+      {"ExtractDim", &TkwValue::ExtractDim, 8, 64,
+       [](double v) { return v == 8 || v == 16 || v == 32 || v == 64; }},
+      {"ExtractSeuil", &TkwValue::ExtractSeuil, 0, 100},
+      {"ExtractAuto", &TkwValue::ExtractAuto, 0, 1},
+      {"LambdaRef", &TkwValue::LambdaRef, 1, 1e6},  // a divisor of every figure
+      {"LambdaInterfero", &TkwValue::LambdaInterfero, 1, 1e6},
+      {"LambdaR", &TkwValue::LambdaR, 0, 1e6},
+      {"LambdaV", &TkwValue::LambdaV, 0, 1e6},
+      {"LambdaB", &TkwValue::LambdaB, 0, 1e6},
+      {"OriginFoc", &TkwValue::OriginFoc, 0, 2},
+      {"AjustAuto", &TkwValue::AjustAuto, 0, 1},
+      {"SubTiltFocus", &TkwValue::SubTiltFocus, 0, 1},
+      {"SubComa", &TkwValue::SubComa, 0, 1},
+      {"NPolyZern", &TkwValue::NPolyZern, 0, NMaxZern},
+      {"ModePoly", &TkwValue::ModePoly, 0, 1},
+      {"NDecNano", &TkwValue::NDecNano, 0, 4},
+      {"NDecMilli", &TkwValue::NDecMilli, 0, 4},
+      {"NDecLambda", &TkwValue::NDecLambda, 0, 4},
+      {"NDecPix", &TkwValue::NDecPix, 0, 4},
+      {"NDecADU", &TkwValue::NDecADU, 0, 4},
+      {"NDecStrehl", &TkwValue::NDecStrehl, 0, 4},
+      {"NDecDeg", &TkwValue::NDecDeg, 0, 4},
+      {"NDecRed", &TkwValue::NDecRed, 0, 4},
+      {"NormRMS", &TkwValue::NormRMS, 0, 1},
+      {"Diametre", &TkwValue::Diametre, 0, 100000},
+      {"Focale", &TkwValue::Focale, 0, 10000000},
+      {"PixelCCD", &TkwValue::PixelCCD, 0, 1000000},
+      {"BinAcquisition", &TkwValue::BinAcquisition, 1, 255},
+      {"BinLogiciel", &TkwValue::BinLogiciel, 1, 255},
+      {"PoidsR", &TkwValue::PoidsR, 0, 1e6},
+      {"PoidsV", &TkwValue::PoidsV, 0, 1e6},
+      {"PoidsB", &TkwValue::PoidsB, 0, 1e6},
+  };
+  return cles;
+}
+
+bool EstReel(const TCle& c) { return std::holds_alternative<double TkwValue::*>(c.Champ); }
+
+std::string ValeurTexte(const TkwValue& v, const TCle& c) {
+  return std::visit(
+      [&](auto champ) -> std::string {
+        using T = std::remove_reference_t<decltype(v.*champ)>;
+        if constexpr (std::is_same_v<T, double>)
+          return FormaterGeneral(v.*champ, 15);
+        else
+          return std::to_string(static_cast<long long>(v.*champ));
+      },
+      c.Champ);
+}
+
+// False when the text is not a sound value for the key; the field is then left as it was.
+bool AffecterValeur(TkwValue& v, const TCle& c, const std::string& texte) {
+  std::optional<double> x;
+  if (EstReel(c)) {
+    x = LireReelFITS(texte);  // either separator: files move between regional settings
+  } else if (const auto e = ConvertirEntier(texte)) {
+    x = *e;
+  }
+  if (!x || *x < c.Mini || *x > c.Maxi || (c.Accepte && !c.Accepte(*x))) return false;
+  std::visit(
+      [&](auto champ) {
+        using T = std::remove_reference_t<decltype(v.*champ)>;
+        v.*champ = static_cast<T>(*x);
+      },
+      c.Champ);
+  return true;
+}
+
+bool MemeNomSansCasse(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
+TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chemin) {
+  TLecturePreferences resultat;
+  std::error_code ec;
+  if (!std::filesystem::exists(chemin, ec)) return resultat;
+  std::ifstream f(chemin, std::ios::binary);
+  if (!f) {
+    resultat.Erreur = "Impossible de lire " + chemin;
+    return resultat;
+  }
+  std::vector<std::string> lignes;
+  for (std::string l; std::getline(f, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    lignes.push_back(std::move(l));
+  }
+  if (f.bad()) {
+    resultat.Erreur = "Impossible de lire " + chemin;
+    return resultat;
+  }
+  resultat.FichierLu = true;
+
+  auto nom = [](const std::string& l) {
+    const auto e = l.find('=');
+    return e == std::string::npos ? std::string() : l.substr(0, e);
+  };
+  auto valeur = [](const std::string& l) {
+    const auto e = l.find('=');
+    return e == std::string::npos ? std::string() : l.substr(e + 1);
+  };
+  std::ptrdiff_t debutAlertes = -1;
+  for (std::size_t i = 0; i < lignes.size(); ++i) {
+    const std::string& l = lignes[i];
+    const std::string n = nom(l);
+    if (n == "Images") {
+      prefs.DossiersImagesRecents.push_back(valeur(l));
+    } else if (n == "Rapports") {
+      prefs.DossierRapports = valeur(l);
+    } else if (n == "Aide") {
+      prefs.FichierAide = valeur(l);
+    } else {
+      for (const TCle& c : Cles()) {
+        if (n != c.Nom) continue;
+        // A key written twice: the first line of that name, whatever its case, wins.
+        const auto premiere = std::find_if(lignes.begin(), lignes.end(), [&](const std::string& x) {
+          return MemeNomSansCasse(nom(x), c.Nom);
+        });
+        if (!AffecterValeur(prefs, c, valeur(*premiere))) resultat.ValeursRefusees.push_back(*premiere);
+      }
+    }
+    if (!prefs.DossiersImagesRecents.empty()) prefs.DossierImages = prefs.DossiersImagesRecents.front();
+    if (l == "[Warnings]") debutAlertes = static_cast<std::ptrdiff_t>(i);
+  }
+  if (debutAlertes >= 0) {
+    for (int j = 0; j < prefs.NPolyZern; ++j) {
+      const std::size_t ligne = static_cast<std::size_t>(debutAlertes) + 1 + j;
+      if (ligne >= lignes.size()) break;  // a short section keeps the remaining values
+      if (const auto v = LireReelFITS(lignes[ligne]))
+        prefs.ValeursAlerte[j] = *v;
+      else
+        resultat.ValeursRefusees.push_back(lignes[ligne]);
+    }
+  }
+  return resultat;
+}
+
+std::string TextePreferences(const TPreferences& prefs) {
+  std::ostringstream o;
+  const char* fin = "\r\n";
+  for (const TCle& c : Cles()) o << c.Nom << '=' << ValeurTexte(prefs, c) << fin;
+  o << "Aide=" << prefs.FichierAide << fin;
+  for (const auto& d : prefs.DossiersImagesRecents) o << "Images=" << d << fin;
+  o << "Rapports=" << prefs.DossierRapports << fin;
+  o << "[Warnings]" << fin;
+  for (int j = 0; j < prefs.NPolyZern && j < NMaxZern; ++j)
+    o << FormaterFixe(prefs.ValeursAlerte[j], 6) << fin;
+  return o.str();
+}
+
+void EcrirePreferences(const TPreferences& prefs, const std::string& chemin) {
+  EcrireFichierAtomique(chemin, TextePreferences(prefs));
+}
+
+std::string CheminPreferences() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const auto dossier = exe.parent_path();
+    if (::access(dossier.c_str(), W_OK) == 0) return (dossier / "Prefs.txt").string();
+  }
+  std::filesystem::path config;
+  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
+    config = x;
+  else if (const char* h = std::getenv("HOME"); h && *h)
+    config = std::filesystem::path(h) / ".config";
+  else
+    config = std::filesystem::temp_directory_path();
+  config /= "quelvane";
+  std::filesystem::create_directories(config, ec);
+  return (config / "Prefs.txt").string();
+}
+
+}  // namespace quelvane

@@ -1,0 +1,92 @@
+#pragma once
+// The user's lasting settings and their file "Prefs.txt".
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/zernike.h"
+
+namespace quelvane {
+
+struct TkwValue {
+  std::uint8_t PltSignal = 0;
+  std::uint8_t PltFront = 1;
+  std::uint8_t PltPSF = 4;
+  std::uint8_t PltInterfero = 5;
+  bool MemOptim = false;
+  bool MasqueActif = true;
+  std::uint8_t FactMultDiff = 2;
+  std::uint8_t NIter = 3;
+  std::uint8_t ExtractDim = 16;
+  // A diffracted pupil edge sits near a quarter of the plateau: extracting at half height
+  // makes the pupil 3 % too small, which scales every coefficient.
+  std::uint8_t ExtractSeuil = 25;
+  bool ExtractAuto = true;
+  bool BreakCondition = false;
+  double RMSFront = 0.0;  // nanometres
+  double LambdaRef = 555.0;
+  double LambdaInterfero = 555.0;
+  double LambdaR = 0.0;
+  double LambdaV = 0.0;
+  double LambdaB = 0.0;
+  double PoidsR = 1.0;
+  double PoidsV = 1.0;
+  double PoidsB = 1.0;
+  std::uint8_t OriginFoc = 1;
+  std::array<double, NMaxZern> ValeursAlerte{};
+  std::string FichierAide;
+  std::string DossierImages;
+  std::string DossierRapports;
+  bool AjustAuto = true;
+  bool SubTiltFocus = true;
+  bool SubComa = true;
+  std::uint8_t NPolyZern = 22;
+  std::uint8_t ModePoly = 0;
+  std::uint8_t NDecNano = 2;
+  std::uint8_t NDecMilli = 0;
+  std::uint8_t NDecLambda = 0;
+  std::uint8_t NDecPix = 0;
+  std::uint8_t NDecStrehl = 0;
+  std::uint8_t NDecADU = 0;
+  std::uint8_t NDecDeg = 0;
+  std::uint8_t NDecRed = 0;
+  std::uint8_t NormRMS = 1;
+  std::uint32_t Diametre = 0;  // whole millimetres
+  std::uint32_t Focale = 0;
+  std::int32_t PixelCCD = 0;  // nanometres
+  std::uint8_t BinAcquisition = 1;
+  std::uint8_t BinLogiciel = 1;
+};
+
+inline const TkwValue PreferencesParDefaut{};
+
+class TPreferences : public TkwValue {
+ public:
+  // Recent image folders, the current one first ("Images=" lines).
+  std::vector<std::string> DossiersImagesRecents;
+};
+
+// The single instance the program reads and writes.
+extern TPreferences Preferences;
+
+struct TLecturePreferences {
+  bool FichierLu = false;
+  // Lines whose value was refused (not a number, out of range), kept at their previous value.
+  std::vector<std::string> ValeursRefusees;
+  std::string Erreur;  // the file exists but cannot be read
+};
+
+// Reads the file into `prefs` (fields absent from the file keep their values).
+TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chemin);
+// The file's text, as EcrirePreferences writes it.
+std::string TextePreferences(const TPreferences& prefs);
+// Written atomically; throws ErreurEcriture and leaves the old file as it was.
+void EcrirePreferences(const TPreferences& prefs, const std::string& chemin);
+
+// "Prefs.txt" beside the executable when that folder can be written, otherwise in the user's
+// configuration folder (an installed program).
+std::string CheminPreferences();
+
+}  // namespace quelvane

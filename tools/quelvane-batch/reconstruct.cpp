@@ -1,0 +1,220 @@
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "analysis/analyse_front.h"
+#include "analysis/preparation.h"
+#include "analysis/reconstruction.h"
+#include "commandes.h"
+#include "files/ecriture.h"
+#include "files/export_texte.h"
+#include "files/fits.h"
+#include "files/nombres.h"
+
+namespace quelvane::batch {
+
+namespace {
+
+// A text progress bar on standard error, only when it is a terminal.
+class TBarreTexte final : public IProgression {
+ public:
+  TBarreTexte() : actif_(::isatty(STDERR_FILENO) == 1) {}
+  void Demarrer(const std::string& titre, int pas) override {
+    titre_ = titre;
+    pas_ = pas;
+    position_ = 0;
+    Dessiner();
+  }
+  void Avancer() override {
+    position_ = std::min(100, position_ + pas_);
+    Dessiner();
+  }
+  void Terminer() override {
+    position_ = 100;
+    Dessiner();
+  }
+  void Masquer() override {
+    if (actif_) std::fputs("\n", stderr);
+  }
+
+ private:
+  void Dessiner() const {
+    if (!actif_) return;
+    const int plein = position_ * 30 / 100;
+    std::fprintf(stderr, "\r%s [%s%s] %3d%%", titre_.c_str(), std::string(plein, '#').c_str(),
+                 std::string(30 - plein, ' ').c_str(), position_);
+    std::fflush(stderr);
+  }
+  bool actif_;
+  std::string titre_;
+  int pas_ = 1;
+  int position_ = 0;
+};
+
+struct ErreurOptions : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::unique_ptr<TPupille> OuvrirImage(const std::string& fichier, const TkwValue& prefs,
+                                      bool extra) {
+  auto image = std::make_unique<TPupille>();
+  const TResultatFITS lecture = ChargerFITS(*image, fichier);
+  if (!lecture.Reussi()) throw ErreurOptions("Format d'image incompatible\n" + lecture.Raison);
+  if (!PreparerImage(*image, prefs, extra))
+    throw ErreurOptions("Format d'image incompatible\n" + fichier + " : image de moins de 3 × 3 pixels");
+  if (image->RayonPupille <= 0)
+    throw ErreurOptions("Aucune pupille trouvée dans " + fichier + " au seuil d'extraction");
+  return image;
+}
+
+struct TSource {
+  std::string Nom;
+  double DistanceNm = 0;  // 0: infinity
+  bool Autocollimation = false;
+};
+
+TSource LireSource(const std::string& texte, double focaleNm) {
+  if (texte == "infinity") return {"infinity"};
+  if (texte == "curvature") return {"curvature", 2 * focaleNm};
+  if (texte == "autocollimation") return {"autocollimation", 0, true};
+  const std::string prefixe = "artificial=";
+  if (texte.rfind(prefixe, 0) == 0) {
+    char* fin = nullptr;
+    const double metres = std::strtod(texte.c_str() + prefixe.size(), &fin);
+    if (fin && *fin == '\0' && std::isfinite(metres) && metres > 0)
+      return {"artificial", metres * 1e9};
+  }
+  throw ErreurOptions("Source inconnue : " + texte +
+                      " (infinity, artificial=METRES, curvature ou autocollimation)");
+}
+
+nlohmann::ordered_json Tableau(const TCoefZernike& c) { return std::vector<double>(c.begin(), c.end()); }
+
+void EcrireSortie(const std::string& chemin, const std::string& texte) {
+  if (chemin == "-")
+    std::cout << texte;
+  else
+    EcrireFichierAtomique(chemin, texte);
+}
+
+}  // namespace
+
+int CommandeReconstruction(const TOptionsReconstruction& o) {
+  try {
+    TPreferences prefs = ChargerPreferences(o.Preferences);
+    if (o.Iterations) {
+      if (*o.Iterations < 1 || *o.Iterations > 20) throw ErreurOptions("--iterations : de 1 à 20");
+      prefs.NIter = static_cast<std::uint8_t>(*o.Iterations);
+    }
+    if (o.LambdaNm) {
+      if (!(*o.LambdaNm > 0 && *o.LambdaNm < 1e6)) throw ErreurOptions("--lambda : longueur d'onde en nm, positive");
+      prefs.LambdaRef = *o.LambdaNm;
+    }
+    if (!(o.DiametreMm > 0) || !(o.FocaleMm > 0)) throw ErreurOptions("--diameter et --focal doivent être positifs");
+    if (o.Orientation != "x" && o.Orientation != "y") throw ErreurOptions("--orientation : x ou y");
+    if (o.Binning < 1 || o.Binning > 255 || o.BinningLogiciel < 1 || o.BinningLogiciel > 255)
+      throw ErreurOptions("--binning et --soft-binning : de 1 à 255");
+    InitZernike(prefs.NPolyZern, prefs.ModePoly);
+
+    const auto intra = OuvrirImage(o.Intra, prefs, false);
+    const auto extra = OuvrirImage(o.Extra, prefs, true);
+    if (intra->NX != extra->NX || intra->NY != extra->NY)
+      throw ErreurOptions("Les images intra-focale et extra-focale n'ont pas la même taille");
+
+    TParametresTest p = ParametresInitiaux;
+    p.DistanceFocale = o.FocaleMm * 1e6;
+    p.RayonInstrument = o.DiametreMm * 5e5;
+    if (o.DefocalisationMm) {
+      p.Defocalisation = *o.DefocalisationMm * 1e6;
+    } else if (o.PixelMicrons) {
+      p.Defocalisation = CalculerDefocalisation(o.DiametreMm, o.FocaleMm, *o.PixelMicrons, o.Binning,
+                                                o.BinningLogiciel, intra->RayonPupille, extra->RayonPupille);
+    } else {
+      throw ErreurOptions("Il faut --defocus ou --pixel pour connaître la défocalisation");
+    }
+    if (!(p.Defocalisation > 0 && p.Defocalisation < p.DistanceFocale))
+      throw ErreurOptions("Défocalisation invalide : elle doit être positive et inférieure à la focale");
+    const TSource source = LireSource(o.Source, p.DistanceFocale);
+    p.DistanceSource = source.DistanceNm;
+    p.Autocollimation = source.Autocollimation;
+    p.Incidence = o.AngleDegres * 3.141592653589 / 180;
+    const double a = AstigmatismeHorsAxe(p.Incidence, p.DistanceFocale, p.RayonInstrument);
+    const double c = ComaHorsAxe(p.Incidence, p.DistanceFocale, p.RayonInstrument, p.DistanceSource);
+    p.Sphericite = p.DistanceSource != 0 ? SphericiteSource(p.DistanceFocale, p.RayonInstrument, p.DistanceSource) : 0;
+    (o.Orientation == "x" ? p.AstigmatismeX : p.AstigmatismeY) = a;
+    (o.Orientation == "x" ? p.ComaX : p.ComaY) = c;
+    p.ImageIntra = intra.get();
+    p.ImageExtra = extra.get();
+    p.ModeTraitement = ModeSimple;
+    p.ParametresValides = true;
+
+    TBarreTexte barre;
+    const auto test = ReconstruireSimple(p, prefs, JeuZernike(), barre);
+    TPupille& front = *test->FrontOnde;
+    front.MoyenneEcartType();
+    front.MinMaxMasque();
+    CalculerStrehl(front);
+
+    TCoefZernike rms = front.Coefficients;
+    CoefVersRMS(JeuZernike(), rms);
+    nlohmann::ordered_json j;
+    j["coefficients_nm"] = Tableau(front.Coefficients);
+    j["coefficients_rms_nm"] = Tableau(rms);
+    j["selection"] = std::vector<bool>(front.Selection.begin(), front.Selection.end());
+    j["rms_nm"] = front.EcartType;
+    j["ptv_nm"] = front.Etendue;
+    j["rms_lambda"] = FractionLambda(front.EcartType, prefs.LambdaRef, prefs.NDecLambda);
+    j["ptv_lambda"] = FractionLambda(front.Etendue, prefs.LambdaRef, prefs.NDecLambda);
+    j["strehl"] = front.Strehl;
+    j["strehl_max"] = front.StrehlMax;
+    j["strehl_rms"] = front.StrehlRMS;
+    j["pupil_radius_px"] = front.RayonPupille;
+    j["obstruction"] = front.Obstruction;
+    j["passes"] = test->PassesEffectuees;
+    j["image_radius_px"] = {{"intra", intra->RayonPupille}, {"extra", extra->RayonPupille}};
+    j["parameters"] = {
+        {"diameter_mm", o.DiametreMm},
+        {"focal_mm", o.FocaleMm},
+        {"defocus_mm", p.Defocalisation / 1e6},
+        {"source", source.Nom},
+        {"source_distance_mm", p.DistanceSource / 1e6},
+        {"autocollimation", p.Autocollimation},
+        {"angle_deg", o.AngleDegres},
+        {"orientation", o.Orientation},
+        {"setup_nm", {{"astigmatism_x", p.AstigmatismeX}, {"astigmatism_y", p.AstigmatismeY},
+                      {"coma_x", p.ComaX}, {"coma_y", p.ComaY}, {"spherical", p.Sphericite}}},
+        {"iterations", prefs.NIter},
+        {"lambda_nm", prefs.LambdaRef},
+        {"terms", prefs.NPolyZern},
+        {"polynomials", prefs.ModePoly == 0 ? "Mahajan" : "Zernike"},
+        {"extraction", {{"blocks", prefs.ExtractDim}, {"percent", prefs.ExtractSeuil}}},
+        {"fit", {{"auto", prefs.AjustAuto}, {"subtract_tilt_focus", prefs.SubTiltFocus},
+                 {"subtract_coma", prefs.SubComa}}},
+    };
+    if (!o.Json.empty()) EcrireSortie(o.Json, j.dump(2) + "\n");
+    if (!o.Opd.empty()) ExportOPD(front, o.Opd);
+    if (!o.Zernike.empty())
+      EnregistrerCoefficients(front.Coefficients, prefs.NPolyZern, JeuZernike(), o.Zernike);
+    if (o.Json != "-") {
+      std::cout << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << " nm ("
+                << j["ptv_lambda"].get<std::string>() << "), RMS "
+                << FormaterFixe(front.EcartType, prefs.NDecNano) << " nm ("
+                << j["rms_lambda"].get<std::string>() << "), S = " << FormaterFixe(front.Strehl, 3)
+                << "\n";
+      for (int k = 1; k <= prefs.NPolyZern; ++k)
+        std::cout << LibelleZernike(k) << " " << NomZernike(k) << " : "
+                  << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1], prefs.NDecNano)
+                  << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
+    }
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return SortieErreur;
+  }
+}
+
+}  // namespace quelvane::batch

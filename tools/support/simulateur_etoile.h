@@ -1,0 +1,53 @@
+#pragma once
+// Physical-optics simulation of defocused star images, for tests and demonstration samples.
+// The pupil carries a known wavefront W (nanometres, positive where it leads: converging more
+// strongly than the reference sphere); the field is propagated (Fresnel) to planes at ±l from
+// focus with the program's own transforms, summed over wavelengths and integrated into
+// camera pixels. The extra-focal image comes out as a camera records it: turned by 180°
+// with respect to the pupil, the rays having crossed at focus.
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "core/grille.h"
+#include "core/zernike.h"
+
+namespace quelvane::outils {
+
+struct TTelescopeSimule {
+  double DiametreMm = 200;
+  double FocaleMm = 1000;
+  double Obstruction = 0;  // ratio of diameters
+  TCoefZernike CoefficientsNm{};  // un-normalised terms of the type below, over the ring
+  int TypePolynome = PolyMahajan;
+};
+
+struct TCameraSimulee {
+  double PixelMicrons = 5.2;
+  int Largeur = 256;
+  int Hauteur = 256;
+  double DefocalisationMm = 3.5;
+  int SousPixels = 4;  // Fourier samples per camera pixel along each axis
+  double Fond = 1000;       // sky level, ADU
+  double Plateau = 20000;   // mean level of the illuminated pupil image, ADU
+  double SeeingPixels = 0;  // Gaussian blur, standard deviation in camera pixels
+  bool Bruit = false;       // photon noise (gain 1) plus read noise
+  double BruitLecture = 5;  // ADU
+  std::uint64_t Graine = 1;
+  double DecalageX = 0;  // star position from the frame centre, camera pixels (x right)
+  double DecalageY = 0;  // (y up)
+};
+
+// Wavelengths (nanometres) and weights of the light.
+using TSpectreSimule = std::vector<std::pair<double, double>>;
+TSpectreSimule SpectreLarge();  // 480–640 nm, five equal lines
+
+// Hauteur × Largeur camera frame in ADU (row 0 at the top).
+TGrilleReelle SimulerImage(const TTelescopeSimule& telescope, const TCameraSimulee& camera,
+                           const TSpectreSimule& spectre, bool intra);
+
+// Radius of the geometric pupil image in camera pixels: l·(D/2)/f.
+double RayonImagePixels(const TTelescopeSimule& telescope, const TCameraSimulee& camera);
+
+}  // namespace quelvane::outils
