@@ -11,9 +11,11 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUELVANE_SANITIZE=ON -DQUELVANE_BENCH=ON
 cmake --build "$build"
 
-echo "== formatting"
-git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run -Werror
-
 echo "== tests"
+status=0
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir "$build" -j "$(nproc)" --output-on-failure
+  ctest --test-dir "$build" -j "$(nproc)" --output-on-failure || status=1
+
+echo "== formatting"
+git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run -Werror || status=1
+exit $status

@@ -68,8 +68,8 @@ std::unique_ptr<TRoddier> ReconstruireSimple(const TParametresTest& parametres,
   if (!parametres.ImageIntra || !parametres.ImageExtra)
     throw ErreurTest("Vous devez ouvrir les images et/ou saisir les paramètres");
   auto test = std::make_unique<TRoddier>();
-  ReconstruireTest(*test, 0, *parametres.ImageIntra, *parametres.ImageExtra, parametres, prefs,
-                   jeu, progression);
+  ReconstruireTest(*test, 0, *parametres.ImageIntra, *parametres.ImageExtra, parametres, prefs, jeu,
+                   progression);
   test->FrontOnde->Lambda = prefs.LambdaRef;
   test->FrontOnde->Role = RoleFront;
   test->FrontOnde->Couleur = 0;

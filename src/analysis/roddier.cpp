@@ -72,8 +72,9 @@ void TRoddier::VerifierLongueurs() const {
   // K = f(f − l)/l must be finite and positive: the images lie between the optics and twice
   // the focal length from it.
   if (!(FocaleNm > 0 && RayonNm > 0 && DefocNm > 0) || !(DefocNm < FocaleNm))
-    throw ErreurTest("Paramètres du test invalides : il faut 0 < défocalisation < focale et un "
-                     "diamètre positif");
+    throw ErreurTest(
+        "Paramètres du test invalides : il faut 0 < défocalisation < focale et un "
+        "diamètre positif");
 }
 
 void TRoddier::CalculerSignal() {
@@ -198,7 +199,8 @@ void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression&
   for (TPupille* im : {Intra.get(), Extra.get()}) {
     im->Seuiller();
     im->TrouverPupille();
-    if (im->RayonPupille <= 0) throw ErreurTest("Une des images n'a pas de pupille au seuil choisi");
+    if (im->RayonPupille <= 0)
+      throw ErreurTest("Une des images n'a pas de pupille au seuil choisi");
     im->Centrer();
   }
   Signal = NouvellePupille(Intra->NX, Intra->NY);

@@ -28,12 +28,14 @@ void ExportOPD(const TPupille& front, const std::string& chemin) {
   EcrireFichierAtomique(chemin, TexteOPD(front));
 }
 
-std::string TexteCoefficients(const TCoefZernike& coefficients, int nombre, const TJeuZernike& jeu) {
+std::string TexteCoefficients(const TCoefZernike& coefficients, int nombre,
+                              const TJeuZernike& jeu) {
   TCoefZernike rms = coefficients;
   CoefVersRMS(jeu, rms);
   std::string texte;
   for (int j = 1; j <= nombre && j <= NMaxZern; ++j)
-    texte += std::to_string(j) + ";" + NomZernike(j) + ";" + FormaterGeneral(rms[j - 1], 15) + FinLigne;
+    texte +=
+        std::to_string(j) + ";" + NomZernike(j) + ";" + FormaterGeneral(rms[j - 1], 15) + FinLigne;
   return texte;
 }
 

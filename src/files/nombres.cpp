@@ -74,13 +74,15 @@ std::string AvecSeparateur(const char* debut, const char* fin, char separateur) 
 
 std::string FormaterGeneral(double v, int chiffres, char separateur) {
   char tampon[64];
-  const auto r = std::to_chars(tampon, tampon + sizeof tampon, v, std::chars_format::general, chiffres);
+  const auto r =
+      std::to_chars(tampon, tampon + sizeof tampon, v, std::chars_format::general, chiffres);
   return AvecSeparateur(tampon, r.ptr, separateur);
 }
 
 std::string FormaterFixe(double v, int decimales, char separateur) {
   char tampon[400];
-  const auto r = std::to_chars(tampon, tampon + sizeof tampon, v, std::chars_format::fixed, decimales);
+  const auto r =
+      std::to_chars(tampon, tampon + sizeof tampon, v, std::chars_format::fixed, decimales);
   if (r.ec != std::errc()) return FormaterGeneral(v, 15, separateur);
   std::string t = AvecSeparateur(tampon, r.ptr, separateur);
   // "-0.00" after rounding reads as a sign error to a user.

@@ -56,8 +56,8 @@ std::string Sexagesimal(double x, const char* u1, const char* u2, const char* u3
   const double minutes = (x - h) * 60;
   const double m = std::trunc(minutes);
   const double s = (minutes - m) * 60;
-  return std::to_string(static_cast<long long>(h)) + u1 + std::to_string(static_cast<long long>(m)) +
-         u2 + FormaterFixe(s, 3) + u3;
+  return std::to_string(static_cast<long long>(h)) + u1 +
+         std::to_string(static_cast<long long>(m)) + u2 + FormaterFixe(s, 3) + u3;
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ bool EstReel(const TCle& c) { return std::holds_alternative<double TkwValue::*>(
 std::string ValeurTexte(const TkwValue& v, const TCle& c) {
   return std::visit(
       [&](auto champ) -> std::string {
-        using T = std::remove_reference_t<decltype(v.*champ)>;
+        using T = std::remove_cvref_t<decltype(v.*champ)>;
         if constexpr (std::is_same_v<T, double>)
           return FormaterGeneral(v.*champ, 15);
         else
@@ -109,7 +109,7 @@ bool AffecterValeur(TkwValue& v, const TCle& c, const std::string& texte) {
   if (!x || *x < c.Mini || *x > c.Maxi || (c.Accepte && !c.Accepte(*x))) return false;
   std::visit(
       [&](auto champ) {
-        using T = std::remove_reference_t<decltype(v.*champ)>;
+        using T = std::remove_cvref_t<decltype(v.*champ)>;
         v.*champ = static_cast<T>(*x);
       },
       c.Champ);
@@ -170,10 +170,12 @@ TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chem
         const auto premiere = std::find_if(lignes.begin(), lignes.end(), [&](const std::string& x) {
           return MemeNomSansCasse(nom(x), c.Nom);
         });
-        if (!AffecterValeur(prefs, c, valeur(*premiere))) resultat.ValeursRefusees.push_back(*premiere);
+        if (!AffecterValeur(prefs, c, valeur(*premiere)))
+          resultat.ValeursRefusees.push_back(*premiere);
       }
     }
-    if (!prefs.DossiersImagesRecents.empty()) prefs.DossierImages = prefs.DossiersImagesRecents.front();
+    if (!prefs.DossiersImagesRecents.empty())
+      prefs.DossierImages = prefs.DossiersImagesRecents.front();
     if (l == "[Warnings]") debutAlertes = static_cast<std::ptrdiff_t>(i);
   }
   if (debutAlertes >= 0) {

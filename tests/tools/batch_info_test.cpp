@@ -56,7 +56,7 @@ TEST_F(BatchInfo, ImageDeDemonstrationEnJson) {
   EXPECT_EQ(j["header"]["Bitpix"], 16);
   EXPECT_EQ(j["header"]["BZero"], 32768.0);
   EXPECT_EQ(j["header"]["Telescope"], "Newton 200/1000");
-  EXPECT_EQ(j["kind"], 5);  // unsigned 16-bit data overflow the signed range
+  EXPECT_EQ(j["kind"], 2);  // unsigned data, all below 32768 ADU: still 16-bit integers
   EXPECT_NEAR(j["pupil"]["radius"].get<double>(), 70, 3);  // 3.64 mm · 100/1000 / 5.2 µm
   EXPECT_GT(j["threshold"].get<double>(), j["min"].get<double>());
   EXPECT_LT(j["threshold"].get<double>(), j["max"].get<double>());

@@ -24,10 +24,10 @@ quelvane::outils::TTelescopeSimule TelescopeDemonstration() {
   t.DiametreMm = 200;
   t.FocaleMm = 1000;
   t.Obstruction = 0.25;
-  t.CoefficientsNm[10] = 60;   // Z11 spherical aberration (under-corrected)
-  t.CoefficientsNm[4] = 25;    // Z5 astigmatism
-  t.CoefficientsNm[6] = -15;   // Z7 coma
-  t.CoefficientsNm[8] = 10;    // Z9 trefoil
+  t.CoefficientsNm[10] = 60;  // Z11 spherical aberration (under-corrected)
+  t.CoefficientsNm[4] = 25;   // Z5 astigmatism
+  t.CoefficientsNm[6] = -15;  // Z7 coma
+  t.CoefficientsNm[8] = 10;   // Z9 trefoil
   return t;
 }
 

@@ -17,19 +17,24 @@ int main(int argc, char** argv) {
   cmdInfo->add_option("--prefs", info.Preferences, "Fichier de préférences (Prefs.txt)");
 
   TOptionsReconstruction rec;
-  auto* cmdRec = app.add_subcommand("reconstruct", "Reconstruction du front d'onde d'une paire intra/extra");
+  auto* cmdRec =
+      app.add_subcommand("reconstruct", "Reconstruction du front d'onde d'une paire intra/extra");
   cmdRec->add_option("--intra", rec.Intra, "Image intra-focale (FITS)")->required();
-  cmdRec->add_option("--extra", rec.Extra, "Image extra-focale (FITS), telle que la caméra l'a vue")->required();
+  cmdRec->add_option("--extra", rec.Extra, "Image extra-focale (FITS), telle que la caméra l'a vue")
+      ->required();
   cmdRec->add_option("--diameter", rec.DiametreMm, "Diamètre de l'instrument (mm)")->required();
   cmdRec->add_option("--focal", rec.FocaleMm, "Distance focale (mm)")->required();
   auto* defoc = cmdRec->add_option("--defocus", rec.DefocalisationMm, "Défocalisation (mm)");
-  auto* pixel = cmdRec->add_option("--pixel", rec.PixelMicrons, "Taille des pixels (µm) : défocalisation d'après les rayons");
+  auto* pixel = cmdRec->add_option("--pixel", rec.PixelMicrons,
+                                   "Taille des pixels (µm) : défocalisation d'après les rayons");
   defoc->excludes(pixel);
   cmdRec->add_option("--binning", rec.Binning, "Binning d'acquisition")->needs(pixel);
   cmdRec->add_option("--soft-binning", rec.BinningLogiciel, "Binning logiciel")->needs(pixel);
-  cmdRec->add_option("--source", rec.Source, "infinity | artificial=METRES | curvature | autocollimation");
+  cmdRec->add_option("--source", rec.Source,
+                     "infinity | artificial=METRES | curvature | autocollimation");
   cmdRec->add_option("--angle", rec.AngleDegres, "Angle d'incidence (degrés)");
-  cmdRec->add_option("--orientation", rec.Orientation, "Orientation des aberrations de montage : x ou y");
+  cmdRec->add_option("--orientation", rec.Orientation,
+                     "Orientation des aberrations de montage : x ou y");
   cmdRec->add_option("--iterations", rec.Iterations, "Nombre maximal de passes (1 à 20)");
   cmdRec->add_option("--lambda", rec.LambdaNm, "Longueur d'onde de référence (nm)");
   cmdRec->add_option("--prefs", rec.Preferences, "Fichier de préférences (Prefs.txt)");

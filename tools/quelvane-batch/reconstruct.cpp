@@ -65,7 +65,8 @@ std::unique_ptr<TPupille> OuvrirImage(const std::string& fichier, const TkwValue
   const TResultatFITS lecture = ChargerFITS(*image, fichier);
   if (!lecture.Reussi()) throw ErreurOptions("Format d'image incompatible\n" + lecture.Raison);
   if (!PreparerImage(*image, prefs, extra))
-    throw ErreurOptions("Format d'image incompatible\n" + fichier + " : image de moins de 3 × 3 pixels");
+    throw ErreurOptions("Format d'image incompatible\n" + fichier +
+                        " : image de moins de 3 × 3 pixels");
   if (image->RayonPupille <= 0)
     throw ErreurOptions("Aucune pupille trouvée dans " + fichier + " au seuil d'extraction");
   return image;
@@ -92,7 +93,9 @@ TSource LireSource(const std::string& texte, double focaleNm) {
                       " (infinity, artificial=METRES, curvature ou autocollimation)");
 }
 
-nlohmann::ordered_json Tableau(const TCoefZernike& c) { return std::vector<double>(c.begin(), c.end()); }
+nlohmann::ordered_json Tableau(const TCoefZernike& c) {
+  return std::vector<double>(c.begin(), c.end());
+}
 
 void EcrireSortie(const std::string& chemin, const std::string& texte) {
   if (chemin == "-")
@@ -111,10 +114,12 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
       prefs.NIter = static_cast<std::uint8_t>(*o.Iterations);
     }
     if (o.LambdaNm) {
-      if (!(*o.LambdaNm > 0 && *o.LambdaNm < 1e6)) throw ErreurOptions("--lambda : longueur d'onde en nm, positive");
+      if (!(*o.LambdaNm > 0 && *o.LambdaNm < 1e6))
+        throw ErreurOptions("--lambda : longueur d'onde en nm, positive");
       prefs.LambdaRef = *o.LambdaNm;
     }
-    if (!(o.DiametreMm > 0) || !(o.FocaleMm > 0)) throw ErreurOptions("--diameter et --focal doivent être positifs");
+    if (!(o.DiametreMm > 0) || !(o.FocaleMm > 0))
+      throw ErreurOptions("--diameter et --focal doivent être positifs");
     if (o.Orientation != "x" && o.Orientation != "y") throw ErreurOptions("--orientation : x ou y");
     if (o.Binning < 1 || o.Binning > 255 || o.BinningLogiciel < 1 || o.BinningLogiciel > 255)
       throw ErreurOptions("--binning et --soft-binning : de 1 à 255");
@@ -131,20 +136,25 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
     if (o.DefocalisationMm) {
       p.Defocalisation = *o.DefocalisationMm * 1e6;
     } else if (o.PixelMicrons) {
-      p.Defocalisation = CalculerDefocalisation(o.DiametreMm, o.FocaleMm, *o.PixelMicrons, o.Binning,
-                                                o.BinningLogiciel, intra->RayonPupille, extra->RayonPupille);
+      p.Defocalisation =
+          CalculerDefocalisation(o.DiametreMm, o.FocaleMm, *o.PixelMicrons, o.Binning,
+                                 o.BinningLogiciel, intra->RayonPupille, extra->RayonPupille);
     } else {
       throw ErreurOptions("Il faut --defocus ou --pixel pour connaître la défocalisation");
     }
     if (!(p.Defocalisation > 0 && p.Defocalisation < p.DistanceFocale))
-      throw ErreurOptions("Défocalisation invalide : elle doit être positive et inférieure à la focale");
+      throw ErreurOptions(
+          "Défocalisation invalide : elle doit être positive et inférieure à la focale");
     const TSource source = LireSource(o.Source, p.DistanceFocale);
     p.DistanceSource = source.DistanceNm;
     p.Autocollimation = source.Autocollimation;
     p.Incidence = o.AngleDegres * 3.141592653589 / 180;
     const double a = AstigmatismeHorsAxe(p.Incidence, p.DistanceFocale, p.RayonInstrument);
-    const double c = ComaHorsAxe(p.Incidence, p.DistanceFocale, p.RayonInstrument, p.DistanceSource);
-    p.Sphericite = p.DistanceSource != 0 ? SphericiteSource(p.DistanceFocale, p.RayonInstrument, p.DistanceSource) : 0;
+    const double c =
+        ComaHorsAxe(p.Incidence, p.DistanceFocale, p.RayonInstrument, p.DistanceSource);
+    p.Sphericite = p.DistanceSource != 0
+                       ? SphericiteSource(p.DistanceFocale, p.RayonInstrument, p.DistanceSource)
+                       : 0;
     (o.Orientation == "x" ? p.AstigmatismeX : p.AstigmatismeY) = a;
     (o.Orientation == "x" ? p.ComaX : p.ComaY) = c;
     p.ImageIntra = intra.get();
@@ -185,15 +195,21 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
         {"autocollimation", p.Autocollimation},
         {"angle_deg", o.AngleDegres},
         {"orientation", o.Orientation},
-        {"setup_nm", {{"astigmatism_x", p.AstigmatismeX}, {"astigmatism_y", p.AstigmatismeY},
-                      {"coma_x", p.ComaX}, {"coma_y", p.ComaY}, {"spherical", p.Sphericite}}},
+        {"setup_nm",
+         {{"astigmatism_x", p.AstigmatismeX},
+          {"astigmatism_y", p.AstigmatismeY},
+          {"coma_x", p.ComaX},
+          {"coma_y", p.ComaY},
+          {"spherical", p.Sphericite}}},
         {"iterations", prefs.NIter},
         {"lambda_nm", prefs.LambdaRef},
         {"terms", prefs.NPolyZern},
         {"polynomials", prefs.ModePoly == 0 ? "Mahajan" : "Zernike"},
         {"extraction", {{"blocks", prefs.ExtractDim}, {"percent", prefs.ExtractSeuil}}},
-        {"fit", {{"auto", prefs.AjustAuto}, {"subtract_tilt_focus", prefs.SubTiltFocus},
-                 {"subtract_coma", prefs.SubComa}}},
+        {"fit",
+         {{"auto", prefs.AjustAuto},
+          {"subtract_tilt_focus", prefs.SubTiltFocus},
+          {"subtract_coma", prefs.SubComa}}},
     };
     if (!o.Json.empty()) EcrireSortie(o.Json, j.dump(2) + "\n");
     if (!o.Opd.empty()) ExportOPD(front, o.Opd);
@@ -207,7 +223,8 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
                 << "\n";
       for (int k = 1; k <= prefs.NPolyZern; ++k)
         std::cout << LibelleZernike(k) << " " << NomZernike(k) << " : "
-                  << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1], prefs.NDecNano)
+                  << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1],
+                                  prefs.NDecNano)
                   << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
     }
     return 0;

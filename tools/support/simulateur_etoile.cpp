@@ -72,20 +72,23 @@ void FlouGaussien(TGrilleReelle& im, double sigma) {
   const int rayon = static_cast<int>(std::ceil(3.5 * sigma));
   std::vector<double> noyau(2 * rayon + 1);
   double somme = 0;
-  for (int i = -rayon; i <= rayon; ++i) somme += noyau[i + rayon] = std::exp(-0.5 * i * i / (sigma * sigma));
+  for (int i = -rayon; i <= rayon; ++i)
+    somme += noyau[i + rayon] = std::exp(-0.5 * i * i / (sigma * sigma));
   for (double& x : noyau) x /= somme;
   const int h = im.Lignes(), w = im.Colonnes();
   TGrilleReelle tmp(1, h, w);
   for (int r = 0; r < h; ++r)
     for (int c = 0; c < w; ++c) {
       double s = 0;
-      for (int i = -rayon; i <= rayon; ++i) s += noyau[i + rayon] * im(r, std::clamp(c + i, 0, w - 1));
+      for (int i = -rayon; i <= rayon; ++i)
+        s += noyau[i + rayon] * im(r, std::clamp(c + i, 0, w - 1));
       tmp(r, c) = s;
     }
   for (int r = 0; r < h; ++r)
     for (int c = 0; c < w; ++c) {
       double s = 0;
-      for (int i = -rayon; i <= rayon; ++i) s += noyau[i + rayon] * tmp(std::clamp(r + i, 0, h - 1), c);
+      for (int i = -rayon; i <= rayon; ++i)
+        s += noyau[i + rayon] * tmp(std::clamp(r + i, 0, h - 1), c);
       im(r, c) = s;
     }
 }
@@ -113,7 +116,8 @@ TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
     if (somme <= 0) continue;
     const auto source = i.Plan(0);
     auto cible = fin.Plan(0);
-    for (std::size_t k = 0; k < source.size(); ++k) cible[k] += source[k] / somme * poids / poidsTotal;
+    for (std::size_t k = 0; k < source.size(); ++k)
+      cible[k] += source[k] / somme * poids / poidsTotal;
   }
 
   // Camera pixels: m × m Fourier samples each, the star offset by whole Fourier samples.
@@ -138,7 +142,8 @@ TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
   std::normal_distribution<double> gauss;
   for (double& v : image.Plan(0)) {
     double adu = c.Fond + v * c.Plateau * aire;
-    if (c.Bruit) adu += gauss(alea) * std::sqrt(std::max(adu, 0.0) + c.BruitLecture * c.BruitLecture);
+    if (c.Bruit)
+      adu += gauss(alea) * std::sqrt(std::max(adu, 0.0) + c.BruitLecture * c.BruitLecture);
     v = adu;
   }
   return image;

@@ -18,7 +18,7 @@ namespace quelvane::outils {
 struct TTelescopeSimule {
   double DiametreMm = 200;
   double FocaleMm = 1000;
-  double Obstruction = 0;  // ratio of diameters
+  double Obstruction = 0;         // ratio of diameters
   TCoefZernike CoefficientsNm{};  // un-normalised terms of the type below, over the ring
   int TypePolynome = PolyMahajan;
 };
@@ -28,7 +28,7 @@ struct TCameraSimulee {
   int Largeur = 256;
   int Hauteur = 256;
   double DefocalisationMm = 3.5;
-  int SousPixels = 4;  // Fourier samples per camera pixel along each axis
+  int SousPixels = 4;       // Fourier samples per camera pixel along each axis
   double Fond = 1000;       // sky level, ADU
   double Plateau = 20000;   // mean level of the illuminated pupil image, ADU
   double SeeingPixels = 0;  // Gaussian blur, standard deviation in camera pixels

@@ -1,0 +1,140 @@
+#include "settings/preferences.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/regional.h"
+#include "files/ecriture.h"
+
+namespace quelvane {
+namespace {
+
+class PreferencesFichier : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dossier_ = std::filesystem::temp_directory_path() /
+               ("quelvane-prefs-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dossier_);
+    chemin_ = (dossier_ / "Prefs.txt").string();
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(dossier_);
+    DefinirSeparateurDecimal('.');
+  }
+  void Ecrire(const std::string& texte) const { std::ofstream(chemin_, std::ios::binary) << texte; }
+  std::string Lire() const {
+    std::ifstream f(chemin_, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  std::filesystem::path dossier_;
+  std::string chemin_;
+};
+
+std::vector<std::string> Lignes(const std::string& texte) {
+  std::vector<std::string> l;
+  std::size_t debut = 0;
+  for (std::size_t fin; (fin = texte.find("\r\n", debut)) != std::string::npos; debut = fin + 2)
+    l.push_back(texte.substr(debut, fin - debut));
+  EXPECT_EQ(debut, texte.size()) << "every line ends with CR LF";
+  return l;
+}
+
+TEST_F(PreferencesFichier, SansFichierLesDefautsRestent) {
+  TPreferences p;
+  const auto r = LirePreferences(p, chemin_);
+  EXPECT_FALSE(r.FichierLu);
+  EXPECT_EQ(p.PltSignal, 0);
+  EXPECT_EQ(p.PltFront, 1);
+  EXPECT_EQ(p.PltPSF, 4);
+  EXPECT_EQ(p.PltInterfero, 5);
+  EXPECT_EQ(p.NPolyZern, 22);
+  EXPECT_EQ(p.ModePoly, 0);
+  EXPECT_EQ(p.LambdaRef, 555);
+  EXPECT_EQ(p.LambdaInterfero, 555);
+  EXPECT_TRUE(p.DossierImages.empty());
+}
+
+TEST_F(PreferencesFichier, PremiereEcritureAvecUneVirgule) {
+  DefinirSeparateurDecimal(',');
+  TPreferences p;
+  p.RMSFront = 0.5;
+  EcrirePreferences(p, chemin_);
+  const auto l = Lignes(Lire());
+  ASSERT_EQ(l.size(), 41u + 3 + 22);
+  EXPECT_EQ(l[0], "PltSignal=0");
+  EXPECT_EQ(l[1], "PltFront=1");
+  EXPECT_EQ(l[4], "FactMultDiff=2");
+  EXPECT_EQ(l[5], "MasqueActif=1");
+  EXPECT_EQ(l[7], "NIter=3");
+  EXPECT_EQ(l[9], "RMSFront=0,5");
+  EXPECT_EQ(l[13], "LambdaRef=555");
+  EXPECT_EQ(l[40], "PoidsB=1");
+  EXPECT_EQ(l[41], "Aide=");
+  EXPECT_EQ(l[42], "Rapports=");
+  EXPECT_EQ(l[43], "[Warnings]");
+  EXPECT_EQ(l[44], "0,000000");
+
+  TPreferences relue;
+  relue.RMSFront = 9;
+  LirePreferences(relue, chemin_);
+  EXPECT_DOUBLE_EQ(relue.RMSFront, 0.5);
+}
+
+TEST_F(PreferencesFichier, AlertesDossiersEtDoublons) {
+  Ecrire(
+      "NPolyZern=5\r\nniter=7\r\nNIter=9\r\nImages=/a\r\nImages=/b\r\nImages=/c\r\nRapports=/r\r\n"
+      "Aide=/aide.html\r\n[Warnings]\r\n1.5\r\n2,5\r\n3\r\n4\r\n5\r\n6\r\n");
+  TPreferences p;
+  p.ValeursAlerte[5] = 77;
+  LirePreferences(p, chemin_);
+  EXPECT_EQ(p.NIter, 7);  // the first line of that name, whatever its case
+  EXPECT_EQ(p.DossiersImagesRecents.size(), 3u);
+  EXPECT_EQ(p.DossierImages, "/a");
+  EXPECT_EQ(p.DossierRapports, "/r");
+  EXPECT_EQ(p.FichierAide, "/aide.html");
+  EXPECT_EQ(p.ValeursAlerte[0], 1.5);
+  EXPECT_EQ(p.ValeursAlerte[1], 2.5);
+  EXPECT_EQ(p.ValeursAlerte[4], 5);
+  EXPECT_EQ(p.ValeursAlerte[5], 77);  // beyond NPolyZern: untouched
+
+  EcrirePreferences(p, chemin_);
+  const auto l = Lignes(Lire());
+  EXPECT_EQ(l.size(), 41u + 6 + 5);  // Aide, three Images, Rapports, [Warnings]
+  EXPECT_EQ(l[42], "Images=/a");
+  EXPECT_EQ(l.back(), "5.000000");
+}
+
+TEST_F(PreferencesFichier, ValeursInsensees) {
+  Ecrire(
+      "ExtractDim=12\r\nPltFront=9\r\nNIter=abc\r\nLambdaRef=0\r\nNPolyZern=300\r\nPltPSF=3\r\n"
+      "[Warnings]\r\nrien\r\n");
+  TPreferences p;
+  const auto r = LirePreferences(p, chemin_);
+  EXPECT_EQ(p.ExtractDim, 16);
+  EXPECT_EQ(p.PltFront, 1);
+  EXPECT_EQ(p.NIter, 3);
+  EXPECT_EQ(p.LambdaRef, 555);
+  EXPECT_EQ(p.NPolyZern, 22);
+  EXPECT_EQ(p.PltPSF, 3);
+  EXPECT_EQ(p.ValeursAlerte[0], 0);
+  EXPECT_EQ(r.ValeursRefusees.size(), 6u);
+}
+
+TEST_F(PreferencesFichier, EcritureImpossibleGardeLAncienFichier) {
+  Ecrire("NIter=5\r\n");
+  TPreferences p;
+  const std::string ailleurs = (dossier_ / "absent" / "Prefs.txt").string();
+  EXPECT_THROW(EcrirePreferences(p, ailleurs), ErreurEcriture);
+  EXPECT_EQ(Lire(), "NIter=5\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dossier_), {}),
+            1);  // no temporary left
+}
+
+}  // namespace
+}  // namespace quelvane

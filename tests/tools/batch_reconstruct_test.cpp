@@ -1,0 +1,131 @@
+// quelvane-batch reconstruct as a script runs it, on the demonstration pair.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "support/ecriture_fits.h"
+
+namespace {
+
+struct TSortie {
+  int Statut = -1;
+  std::string Texte;
+};
+
+TSortie Lancer(const std::string& arguments) {
+  const std::string commande = std::string(QUELVANE_BATCH) + " " + arguments + " 2>&1";
+  TSortie s;
+  std::FILE* p = popen(commande.c_str(), "r");
+  if (!p) return s;
+  std::array<char, 4096> tampon;
+  while (std::fgets(tampon.data(), tampon.size(), p)) s.Texte += tampon.data();
+  const int statut = pclose(p);
+  s.Statut = WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
+  return s;
+}
+
+std::string Lire(const std::string& chemin) {
+  std::ifstream f(chemin, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+class BatchReconstruct : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dossier_ = std::filesystem::temp_directory_path() /
+               ("quelvane-rec-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dossier_);
+    // Default preferences whatever the machine holds.
+    std::ofstream(Chemin("Prefs.txt")) << "";
+  }
+  void TearDown() override { std::filesystem::remove_all(dossier_); }
+  std::string Chemin(const std::string& nom) const { return (dossier_ / nom).string(); }
+  std::string Paire() const {
+    return std::string("reconstruct --intra ") + QUELVANE_SAMPLES + "/etoile-intra.fit --extra " +
+           QUELVANE_SAMPLES + "/etoile-extra.fit --prefs " + Chemin("Prefs.txt");
+  }
+  std::filesystem::path dossier_;
+};
+
+TEST_F(BatchReconstruct, PaireDeDemonstration) {
+  const auto s =
+      Lancer(Paire() + " --diameter 200 --focal 1000 --pixel 5.2 --json " + Chemin("r.json") +
+             " --opd " + Chemin("r.opd") + " --zernike " + Chemin("r.txt"));
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto j = nlohmann::json::parse(Lire(Chemin("r.json")));
+  ASSERT_EQ(j["coefficients_nm"].size(), 42u);
+  const double z11 = j["coefficients_nm"][10];
+  const double z7 = j["coefficients_nm"][6];
+  EXPECT_NEAR(z11, 60, 10);  // the samples were made with Z11 = 60, Z7 = −15, Z5 = 25 nm
+  EXPECT_NEAR(z7, -15, 4);
+  EXPECT_GT(j["coefficients_nm"][4].get<double>(), 5);
+  EXPECT_NEAR(j["parameters"]["defocus_mm"].get<double>(), 3.64, 0.15);
+  EXPECT_EQ(j["selection"][3], false);
+  EXPECT_GT(j["strehl"].get<double>(), 0.5);
+  EXPECT_LT(j["strehl"].get<double>(), j["strehl_max"].get<double>());
+  EXPECT_NEAR(j["obstruction"].get<double>(), 0.25, 0.07);
+  EXPECT_EQ(j["passes"], 3);
+
+  const std::string opd = Lire(Chemin("r.opd"));
+  EXPECT_EQ(opd.rfind("555,200\r\n", 0), 0u);
+  EXPECT_GT(std::count(opd.begin(), opd.end(), '\n'), 10000);
+  const std::string coefs = Lire(Chemin("r.txt"));
+  EXPECT_EQ(std::count(coefs.begin(), coefs.end(), '\n'), 22);
+  EXPECT_EQ(coefs.rfind("1;Piston;", 0), 0u);
+}
+
+TEST_F(BatchReconstruct, DefocalisationDonneeEtSortieStandard) {
+  const auto s = Lancer(Paire() +
+                        " --diameter 200 --focal 1000 --defocus 3.64 --iterations 1 "
+                        "--source curvature --lambda 633 --json -");
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto j = nlohmann::json::parse(s.Texte.substr(s.Texte.find('{')));
+  EXPECT_EQ(j["passes"], 1);
+  EXPECT_EQ(j["parameters"]["lambda_nm"], 633.0);
+  EXPECT_NEAR(j["parameters"]["setup_nm"]["spherical"].get<double>(), 520.833, 1e-3);
+}
+
+TEST_F(BatchReconstruct, EntreesRefusees) {
+  quelvane::outils::TImageAEcrire petite;
+  petite.Largeur = petite.Hauteur = 64;
+  petite.Valeurs.assign(64 * 64, 100);
+  for (int i = 20; i < 44; ++i)
+    for (int k = 20; k < 44; ++k) petite.Valeurs[i * 64 + k] = 5000;
+  ASSERT_TRUE(quelvane::outils::EcrireFITS(Chemin("petite.fit"), petite));
+  std::ofstream(Chemin("texte.fit")) << "pas une image";
+  const std::string base = " --diameter 200 --focal 1000 --defocus 3";
+  const std::string intra = std::string(" --intra ") + QUELVANE_SAMPLES + "/etoile-intra.fit";
+  const std::string prefs = " --prefs " + Chemin("Prefs.txt");
+  const std::string cas[] = {
+      "reconstruct" + intra + " --extra " + Chemin("petite.fit") + base + prefs,
+      "reconstruct" + intra + " --extra " + Chemin("texte.fit") + base + prefs,
+      "reconstruct" + intra + " --extra " + Chemin("absente.fit") + base + prefs,
+      Paire() + " --diameter 200 --focal 1000",
+      Paire() + " --diameter 200 --focal 1000 --defocus 1000",
+      Paire() + " --diameter 0 --focal 1000 --defocus 3",
+      Paire() + base + " --source artificial=loin",
+      Paire() + base + " --iterations 50",
+      Paire() + base + " --orientation z",
+      Paire() + base + " --pixel 5",
+      Paire() + base + " --prefs " + Chemin("absent.txt"),
+  };
+  for (const auto& c : cas) {
+    const auto s = Lancer(c);
+    EXPECT_EQ(s.Statut, 2) << c << "\n" << s.Texte;
+    EXPECT_FALSE(s.Texte.empty()) << c;
+  }
+  EXPECT_NE(Lancer(cas[1]).Texte.find("Format d'image incompatible"), std::string::npos);
+}
+
+}  // namespace
