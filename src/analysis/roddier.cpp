@@ -124,6 +124,11 @@ void TRoddier::ResoudrePoisson(IProgression& progression) {
   auto w = std::make_unique<TPupille>();
   p.Copier(s);
 
+  // The ring, where the gradient is cut at every iteration.
+  std::vector<std::size_t> anneau;
+  for (std::size_t i = 0; i < s.Masque.TaillePlan(); ++i)
+    if (s.Masque.Plan(0)[i] == Anneau) anneau.push_back(i);
+
   std::vector<double> ecarts;
   IterationsPoisson = 0;
   for (int i = 1; i <= IterationsPoissonMax; ++i) {
@@ -139,9 +144,7 @@ void TRoddier::ResoudrePoisson(IProgression& progression) {
     gx.DeriveeX(*w);
     gy.DeriveeY(*w);
     // The gradient is cut on the ring just outside the pupil.
-    for (int r = 0; r < ny; ++r)
-      for (int c = 0; c < nx; ++c)
-        if (s.M(r, c) == Anneau) gx.V(r, c) = gy.V(r, c) = 0;
+    for (std::size_t i : anneau) gx.Donnees.Plan(0)[i] = gy.Donnees.Plan(0)[i] = 0;
     lxx.DeriveeX(gx);
     lyy.DeriveeY(gy);
     p.Additionner(lxx, lyy);
@@ -207,10 +210,12 @@ void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression&
   FrontOnde = NouvellePupille(Signal->NX, Signal->NY);
 
   PassesEffectuees = 0;
+  IterationsTotales = 0;
   for (int k = 1;; ++k) {
     PassesEffectuees = k;
     CalculerSignal();
     ResoudrePoisson(progression);
+    IterationsTotales += IterationsPoisson;
     TPupille& w = *FrontResiduel;
     w.MoyenneEcartType();
     bool arreter = false;

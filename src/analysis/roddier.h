@@ -48,6 +48,7 @@ class TRoddier {
   // Number of inner iterations the last ResoudrePoisson ran, and passes the last Reconstruire ran.
   int IterationsPoisson = 0;
   int PassesEffectuees = 0;
+  int IterationsTotales = 0;  // inner iterations over all passes of the last Reconstruire
 
  private:
   void VerifierLongueurs() const;

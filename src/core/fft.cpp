@@ -1,5 +1,7 @@
 #include "core/fft.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -210,6 +212,57 @@ void InverserBits(TBrouillon& b, const TTableFFT& t) {
   }
 }
 
+// 8 × 8 tiles between rows of doubles and lanes of floats, with AVX2 shuffles: each row's
+// 8 values become one lane of 8 positions. `lignes[i] + c` is row i at column c.
+QUELVANE_VARIANTE_AVX2 void TuileVersLanes(const double* const* lignes, int c, float* dst) {
+  __m256 r[8];
+  for (int i = 0; i < 8; ++i) {
+    const __m128 a = _mm256_cvtpd_ps(_mm256_loadu_pd(lignes[i] + c));
+    const __m128 b = _mm256_cvtpd_ps(_mm256_loadu_pd(lignes[i] + c + 4));
+    r[i] = _mm256_set_m128(b, a);
+  }
+  __m256 t[8], u[8];
+  for (int i = 0; i < 8; i += 2) {
+    t[i] = _mm256_unpacklo_ps(r[i], r[i + 1]);
+    t[i + 1] = _mm256_unpackhi_ps(r[i], r[i + 1]);
+  }
+  for (int i = 0; i < 8; i += 4) {
+    u[i] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(1, 0, 1, 0));
+    u[i + 1] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(3, 2, 3, 2));
+    u[i + 2] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
+    u[i + 3] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
+  }
+  for (int k = 0; k < 4; ++k) {
+    _mm256_storeu_ps(dst + k * Lot, _mm256_permute2f128_ps(u[k], u[k + 4], 0x20));
+    _mm256_storeu_ps(dst + (k + 4) * Lot, _mm256_permute2f128_ps(u[k], u[k + 4], 0x31));
+  }
+}
+
+// The reverse: positions k0..k0+7 of 8 lanes (src + k·Lot) into 8 rows of doubles.
+QUELVANE_VARIANTE_AVX2 void LanesVersTuile(const float* src, double* const* lignes, int c) {
+  __m256 r[8];
+  for (int k = 0; k < 8; ++k) r[k] = _mm256_loadu_ps(src + k * Lot);
+  __m256 t[8], u[8];
+  for (int i = 0; i < 8; i += 2) {
+    t[i] = _mm256_unpacklo_ps(r[i], r[i + 1]);
+    t[i + 1] = _mm256_unpackhi_ps(r[i], r[i + 1]);
+  }
+  for (int i = 0; i < 8; i += 4) {
+    u[i] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(1, 0, 1, 0));
+    u[i + 1] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(3, 2, 3, 2));
+    u[i + 2] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
+    u[i + 3] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
+  }
+  for (int l = 0; l < 4; ++l) {
+    const __m256 bas = _mm256_permute2f128_ps(u[l], u[l + 4], 0x20);
+    const __m256 haut = _mm256_permute2f128_ps(u[l], u[l + 4], 0x31);
+    _mm256_storeu_pd(lignes[l] + c, _mm256_cvtps_pd(_mm256_castps256_ps128(bas)));
+    _mm256_storeu_pd(lignes[l] + c + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(bas, 1)));
+    _mm256_storeu_pd(lignes[l + 4] + c, _mm256_cvtps_pd(_mm256_castps256_ps128(haut)));
+    _mm256_storeu_pd(lignes[l + 4] + c + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(haut, 1)));
+  }
+}
+
 // Row batch: lane l is the row whose real and imaginary parts start at re[l] and im[l]
 // (im null for a real input). Position k of a lane reads column (k + decalage) mod N, for
 // k < w; the rest is zero. Rows are read in tiles, in natural order, then bit-reversed.
@@ -217,36 +270,41 @@ void ChargerLignes(TBrouillon& b, const TTableFFT& t, const double* const* re,
                    const double* const* im, int nb, int w, int decalage) {
   const int n = t.n, masque = n - 1;
   EffacerBrouillon(b, n, w < n || nb < Lot, w < n || nb < Lot || !im);
+  const bool avx2 = ProcesseurAvx2();
   // Tiles never straddle the wrap, since decalage is 0 or N/2.
   const int tuile = std::max(1, std::min(Lot, n / 2));
   for (int k0 = 0; k0 < w; k0 += tuile) {
     const int kn = std::min(tuile, w - k0);
     const int c0 = (k0 + decalage) & masque;
-    float* dr = b.re.data() + k0 * Lot;
-    float* di = b.im.data() + k0 * Lot;
-    for (int l = 0; l < nb; ++l) {
-      const double* sr = re[l] + c0;
-      for (int k = 0; k < kn; ++k) dr[k * Lot + l] = static_cast<float>(sr[k]);
-      if (im) {
-        const double* si = im[l] + c0;
-        for (int k = 0; k < kn; ++k) di[k * Lot + l] = static_cast<float>(si[k]);
-      }
+    for (int plan = 0; plan < (im ? 2 : 1); ++plan) {
+      const double* const* source = plan == 0 ? re : im;
+      float* d = (plan == 0 ? b.re.data() : b.im.data()) + k0 * Lot;
+      int l0 = 0;
+      if (avx2 && kn % 8 == 0)
+        for (; l0 + 8 <= nb; l0 += 8)
+          for (int k = 0; k < kn; k += 8) TuileVersLanes(source + l0, c0 + k, d + k * Lot + l0);
+      for (int l = l0; l < nb; ++l)
+        for (int k = 0; k < kn; ++k) d[k * Lot + l] = static_cast<float>(source[l][c0 + k]);
     }
   }
   InverserBits(b, t);
 }
 
-// Transposed back in 16 × 16 tiles so both the scratch and the rows are walked in order.
+// Transposed back in tiles so both the scratch and the rows are walked in order.
 void RangerLignes(const TBrouillon& b, int n, double* const* re, double* const* im, int nb) {
-  for (int k0 = 0; k0 < n; k0 += Lot) {
-    const int kn = std::min(Lot, n - k0);
-    for (int l = 0; l < nb; ++l) {
-      double* lr = re[l] + k0;
-      double* li = im[l] + k0;
-      for (int k = 0; k < kn; ++k) {
-        lr[k] = b.re[(k0 + k) * Lot + l];
-        li[k] = b.im[(k0 + k) * Lot + l];
-      }
+  const bool avx2 = ProcesseurAvx2();
+  for (int plan = 0; plan < 2; ++plan) {
+    double* const* cible = plan == 0 ? re : im;
+    const float* s = plan == 0 ? b.re.data() : b.im.data();
+    for (int k0 = 0; k0 < n; k0 += Lot) {
+      const int kn = std::min(Lot, n - k0);
+      int l0 = 0;
+      if (avx2 && kn % 8 == 0)
+        for (; l0 + 8 <= nb; l0 += 8)
+          for (int k = 0; k < kn; k += 8)
+            LanesVersTuile(s + (k0 + k) * Lot + l0, cible + l0, k0 + k);
+      for (int l = l0; l < nb; ++l)
+        for (int k = 0; k < kn; ++k) cible[l][k0 + k] = s[(k0 + k) * Lot + l];
     }
   }
 }

@@ -76,9 +76,12 @@ void TFctXY::Copier(const TFctXY& s) {
 
 void TFctXY::CopierSelonMasque(const TFctXY& s, std::int16_t code) {
   ExigerTaille(*this, s);
-  for (int r = 0; r < NY; ++r)
-    for (int c = 0; c < NX; ++c)
-      if (s.M(r, c) == code) V(r, c) = s.V(r, c);
+  for (int r = 0; r < NY; ++r) {
+    const double* source = s.Donnees.Ligne(r);
+    const std::int16_t* m = s.Masque.Ligne(r);
+    double* d = Donnees.Ligne(r);
+    for (int c = 0; c < NX; ++c) d[c] = m[c] == code ? source[c] : d[c];
+  }
 }
 
 void TFctXY::AffecterSelonMasque(std::int16_t code, bool egal, double valeur) {
@@ -132,8 +135,12 @@ void TFctXY::CombinaisonLineaire(const TFctXY& a, const TFctXY& b, double ka, do
 void TFctXY::Additionner(const TFctXY& a, const TFctXY& b) {
   ExigerTaille(*this, a);
   ExigerTaille(*this, b);
-  for (int r = 0; r < NY; ++r)
-    for (int c = 0; c < NX; ++c) V(r, c) = a.V(r, c) + b.V(r, c);
+  for (int r = 0; r < NY; ++r) {
+    const double* la = a.Donnees.Ligne(r);
+    const double* lb = b.Donnees.Ligne(r);
+    double* d = Donnees.Ligne(r);
+    for (int c = 0; c < NX; ++c) d[c] = la[c] + lb[c];
+  }
 }
 
 void TFctXY::Ajouter(const TFctXY& b) {
@@ -193,14 +200,24 @@ void TFctXY::MoyenneEcartType() {
 
 double TFctXY::EcartQuadratique(const TFctXY& autre) const {
   ExigerTaille(*this, autre);
-  double s = 0;
-  for (int r = 0; r < NY; ++r)
-    for (int c = 0; c < NX; ++c)
-      if (M(r, c) == 1) {
-        const double d = V(r, c) - autre.V(r, c);
-        s += d * d;
+  // Four partial sums let the loop vectorise.
+  double s[4] = {0, 0, 0, 0};
+  for (int r = 0; r < NY; ++r) {
+    const double* a = Donnees.Ligne(r);
+    const double* b = autre.Donnees.Ligne(r);
+    const std::int16_t* m = Masque.Ligne(r);
+    int c = 0;
+    for (; c + 4 <= NX; c += 4)
+      for (int k = 0; k < 4; ++k) {
+        const double d = m[c + k] == 1 ? a[c + k] - b[c + k] : 0.0;
+        s[k] += d * d;
       }
-  return std::sqrt(s);
+    for (; c < NX; ++c) {
+      const double d = m[c] == 1 ? a[c] - b[c] : 0.0;
+      s[0] += d * d;
+    }
+  }
+  return std::sqrt((s[0] + s[1]) + (s[2] + s[3]));
 }
 
 void TFctXY::Seuiller() {
@@ -310,10 +327,11 @@ void TFctXY::DeriveeX(const TFctXY& s) {
   AxeX = s.AxeX;
   AxeY = s.AxeY;
   Masque = s.Masque;
+  const double inverse = 1 / (2 * PasX);
   for (int r = 0; r < NY; ++r) {
     const double* l = s.Donnees.Ligne(r);
     double* d = Donnees.Ligne(r);
-    for (int c = 1; c < NX - 1; ++c) d[c] = (l[c + 1] - l[c - 1]) / (2 * PasX);
+    for (int c = 1; c < NX - 1; ++c) d[c] = (l[c + 1] - l[c - 1]) * inverse;
     d[0] = 0;
     if (NX > 1) d[NX - 1] = 0;
   }
@@ -326,9 +344,17 @@ void TFctXY::DeriveeY(const TFctXY& s) {
   AxeX = s.AxeX;
   AxeY = s.AxeY;
   Masque = s.Masque;
-  for (int r = 0; r < NY; ++r)
-    for (int c = 0; c < NX; ++c)
-      V(r, c) = (r == 0 || r == NY - 1) ? 0.0 : (s.V(r + 1, c) - s.V(r - 1, c)) / (2 * PasY);
+  const double inverse = 1 / (2 * PasY);
+  for (int r = 0; r < NY; ++r) {
+    double* d = Donnees.Ligne(r);
+    if (r == 0 || r == NY - 1) {
+      std::fill_n(d, NX, 0.0);
+      continue;
+    }
+    const double* haut = s.Donnees.Ligne(r - 1);
+    const double* bas = s.Donnees.Ligne(r + 1);
+    for (int c = 0; c < NX; ++c) d[c] = (bas[c] - haut[c]) * inverse;
+  }
 }
 
 namespace {
@@ -428,15 +454,30 @@ void TFctXY::FiltrePoisson() {
   const int ci = static_cast<int>(Arrondi(NX / 2.0)) + 1;
   const int cj = static_cast<int>(Arrondi(NY / 2.0)) + 1;
   const double k = std::fabs(PasX * PasY);
-  for (int p = 0; p < 2; ++p)
-    for (int r = 1; r <= NY; ++r) {
-      double* l = Donnees.Ligne(p, r - 1);
-      const double dr2 = static_cast<double>(r - cj) * (r - cj);
+  // 1/(distance² to the zero frequency), kept for the size of the last call: a
+  // reconstruction filters the same size twenty times a pass.
+  thread_local std::vector<double> inverses;
+  thread_local int pourNX = 0, pourNY = 0;
+  if (pourNX != NX || pourNY != NY) {
+    inverses.resize(static_cast<std::size_t>(NX) * NY);
+    for (int r = 1; r <= NY; ++r)
       for (int c = 1; c <= NX; ++c) {
-        const double d2 = static_cast<double>(c - ci) * (c - ci) + dr2;
-        l[c - 1] = d2 == 0 ? 0.0 : l[c - 1] * (k / d2);
+        const double d2 =
+            static_cast<double>(c - ci) * (c - ci) + static_cast<double>(r - cj) * (r - cj);
+        inverses[static_cast<std::size_t>(r - 1) * NX + (c - 1)] = d2 == 0 ? 0.0 : 1 / d2;
       }
+    pourNX = NX;
+    pourNY = NY;
+  }
+  for (int r = 0; r < NY; ++r) {
+    double* re = Donnees.Ligne(0, r);
+    double* im = Donnees.Ligne(1, r);
+    const double* inv = inverses.data() + static_cast<std::size_t>(r) * NX;
+    for (int c = 0; c < NX; ++c) {
+      re[c] *= k * inv[c];
+      im[c] *= k * inv[c];
     }
+  }
 }
 
 }  // namespace quelvane

@@ -1,0 +1,133 @@
+// A whole reconstruction (10 passes, then the fit) of simulated 256 × 256 and 512 × 512 pairs,
+// beside FFTW doing the same number of forward and inverse transforms of the same size.
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+#include <sys/resource.h>
+
+#include <map>
+
+#include "analysis/preparation.h"
+#include "analysis/reconstruction.h"
+#include "core/fft.h"
+#include "rapport_ratios.h"
+#include "support/simulateur_etoile.h"
+
+namespace {
+
+using namespace quelvane;
+
+struct TCas {
+  TPupille Intra, Extra;
+  TParametresTest Parametres;
+  TkwValue Prefs;
+  int Transformations = 0;  // forward + inverse pairs of one reconstruction
+};
+
+std::map<int, TCas>& Cas() {
+  static std::map<int, TCas> cas;
+  return cas;
+}
+
+TCas& Preparer(int n) {
+  TCas& c = Cas()[n];
+  if (c.Transformations > 0) return c;
+  outils::TTelescopeSimule t;
+  t.Obstruction = 0.25;
+  t.CoefficientsNm[10] = 60;
+  t.CoefficientsNm[4] = 25;
+  t.CoefficientsNm[6] = -15;
+  outils::TCameraSimulee cam;
+  cam.Largeur = cam.Hauteur = n;
+  cam.SousPixels = 2;
+  cam.DefocalisationMm = 3.64 * n / 256;  // pupil images of radius n × 0.27
+  c.Prefs.NIter = 10;
+  for (auto [im, intra] : {std::pair{&c.Intra, true}, std::pair{&c.Extra, false}}) {
+    im->Allouer(n, n);
+    im->Donnees = outils::SimulerImage(t, cam, outils::SpectreLarge(), intra);
+    PreparerImage(*im, c.Prefs, !intra);
+  }
+  c.Parametres.DistanceFocale = 1000e6;
+  c.Parametres.RayonInstrument = 100e6;
+  c.Parametres.Defocalisation = cam.DefocalisationMm * 1e6;
+  c.Parametres.ImageIntra = &c.Intra;
+  c.Parametres.ImageExtra = &c.Extra;
+  TSansProgression p;
+  TRoddier test;
+  ReconstruireTest(test, 0, c.Intra, c.Extra, c.Parametres, c.Prefs, ConstruireJeuZernike(22, 0),
+                   p);
+  c.Transformations = test.IterationsTotales;
+  return c;
+}
+
+void QuelvaneReconstruction(benchmark::State& etat) {
+  TCas& c = Preparer(static_cast<int>(etat.range(0)));
+  const TJeuZernike jeu = ConstruireJeuZernike(22, PolyMahajan);
+  TSansProgression p;
+  for (auto _ : etat) {
+    TRoddier test;
+    ReconstruireTest(test, 0, c.Intra, c.Extra, c.Parametres, c.Prefs, jeu, p);
+    benchmark::DoNotOptimize(test.FrontOnde->Coefficients.data());
+  }
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  etat.counters["paires_fft"] = c.Transformations;
+  etat.counters["pic_memoire_Mo"] = u.ru_maxrss / 1024.0;
+}
+
+// The transforms alone, as the reconstruction calls them.
+void QuelvaneTransformations(benchmark::State& etat) {
+  const int n = static_cast<int>(etat.range(0));
+  TCas& c = Preparer(n);
+  TGrilleReelle p(1, n, n);
+  for (auto _ : etat)
+    for (int i = 0; i < c.Transformations; ++i) {
+      int h = n, w = n;
+      auto s = FFT2D(p, h, w);
+      FFT2DInverse(s, n);
+      benchmark::DoNotOptimize(s.Ligne(0, 0));
+    }
+}
+
+void ReferenceTransformations(benchmark::State& etat) {
+  const int n = static_cast<int>(etat.range(0));
+  TCas& c = Preparer(n);
+  auto* a = fftwf_alloc_complex(static_cast<std::size_t>(n) * n);
+  fftwf_plan avant = fftwf_plan_dft_2d(n, n, a, a, FFTW_FORWARD, FFTW_MEASURE);
+  fftwf_plan arriere = fftwf_plan_dft_2d(n, n, a, a, FFTW_BACKWARD, FFTW_MEASURE);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n) * n; ++i) a[i][0] = a[i][1] = 0;
+  for (auto _ : etat)
+    for (int i = 0; i < c.Transformations; ++i) {
+      fftwf_execute(avant);
+      fftwf_execute(arriere);
+      benchmark::DoNotOptimize(a[0][0]);
+    }
+  fftwf_destroy_plan(avant);
+  fftwf_destroy_plan(arriere);
+  fftwf_free(a);
+}
+
+BENCHMARK(QuelvaneReconstruction)
+    ->Name("Quelvane/Reconstruction")
+    ->Arg(256)
+    ->Arg(512)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(QuelvaneTransformations)
+    ->Name("Quelvane/Transformations")
+    ->Arg(256)
+    ->Arg(512)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(ReferenceTransformations)
+    ->Name("Reference/Reconstruction")
+    ->Arg(256)
+    ->Arg(512)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(ReferenceTransformations)
+    ->Name("Reference/Transformations")
+    ->Arg(256)
+    ->Arg(512)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) { return quelvane::bench::ExecuterAvecRatios(argc, argv); }
