@@ -1,0 +1,22 @@
+#pragma once
+// A field drawn in false colour, one pixel per sample, and the overlays drawn over it.
+
+#include <vector>
+
+#include "core/fonctionxy.h"
+#include "ui/palettes.h"
+
+namespace quelvane {
+
+// Draws `champ` through its palette, thresholds, contrast, relief and visible mask. Sets
+// SeuilBas/SeuilHaut from the extremes when both are 0 (as the program always has).
+void Dessiner(TFctXY& champ, TPalettes& palettes, TImage24& image);
+
+struct TTraceEcran {
+  bool Cercle = false;
+  int X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;  // segment ends, or the circle's bounding box (pixels)
+};
+// The visible overlays in picture pixels (0-based).
+std::vector<TTraceEcran> TracesEcran(const TFctXY& champ);
+
+}  // namespace quelvane
