@@ -8,10 +8,8 @@ packages=(
   libjpeg62-turbo-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libfftw3-dev libeigen3-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev xvfb xauth
 )
-if [[ "${1:-}" == "--with-ui" ]]; then
-  packages+=(qt6-base-dev qt6-charts-dev libqt6opengl6-dev xvfb xauth)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quelvane and starts it on the demonstration image.
+# Installs what is missing, builds Quelvane and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,4 +8,4 @@ cd "$(dirname "$0")/.."
 build=${QUELVANE_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELVANE_TESTS=OFF
 cmake --build "$build"
-exec "$build/tools/quelvane-batch" info samples/etoile-intra.fit "$@"
+exec "$build/src/app/quelvane" "$@"

@@ -1,0 +1,22 @@
+// Quelvane: the program entry. Reads the preferences, sets up the term set and the regional
+// decimal separator, and runs the main window.
+
+#include <QApplication>
+#include <QLocale>
+
+#include "core/regional.h"
+#include "core/zernike.h"
+#include "settings/preferences.h"
+#include "ui/fenetre_principale.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quelvane"));
+  const QString separateur = QLocale().decimalPoint();
+  quelvane::DefinirSeparateurDecimal(separateur.isEmpty() ? '.' : separateur.at(0).toLatin1());
+  quelvane::LirePreferences(quelvane::Preferences, quelvane::CheminPreferences());
+  quelvane::InitZernike(quelvane::Preferences.NPolyZern, quelvane::Preferences.ModePoly);
+  quelvane::TMainForm fenetre;
+  fenetre.show();
+  return app.exec();
+}

@@ -1,0 +1,134 @@
+#include "ui/aide.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "settings/preferences.h"
+
+namespace quelvane {
+
+TFormAide::TFormAide(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+  setWindowTitle(QStringLiteral("Aide de Quelvane"));
+  resize(822, 688);
+  auto* v = new QVBoxLayout(this);
+  auto* boutons = new QHBoxLayout;
+  precedent_ = new QPushButton(QStringLiteral("<<"));
+  suivant_ = new QPushButton(QStringLiteral(">>"));
+  auto* sommaire = new QPushButton(QStringLiteral("Sommaire"));
+  boutons->addWidget(precedent_);
+  boutons->addWidget(suivant_);
+  boutons->addWidget(sommaire);
+  boutons->addStretch();
+  v->addLayout(boutons);
+  navigateur_ = new QTextBrowser;
+  navigateur_->setMinimumSize(800, 600);
+  navigateur_->setOpenExternalLinks(false);
+  v->addWidget(navigateur_);
+  precedent_->setEnabled(false);
+  suivant_->setEnabled(false);
+  // The buttons follow what the viewer reports.
+  connect(navigateur_, &QTextBrowser::backwardAvailable, precedent_, &QPushButton::setEnabled);
+  connect(navigateur_, &QTextBrowser::forwardAvailable, suivant_, &QPushButton::setEnabled);
+  connect(precedent_, &QPushButton::clicked, navigateur_, &QTextBrowser::backward);
+  connect(suivant_, &QPushButton::clicked, navigateur_, &QTextBrowser::forward);
+  connect(sommaire, &QPushButton::clicked, this, &TFormAide::Sommaire);
+}
+
+void TFormAide::ButtonValidationClick() {
+  // A page that cannot be shown leaves the viewer as it was.
+  if (AdresseCourante.isEmpty() || !QFileInfo(AdresseCourante).isFile()) return;
+  navigateur_->setSource(QUrl::fromLocalFile(AdresseCourante));
+}
+
+void TFormAide::Sommaire() {
+  AdresseCourante = QString::fromStdString(Preferences.FichierAide);
+  ButtonValidationClick();
+}
+
+QString TFormAide::DossierAide() const {
+  const QFileInfo accueil(QString::fromStdString(Preferences.FichierAide));
+  return accueil.absolutePath() + QStringLiteral("/");
+}
+
+void TFormAide::AfficherRubrique(int ligne) {
+  AdresseCourante = ligne == 4 ? DossierAide() + QStringLiteral("astigmatisme.html") : QString();
+  ButtonValidationClick();
+}
+
+void TFormAide::AfficherAidePreferences() {
+  AdresseCourante = DossierAide() + QStringLiteral("preferences.htm");
+  ButtonValidationClick();
+}
+
+TFormProgress::TFormProgress(QWidget* parent)
+    : QWidget(parent,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  auto* v = new QVBoxLayout(this);
+  v->setContentsMargins(0, 0, 0, 0);
+  barre_ = new QProgressBar;
+  barre_->setRange(0, 100);
+  barre_->setTextVisible(false);
+  v->addWidget(barre_);
+  setFixedSize(333, 33);
+}
+
+void TFormProgress::Peindre() {
+  // The work runs on the interface thread: let the bar repaint, but take no user input.
+  barre_->repaint();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TFormProgress::Demarrer(const std::string& titre, int pas) {
+  pas_ = pas;
+  barre_->setValue(0);
+  setWindowTitle(QString::fromStdString(titre));
+  show();
+  Peindre();
+}
+
+void TFormProgress::Avancer() {
+  barre_->setValue(std::min(100, barre_->value() + pas_));
+  Peindre();
+}
+
+void TFormProgress::Terminer() {
+  barre_->setValue(100);
+  Peindre();
+}
+
+void TFormProgress::Masquer() { hide(); }
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("A propos"));
+  auto* v = new QVBoxLayout(this);
+  ProductName = new QLabel;
+  NumVersion = new QLabel;
+  QFont gras = ProductName->font();
+  gras.setPointSize(gras.pointSize() + 6);
+  gras.setBold(true);
+  ProductName->setFont(gras);
+  v->addWidget(ProductName, 0, Qt::AlignHCenter);
+  v->addWidget(NumVersion, 0, Qt::AlignHCenter);
+  v->addWidget(new QLabel(QStringLiteral("Test de Roddier : front d'onde à partir de deux images "
+                                         "défocalisées d'une étoile")),
+               0, Qt::AlignHCenter);
+  auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok);
+  ok->button(QDialogButtonBox::Ok)->setDefault(true);
+  connect(ok, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  v->addWidget(ok);
+}
+
+void TAboutBox::Preparer() {
+  ProductName->setText(QString::fromUtf8(NomProduit));
+  NumVersion->setText(QString::fromUtf8(Version));
+}
+
+}  // namespace quelvane

@@ -1,0 +1,32 @@
+#pragma once
+// Every modal dialog of the program (file choice, warnings, questions, printer) goes through
+// this seam, so that tests can script the answers and drive each command headless.
+
+#include <QString>
+#include <optional>
+
+class QPrinter;
+class QWidget;
+
+namespace quelvane {
+
+class IDialogues {
+ public:
+  virtual ~IDialogues() = default;
+  virtual std::optional<QString> FichierAOuvrir(QWidget* parent, const QString& titre,
+                                                const QString& filtre, const QString& dossier) = 0;
+  virtual std::optional<QString> FichierAEnregistrer(QWidget* parent, const QString& titre,
+                                                     const QString& filtre,
+                                                     const QString& nomPropose) = 0;
+  // A warning with the single button OK.
+  virtual void Avertir(QWidget* parent, const QString& message) = 0;
+  // A question with Yes and No; true for Yes.
+  virtual bool Demander(QWidget* parent, const QString& message) = 0;
+  virtual bool ChoisirImprimante(QWidget* parent, QPrinter& imprimante) = 0;
+};
+
+// The dialogs in use: the real ones unless a test installed its own.
+IDialogues& Dialogues();
+void DefinirDialogues(IDialogues* dialogues);  // nullptr restores the real ones
+
+}  // namespace quelvane

@@ -1,0 +1,214 @@
+#include "ui/fenetre_image.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "core/mathematiques.h"
+#include "files/ecriture.h"
+#include "files/export_texte.h"
+#include "ui/dialogues.h"
+#include "ui/rendu.h"
+
+namespace quelvane {
+
+// The picture control: the field's picture stretched to the zoom, cross-hair, read-out.
+class TForm1::TZoneImage : public QWidget {
+ public:
+  explicit TZoneImage(TForm1& f) : QWidget(&f), fenetre_(f) {
+    setMouseTracking(true);
+    setCursor(Qt::CrossCursor);
+  }
+  QImage Affichee;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.drawImage(rect(), Affichee);
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    fenetre_.ImageMouseMove(static_cast<int>(e->position().x()),
+                            static_cast<int>(e->position().y()));
+  }
+
+ private:
+  TForm1& fenetre_;
+};
+
+TPalettes& TForm1::Palettes() {
+  static TPalettes palettes;
+  return palettes;
+}
+
+QSize TailleImpression(double w, double h, double pw, double ph) {
+  if (w <= 0 || h <= 0) return {0, 0};
+  const double a = w / h;
+  if (w < pw && h < ph) {
+    if (h <= w) {
+      w = pw;
+      h = w / a;
+    } else {
+      h = ph;
+      w = h * a;
+    }
+  }
+  if (w > pw) {
+    w = pw;
+    h = w / a;
+  }
+  if (h > ph) {
+    h = ph;
+    w = h * a;
+  }
+  return {static_cast<int>(w), static_cast<int>(h)};
+}
+
+TForm1::TForm1(IHoteImages& hote, TPupille* champ, bool proprietaire, int indiceZoom,
+               QWidget* parent)
+    : QWidget(parent), hote_(hote), champ_(champ), proprietaire_(proprietaire) {
+  if (proprietaire) champPossede_.reset(champ);
+  IndiceZoom = std::clamp(indiceZoom, 0, static_cast<int>(FacteursZoom.size()) - 1);
+  setWindowTitle(QStringLiteral("Form1"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  auto* disposition = new QVBoxLayout(this);
+  disposition->setContentsMargins(0, 0, 0, 0);
+  disposition->setSizeConstraint(QLayout::SetFixedSize);
+  zone_ = new TZoneImage(*this);
+  zone_->setFixedSize(185, 185);
+  disposition->addWidget(zone_);
+  setFocusPolicy(Qt::StrongFocus);
+
+  menu_ = new QMenu(this);
+  menu_->addAction(QStringLiteral("Seuil à cette valeur"), this, &TForm1::SeuilACetteValeur);
+  menu_->addAction(QStringLiteral("méridienne"), this, [this] { hote_.CommandeMeridienne(); });
+  actionRelief_ = menu_->addAction(QStringLiteral("effet 3D"), this, &TForm1::BasculerRelief);
+  actionRelief_->setCheckable(true);
+  menu_->addSeparator();
+  menu_->addAction(QStringLiteral("Enregistrer"));
+  menu_->addAction(QStringLiteral("Exporter"), this, &TForm1::Exporter);
+  menu_->addAction(QStringLiteral("Imprimer"), this, &TForm1::Imprimer);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::OublierFrontSource(const TPupille* f) {
+  if (frontSource_.get() == f) frontSource_.reset();
+}
+
+void TForm1::Visualiser() {
+  if (!champ_) return;
+  if (champ_->Role == RolePSF) setWindowTitle(QStringLiteral("PSF réelle"));
+  if (champ_->Role == RolePSFTheorique) setWindowTitle(QStringLiteral("PSF théorique"));
+  const double z = FacteursZoom[IndiceZoom];
+  champ_->Zoom = z;
+
+  TPalettes& palettes = Palettes();
+  const double lambda = palettes.LongueurOnde;
+  if (CouleurLambda) palettes.LongueurOnde = champ_->Lambda;
+  TImage24 image;
+  Dessiner(*champ_, palettes, image);
+  palettes.LongueurOnde = lambda;
+  if (AfficherEchelle) {
+    // A 4-pixel bar against the right edge, 20 pixels from top and bottom.
+    palettes.TracerPalette(image.Largeur - 4, 20, 4, image.Hauteur - 40, image);
+  }
+  image_ = QImage(image.Pixels.data(), image.Largeur, image.Hauteur, image.Largeur * 3,
+                  QImage::Format_RGB888)
+               .copy();
+  {
+    QPainter p(&image_);
+    p.setPen(QColor(255, 0, 0));
+    p.setBrush(Qt::NoBrush);
+    for (const TTraceEcran& t : TracesEcran(*champ_)) {
+      if (t.Cercle)
+        p.drawEllipse(
+            QRect(QPoint(t.X1, std::min(t.Y1, t.Y2)), QPoint(t.X2, std::max(t.Y1, t.Y2))));
+      else
+        p.drawLine(t.X1, t.Y1, t.X2, t.Y2);
+    }
+  }
+  zone_->Affichee = image_;
+  zone_->setFixedSize(static_cast<int>(Arrondi(champ_->NX * z)),
+                      static_cast<int>(Arrondi(champ_->NY * z)));
+  zone_->update();
+  adjustSize();
+  if (parentWidget()) parentWidget()->adjustSize();
+}
+
+bool TForm1::ImageMouseMove(int x, int y) {
+  if (!champ_) return false;
+  const double z = FacteursZoom[IndiceZoom];
+  const int c = static_cast<int>(Arrondi((x + 1) / z));
+  const int l = static_cast<int>(Arrondi((y + 1) / z));
+  if (c < 1 || c > champ_->NX || l < 1 || l > champ_->NY) return false;
+  ValeurCurseur = champ_->V(l - 1, c - 1);
+  hote_.LectureCurseur(this, c, l);
+  return true;
+}
+
+void TForm1::SeuilACetteValeur() {
+  if (!champ_) return;
+  champ_->Seuil = ValeurCurseur;
+  champ_->Seuiller();
+  Visualiser();
+  emit ChampModifie(this);
+}
+
+void TForm1::BasculerRelief() {
+  if (!champ_) return;
+  champ_->Relief = champ_->Relief ? 0 : 1;
+  actionRelief_->setChecked(champ_->Relief != 0);
+  Visualiser();
+}
+
+void TForm1::Exporter() {
+  if (!champ_) return;
+  const auto nom = Dialogues().FichierAEnregistrer(
+      this, QStringLiteral("Exporter le front d'onde"),
+      QStringLiteral("Fichiers Optical Path Difference (*.opd)"), windowTitle());
+  if (!nom) return;
+  try {
+    ExportOPD(*champ_, (*nom + QStringLiteral(".opd")).toStdString());
+  } catch (const std::exception& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+  }
+}
+
+void TForm1::Imprimer() {
+  if (image_.isNull()) return;
+  QPrinter imprimante;
+  if (!Dialogues().ChoisirImprimante(this, imprimante)) return;
+  QPainter p(&imprimante);
+  const QRect page = imprimante.pageLayout().paintRectPixels(imprimante.resolution());
+  const QSize taille =
+      TailleImpression(image_.width(), image_.height(), page.width(), page.height());
+  p.drawImage(QRect(QPoint(0, 0), taille), image_);
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent* e) { menu_->exec(e->globalPos()); }
+
+void TForm1::focusInEvent(QFocusEvent* e) {
+  QWidget::focusInEvent(e);
+  hote_.ImageActivee(this);
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+  if (!hote_.FermetureGenerale() &&
+      !Dialogues().Demander(this, QStringLiteral("Fermer l'image %1 ?").arg(windowTitle()))) {
+    e->ignore();
+    return;
+  }
+  hote_.ImageFermee(this);
+  // A PSF window's second field is its own; a wavefront kept aside also goes with the window.
+  frontSource_.reset();
+  champPossede_.reset();
+  champ_ = nullptr;
+  e->accept();
+}
+
+}  // namespace quelvane

@@ -1,0 +1,94 @@
+#pragma once
+// TForm1: a child window of the main window showing one field in false colour.
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "core/pupille.h"
+#include "ui/palettes.h"
+
+class QMenu;
+class QAction;
+
+namespace quelvane {
+
+class TForm1;
+
+// What an image window needs of the main window.
+class IHoteImages {
+ public:
+  virtual ~IHoteImages() = default;
+  // Set while the main window closes several windows itself: no question, field released.
+  virtual bool FermetureGenerale() const = 0;
+  virtual void ImageActivee(TForm1* fenetre) = 0;
+  virtual void ImageFermee(TForm1* fenetre) = 0;  // before it is destroyed
+  virtual void LectureCurseur(TForm1* fenetre, int colonne, int ligne) = 0;
+  virtual void CommandeMeridienne() = 0;
+};
+
+constexpr std::array<double, 7> FacteursZoom = {0.25, 0.5, 0.75, 1, 1.5, 2, 3};
+constexpr int IndiceZoomCent = 3;
+
+// The rectangle a picture of w × h takes on a page of pw × ph (origin at the top left).
+QSize TailleImpression(double w, double h, double pw, double ph);
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  // Takes the field; `proprietaire` false for a field owned by a test.
+  TForm1(IHoteImages& hote, TPupille* champ, bool proprietaire, int indiceZoom,
+         QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  TPupille* Champ() const { return champ_; }
+  TPupille* FrontSource() const { return frontSource_.get(); }
+  void DefinirFrontSource(std::unique_ptr<TPupille> f) { frontSource_ = std::move(f); }
+  void OublierFrontSource(const TPupille* f);
+  bool ProprietaireChamp() const { return proprietaire_; }
+
+  bool AfficherEchelle = false;
+  int IndiceZoom = IndiceZoomCent;
+  bool CouleurLambda = false;
+  double ValeurCurseur = 0;
+  QString FichierJPEG;
+
+  void Visualiser();
+  // Read-out of the pointer at (x, y) of the picture; false outside the field.
+  bool ImageMouseMove(int x, int y);
+  const QImage& Image() const { return image_; }  // the picture at one pixel per sample
+
+  // Popup commands.
+  void SeuilACetteValeur();
+  void BasculerRelief();
+  void Exporter();
+  void Imprimer();
+
+  QMenu* MenuContextuel() const { return menu_; }
+
+  static TPalettes& Palettes();
+
+ signals:
+  void ChampModifie(TForm1* fenetre);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+
+ private:
+  class TZoneImage;
+  IHoteImages& hote_;
+  TPupille* champ_;
+  std::unique_ptr<TPupille> champPossede_;
+  std::unique_ptr<TPupille> frontSource_;
+  bool proprietaire_;
+  TZoneImage* zone_;
+  QImage image_;
+  QMenu* menu_;
+  QAction* actionRelief_;
+};
+
+}  // namespace quelvane

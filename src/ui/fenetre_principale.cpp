@@ -1,0 +1,442 @@
+#include "ui/fenetre_principale.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "analysis/preparation.h"
+#include "files/fits.h"
+#include "files/nombres.h"
+#include "settings/parametres.h"
+#include "settings/preferences.h"
+#include "ui/aide.h"
+#include "ui/dialogues.h"
+
+namespace quelvane {
+
+namespace {
+
+const QStringList EntreesZoom = {"25%", "50%", "75%", "100%", "150%", "200%", "300%"};
+
+struct TFamille {
+  const char* Entree;
+  const char* Nom;  // in the confirmation
+  std::vector<int> Roles;
+};
+const TFamille Familles[] = {
+    {"Extrafocales", "Image intra/extrafocale", {RoleIntra, RoleExtra}},
+    {"Fronts d'onde", "Front d'onde", {RoleFront, RoleResidu}},
+    {"Interférogrammes", "Interférogramme", {RoleInterferogramme}},
+    {"Foucaultgrammes", "Foucaultgramme", {RoleFoucault}},
+    {"Spots diagrammes", "Spots", {RoleSpot}},
+};
+
+const QString FiltreFITS = QStringLiteral("Images Fits (*.fit *.fits *.FIT *.FITS)");
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle(
+      QStringLiteral("%1 %2").arg(QString::fromUtf8(NomProduit), QString::fromUtf8(Version)));
+  zone_ = new QMdiArea(this);
+  zone_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  zone_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setCentralWidget(zone_);
+  zone_->viewport()->installEventFilter(this);
+  connect(zone_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* s) {
+    if (s)
+      if (auto* f = qobject_cast<TForm1*>(s->widget())) ImageActivee(f);
+  });
+  zoom_ = new QComboBox(this);
+  zoom_->addItems(EntreesZoom);
+  zoom_->setCurrentIndex(IndiceZoomCent);
+  connect(zoom_, &QComboBox::activated, this, &TMainForm::ChangerZoom);
+  aide_ = new TFormAide(this);
+  progression_ = new TFormProgress(this);
+  aPropos_ = new TAboutBox(this);
+  CreerMenus();
+  statusBar()->showMessage(QString());
+  if (const QScreen* ecran = QGuiApplication::primaryScreen())
+    setGeometry(ecran->availableGeometry());
+}
+
+TMainForm::~TMainForm() {
+  // Windows go first: they may refer to the tests.
+  fermetureGenerale_ = true;
+  zone_->closeAllSubWindows();
+}
+
+QAction* TMainForm::Action(const QString& legende) const {
+  for (QAction* a : actions_)
+    if (a->text() == legende) return a;
+  return nullptr;
+}
+
+void TMainForm::CreerMenus() {
+  auto ajouter = [this](QMenu* menu, const QString& legende, auto commande,
+                        const QKeySequence& raccourci = {}, const QString& aide = {}) {
+    QAction* a = menu->addAction(legende);
+    if (!raccourci.isEmpty()) a->setShortcut(raccourci);
+    a->setStatusTip(aide.isEmpty() ? QString(legende).remove('&') : aide);
+    if constexpr (!std::is_same_v<decltype(commande), std::nullptr_t>)
+      connect(a, &QAction::triggered, this, commande);
+    actions_.push_back(a);
+    return a;
+  };
+  QMenu* fichier = menuBar()->addMenu(QStringLiteral("&Fichier"));
+  QAction* nouveau =
+      ajouter(fichier, QStringLiteral("&Nouveau test"), &TMainForm::NouveauTest,
+              QKeySequence(QStringLiteral("Ctrl+N")),
+              QStringLiteral("Fermer toutes les images et commencer un nouveau test"));
+  QAction* ouvrir = ajouter(fichier, QStringLiteral("&Ouvrir"), &TMainForm::Ouvrir,
+                            QKeySequence(QStringLiteral("Ctrl+O")),
+                            QStringLiteral("Ouvrir une image intrafocale"));
+  ajouter(fichier, QStringLiteral("Ouvrir comme extrafocale"), &TMainForm::OuvrirExtrafocale,
+          QKeySequence(QStringLiteral("Ctrl+Alt+O")),
+          QStringLiteral("Ouvrir une image extrafocale"));
+  ajouter(fichier, QStringLiteral("Importer une image jpeg"), nullptr);
+  ajouter(fichier, QStringLiteral("&Fermer"), &TMainForm::Fermer);
+  QMenu* familles = fichier->addMenu(QStringLiteral("Fermer une famille..."));
+  for (int i = 0; i < 5; ++i)
+    ajouter(familles, QString::fromUtf8(Familles[i].Entree), [this, i] { FermerFamille(i); });
+  QAction* enregistrer = ajouter(fichier, QStringLiteral("&Enregistrer"), nullptr,
+                                 QKeySequence(QStringLiteral("Ctrl+S")));
+  ajouter(fichier, QStringLiteral("Enregistrer &sous..."), nullptr,
+          QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+  ajouter(fichier, QStringLiteral("Enregistrer les coefficients de Zernike"), nullptr);
+  ajouter(fichier, QStringLiteral("Exporter le front d'onde"), [this] {
+    if (active_) active_->Exporter();
+  });
+  QAction* imprimer = ajouter(
+      fichier, QStringLiteral("Im&primer"),
+      [this] {
+        if (active_) active_->Imprimer();
+      },
+      QKeySequence(QStringLiteral("Ctrl+P")));
+  fichier->addSeparator();
+  ajouter(
+      fichier, QStringLiteral("&Quitter"), [this] { close(); },
+      QKeySequence(QStringLiteral("Ctrl+Q")));
+
+  QMenu* edition = menuBar()->addMenu(QStringLiteral("&Edition"));
+  edition->menuAction()->setVisible(false);
+  QAction* couper = ajouter(edition, QStringLiteral("&Couper"), nullptr, QKeySequence::Cut);
+  QAction* copier = ajouter(edition, QStringLiteral("Co&pier"), nullptr, QKeySequence::Copy);
+  QAction* coller = ajouter(edition, QStringLiteral("C&oller"), nullptr, QKeySequence::Paste);
+
+  QMenu* fenetre = menuBar()->addMenu(QStringLiteral("Fe&nêtre"));
+  QAction* cascade =
+      ajouter(fenetre, QStringLiteral("&Cascade"), [this] { zone_->cascadeSubWindows(); });
+  QAction* horizontale =
+      ajouter(fenetre, QStringLiteral("Mosaïque &horizontale"), &TMainForm::MosaiqueHorizontale);
+  QAction* verticale =
+      ajouter(fenetre, QStringLiteral("Mosaïque &verticale"), &TMainForm::MosaiqueVerticale);
+  ajouter(fenetre, QStringLiteral("&Tout réduire"), [this] {
+    for (QMdiSubWindow* s : zone_->subWindowList()) s->showMinimized();
+  });
+  ajouter(fenetre, QStringLiteral("Tout ré&organiser"), [this] { zone_->tileSubWindows(); });
+  ajouter(fenetre, QStringLiteral("Afficher les informations"), nullptr);
+  QAction* separateurListe = fenetre->addSeparator();
+  connect(fenetre, &QMenu::aboutToShow, this, [this, fenetre, separateurListe] {
+    // The list of open image windows, after the arrangement entries.
+    const auto actions = fenetre->actions();
+    for (int i = actions.indexOf(separateurListe) + 1; i < actions.size(); ++i) {
+      fenetre->removeAction(actions[i]);
+      actions[i]->deleteLater();
+    }
+    int n = 1;
+    for (QMdiSubWindow* s : zone_->subWindowList()) {
+      QAction* a = fenetre->addAction(QStringLiteral("&%1 %2").arg(n++).arg(s->windowTitle()));
+      a->setCheckable(true);
+      a->setChecked(s == zone_->currentSubWindow());
+      connect(a, &QAction::triggered, this, [this, s] { zone_->setActiveSubWindow(s); });
+    }
+  });
+
+  QMenu* image = menuBar()->addMenu(QStringLiteral("Image"));
+  QAction* symetrie = ajouter(image, QStringLiteral("Symétrie 180°"), &TMainForm::Symetrie);
+  ajouter(image, QStringLiteral("Centrer"), &TMainForm::Centrer);
+  ajouter(image, QStringLiteral("Méridienne"), nullptr);
+
+  QMenu* saisie = menuBar()->addMenu(QStringLiteral("Saisie"));
+  QAction* parametres = ajouter(saisie, QStringLiteral("Paramètres du test"), nullptr);
+  ajouter(saisie, QStringLiteral("Paramètres des simulations"), nullptr);
+  ajouter(saisie, QStringLiteral("Valeurs d'alerte"), nullptr);
+
+  QMenu* calcul = menuBar()->addMenu(QStringLiteral("Calcul"));
+  ajouter(calcul, QStringLiteral("Signal"), nullptr);
+  ajouter(calcul, QStringLiteral("Front d'onde"), nullptr);
+  ajouter(calcul, QStringLiteral("Roddier"), nullptr);
+  QAction* reconstruire = ajouter(calcul, QStringLiteral("Reconstruire le front d'onde"), nullptr);
+  ajouter(calcul, QStringLiteral("Ajuster"), nullptr);
+  QAction* interfero = ajouter(calcul, QStringLiteral("Interférogramme"), nullptr);
+  QAction* psf = ajouter(calcul, QStringLiteral("PSF"), nullptr);
+  ajouter(calcul, QStringLiteral("FFT"), &TMainForm::CalculFFT);
+  QAction* foucault = ajouter(calcul, QStringLiteral("Foucaultgramme"), nullptr);
+  QAction* spots = ajouter(calcul, QStringLiteral("Spots"), nullptr);
+
+  QMenu* resultats = menuBar()->addMenu(QStringLiteral("Résultats"));
+  for (const char* e : {"Coefficients de Zernike", "Aberrations de Seidel", "Trichromie",
+                        "Front résiduel", "Images après correction", "Editer un rapport"})
+    ajouter(resultats, QString::fromUtf8(e), nullptr);
+
+  QAction* preferences = menuBar()->addAction(QStringLiteral("Préférences"));
+  preferences->setStatusTip(QStringLiteral("Préférences"));
+  actions_.push_back(preferences);
+
+  QMenu* aide = menuBar()->addMenu(QStringLiteral("&Aide"));
+  QAction* documentation = ajouter(aide, QStringLiteral("Documentation"), &TMainForm::Documentation,
+                                   QKeySequence(Qt::Key_F1));
+  ajouter(aide, QStringLiteral("&A propos..."), &TMainForm::APropos);
+
+  QToolBar* haut = addToolBar(QStringLiteral("Standard"));
+  haut->setObjectName(QStringLiteral("BarreHaute"));
+  QAction* nouveauCourt = haut->addAction(QStringLiteral("&Nouveau"));
+  nouveauCourt->setStatusTip(nouveau->statusTip());
+  connect(nouveauCourt, &QAction::triggered, this, &TMainForm::NouveauTest);
+  haut->addAction(ouvrir);
+  QAction* sauver = haut->addAction(QStringLiteral("Enregistrer"));
+  sauver->setStatusTip(enregistrer->statusTip());
+  for (QAction* a : {imprimer, couper, copier, coller, symetrie, cascade, horizontale, verticale})
+    haut->addAction(a);
+  haut->addWidget(zoom_);
+  QAction* plus = haut->addAction(QStringLiteral("Zoom +"));
+  plus->setStatusTip(QStringLiteral("Agrandir l'image active"));
+  connect(plus, &QAction::triggered, this, &TMainForm::ZoomPlus);
+  QAction* moins = haut->addAction(QStringLiteral("Zoom -"));
+  moins->setStatusTip(QStringLiteral("Réduire l'image active"));
+  connect(moins, &QAction::triggered, this, &TMainForm::ZoomMoins);
+  haut->addAction(documentation);
+  addToolBarBreak();
+  QToolBar* bas = addToolBar(QStringLiteral("Calcul"));
+  bas->setObjectName(QStringLiteral("BarreBasse"));
+  for (QAction* a : {parametres, reconstruire, interfero, psf, foucault, spots}) bas->addAction(a);
+}
+
+std::vector<TForm1*> TMainForm::Fenetres() const {
+  std::vector<TForm1*> f;
+  for (QMdiSubWindow* s : zone_->subWindowList())
+    if (auto* image = qobject_cast<TForm1*>(s->widget())) f.push_back(image);
+  return f;
+}
+
+TForm1* TMainForm::NouvelleFenetre(TPupille* champ, const QString& legende, bool proprietaire) {
+  auto* f = new TForm1(*this, champ, proprietaire, zoom_->currentIndex());
+  f->setWindowTitle(legende);
+  QMdiSubWindow* s = zone_->addSubWindow(f);
+  s->setAttribute(Qt::WA_DeleteOnClose);
+  f->Visualiser();
+  s->show();
+  zone_->setActiveSubWindow(s);
+  ImageActivee(f);
+  return f;
+}
+
+void TMainForm::ImageActivee(TForm1* fenetre) { active_ = fenetre; }
+
+void TMainForm::ImageFermee(TForm1* fenetre) {
+  auto retirer = [fenetre](std::vector<TEntreeImage>& liste) {
+    std::erase_if(liste, [fenetre](const TEntreeImage& e) { return e.Fenetre == fenetre; });
+  };
+  retirer(listeIntra_);
+  retirer(listeExtra_);
+  // References to the closing window's field in the test parameters go with it.
+  for (TPupille** p :
+       {&ParametresTest.ImageIntra, &ParametresTest.ImageExtra, &ParametresTest.IntraBleu,
+        &ParametresTest.ExtraBleu, &ParametresTest.IntraVert, &ParametresTest.ExtraVert,
+        &ParametresTest.IntraRouge, &ParametresTest.ExtraRouge})
+    if (*p == fenetre->Champ()) *p = nullptr;
+  for (TForm1* autre : Fenetres())
+    if (autre != fenetre) autre->OublierFrontSource(fenetre->Champ());
+  if (active_ == fenetre) active_ = nullptr;
+  const auto restantes = Fenetres();
+  if (restantes.size() <= 1) active_ = nullptr;
+}
+
+void TMainForm::LectureCurseur(TForm1* fenetre, int colonne, int ligne) {
+  if (fenetre != active_) return;
+  const TPupille& c = *fenetre->Champ();
+  DerniereLecture = QStringLiteral("(%1, %2) : %3")
+                        .arg(colonne)
+                        .arg(ligne)
+                        .arg(QString::fromStdString(
+                            FormaterFixe(c.V(ligne - 1, colonne - 1), Preferences.NDecADU)));
+  statusBar()->showMessage(DerniereLecture);
+}
+
+void TMainForm::OuvrirImage(bool extra) {
+  const auto nom = Dialogues().FichierAOuvrir(
+      this,
+      extra ? QStringLiteral("Ouvrir une image extrafocale") : QStringLiteral("Ouvrir une image"),
+      FiltreFITS, QString::fromStdString(Preferences.DossierImages));
+  if (!nom) return;
+  auto champ = std::make_unique<TPupille>();
+  const TResultatFITS lecture = ChargerFITS(*champ, nom->toStdString());
+  if (!lecture.Reussi() || champ->NX < TailleImageMin || champ->NY < TailleImageMin) {
+    Dialogues().Avertir(this, QStringLiteral("Format d'image incompatible"));
+    return;
+  }
+  PreparerImage(*champ, Preferences, extra);
+  const QString legende = QFileInfo(*nom).fileName();
+  TForm1* f = NouvelleFenetre(champ.release(), legende);
+  (extra ? listeExtra_ : listeIntra_).push_back({f, legende});
+}
+
+void TMainForm::Ouvrir() { OuvrirImage(false); }
+void TMainForm::OuvrirExtrafocale() { OuvrirImage(true); }
+
+void TMainForm::Fermer() {
+  if (QMdiSubWindow* s = zone_->currentSubWindow()) s->close();
+}
+
+void TMainForm::FermerFenetres(const std::vector<TForm1*>& fenetres) {
+  fermetureGenerale_ = true;
+  for (auto it = fenetres.rbegin(); it != fenetres.rend(); ++it)
+    if (auto* s = qobject_cast<QMdiSubWindow*>((*it)->parentWidget())) s->close();
+  fermetureGenerale_ = false;
+}
+
+void TMainForm::FermerFamille(int famille) {
+  if (famille < 0 || famille > 4) return;
+  const TFamille& f = Familles[famille];
+  if (!Dialogues().Demander(
+          this,
+          QStringLiteral("Fermer les images de la famille %1 ?").arg(QString::fromUtf8(f.Nom))))
+    return;
+  std::vector<TForm1*> choisies;
+  for (TForm1* w : Fenetres())
+    if (w->Champ() && std::find(f.Roles.begin(), f.Roles.end(), w->Champ()->Role) != f.Roles.end())
+      choisies.push_back(w);
+  FermerFenetres(choisies);
+}
+
+void TMainForm::NouveauTest() {
+  const auto fenetres = Fenetres();
+  if (fenetres.empty()) return;
+  if (!Dialogues().Demander(this, QStringLiteral("Fermer toutes les images ?"))) return;
+  FermerFenetres(fenetres);
+  active_ = nullptr;
+  testCourant_.reset();
+  for (auto& t : testsCouleurs_) t.reset();
+  ParametresTest = ParametresInitiaux;
+  listeIntra_.clear();
+  listeExtra_.clear();
+}
+
+void TMainForm::Symetrie() {
+  if (!active_ || !active_->Champ()) return;
+  TPupille& c = *active_->Champ();
+  c.Symetrie180();
+  if (c.Role == RoleIntra)
+    c.Role = RoleExtra;
+  else if (c.Role == RoleExtra)
+    c.Role = RoleIntra;
+  active_->Visualiser();
+}
+
+void TMainForm::Centrer() {
+  if (!active_ || !active_->Champ()) return;
+  active_->Champ()->Centrer();
+  active_->Visualiser();
+}
+
+void TMainForm::ChangerZoom(int indice) {
+  if (indice < 0 || indice >= static_cast<int>(FacteursZoom.size())) return;
+  zoom_->setCurrentIndex(indice);
+  if (!active_) return;
+  active_->IndiceZoom = indice;
+  active_->Visualiser();
+}
+
+void TMainForm::ZoomPlus() {
+  if (zoom_->currentIndex() < zoom_->count() - 1) ChangerZoom(zoom_->currentIndex() + 1);
+}
+
+void TMainForm::ZoomMoins() {
+  if (zoom_->currentIndex() > 0) ChangerZoom(zoom_->currentIndex() - 1);
+}
+
+void TMainForm::CalculFFT() {
+  if (!active_ || !active_->Champ() || !active_->Champ()->Alloue()) return;
+  auto spectre = std::make_unique<TPupille>();
+  spectre->FFTDirecte(*active_->Champ());
+  NouvelleFenetre(spectre.release(), QStringLiteral("FFT"));
+}
+
+void TMainForm::RafraichirPalettes() {
+  for (TForm1* f : Fenetres()) {
+    if (!f->Champ()) continue;
+    if (f->Champ()->Role < RoleFront) f->Champ()->Palette = Preferences.PltSignal;
+    if (f->Champ()->Role == RoleFront) f->Champ()->Palette = Preferences.PltFront;
+    f->Visualiser();
+  }
+}
+
+void TMainForm::Documentation() {
+  aide_->show();
+  aide_->Sommaire();
+}
+
+void TMainForm::APropos() {
+  aPropos_->Preparer();
+  aPropos_->exec();
+}
+
+void TMainForm::MosaiqueVerticale() {
+  const auto fenetres = zone_->subWindowList();
+  if (fenetres.isEmpty()) return;
+  const int largeur = zone_->viewport()->width() / fenetres.size();
+  int x = 0;
+  for (QMdiSubWindow* s : fenetres) {
+    s->showNormal();
+    s->setGeometry(x, 0, largeur, zone_->viewport()->height());
+    x += largeur;
+  }
+}
+
+void TMainForm::MosaiqueHorizontale() {
+  const auto fenetres = zone_->subWindowList();
+  if (fenetres.isEmpty()) return;
+  const int hauteur = zone_->viewport()->height() / fenetres.size();
+  int y = 0;
+  for (QMdiSubWindow* s : fenetres) {
+    s->showNormal();
+    s->setGeometry(0, y, zone_->viewport()->width(), hauteur);
+    y += hauteur;
+  }
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  const auto fenetres = Fenetres();
+  if (fenetres.empty()) {
+    e->accept();
+    return;
+  }
+  if (!Dialogues().Demander(
+          this, QStringLiteral("Souhaitez-vous quitter %1 %2 ? Toutes les données seront perdues.")
+                    .arg(QString::fromUtf8(NomProduit), QString::fromUtf8(Version)))) {
+    e->ignore();
+    return;
+  }
+  FermerFenetres(fenetres);
+  aide_->hide();
+  e->accept();
+}
+
+bool TMainForm::eventFilter(QObject* objet, QEvent* e) {
+  if (objet == zone_->viewport() && e->type() == QEvent::MouseButtonDblClick) {
+    Ouvrir();
+    return true;
+  }
+  return QMainWindow::eventFilter(objet, e);
+}
+
+}  // namespace quelvane

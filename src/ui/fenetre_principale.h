@@ -1,0 +1,102 @@
+#pragma once
+// TMainForm: the multiple-document main window, its menus, tool bars and commands.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "analysis/roddier.h"
+#include "ui/fenetre_image.h"
+
+class QAction;
+class QComboBox;
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace quelvane {
+
+class TFormAide;
+class TFormProgress;
+class TAboutBox;
+
+// Entries of the test parameters' image lists: the window and its caption.
+struct TEntreeImage {
+  QPointer<TForm1> Fenetre;
+  QString Legende;
+};
+
+class TMainForm : public QMainWindow, public IHoteImages {
+  Q_OBJECT
+ public:
+  explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // IHoteImages
+  bool FermetureGenerale() const override { return fermetureGenerale_; }
+  void ImageActivee(TForm1* fenetre) override;
+  void ImageFermee(TForm1* fenetre) override;
+  void LectureCurseur(TForm1* fenetre, int colonne, int ligne) override;
+  void CommandeMeridienne() override {}
+
+  // Commands.
+  void NouveauTest();
+  void Ouvrir();
+  void OuvrirExtrafocale();
+  void Fermer();
+  void FermerFamille(int famille);  // 0 Extrafocales … 4 Spots diagrammes
+  void Symetrie();
+  void Centrer();
+  void ChangerZoom(int indice);
+  void ZoomPlus();
+  void ZoomMoins();
+  void CalculFFT();
+  void RafraichirPalettes();
+  void Documentation();
+  void APropos();
+
+  // State.
+  TForm1* FenetreActive() const { return active_; }
+  std::vector<TForm1*> Fenetres() const;
+  const std::vector<TEntreeImage>& ListeIntra() const { return listeIntra_; }
+  const std::vector<TEntreeImage>& ListeExtra() const { return listeExtra_; }
+  QMdiArea* Zone() const { return zone_; }
+  QComboBox* BoiteZoom() const { return zoom_; }
+  QAction* Action(const QString& legende) const;
+  TFormAide* Aide() const { return aide_; }
+  TFormProgress* Progression() const { return progression_; }
+  TAboutBox* AProposBox() const { return aPropos_; }
+  // Last read-out of the pointer (column, row, value), shown in the status bar until the
+  // information panel takes it over.
+  QString DerniereLecture;
+
+  // Opens a field in a new image window (the window owns it unless told otherwise).
+  TForm1* NouvelleFenetre(TPupille* champ, const QString& legende, bool proprietaire = true);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* objet, QEvent* e) override;
+
+ private:
+  void CreerMenus();
+  void OuvrirImage(bool extra);
+  void FermerFenetres(const std::vector<TForm1*>& fenetres);
+  void MosaiqueVerticale();
+  void MosaiqueHorizontale();
+
+  QMdiArea* zone_;
+  QComboBox* zoom_;
+  TForm1* active_ = nullptr;
+  bool fermetureGenerale_ = false;
+  std::unique_ptr<TRoddier> testCourant_;
+  std::array<std::unique_ptr<TRoddier>, 3> testsCouleurs_;
+  std::vector<TEntreeImage> listeIntra_;
+  std::vector<TEntreeImage> listeExtra_;
+  std::vector<QAction*> actions_;
+  TFormAide* aide_;
+  TFormProgress* progression_;
+  TAboutBox* aPropos_;
+};
+
+}  // namespace quelvane

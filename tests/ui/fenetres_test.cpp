@@ -1,0 +1,301 @@
+// The real windows driven headless (offscreen platform), the dialogs answered by script.
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <deque>
+
+#include "settings/parametres.h"
+#include "settings/preferences.h"
+#include "ui/aide.h"
+#include "ui/dialogues.h"
+#include "ui/fenetre_principale.h"
+
+using namespace quelvane;
+
+namespace {
+
+// Answers given in advance; every dialog shown is recorded.
+class TDialoguesScriptes final : public IDialogues {
+ public:
+  std::deque<std::optional<QString>> Fichiers;
+  std::deque<bool> Reponses;
+  QStringList Messages;
+  std::optional<QString> FichierAOuvrir(QWidget*, const QString& titre, const QString& filtre,
+                                        const QString&) override {
+    Messages << titre;
+    Filtres << filtre;
+    return Suivant();
+  }
+  std::optional<QString> FichierAEnregistrer(QWidget*, const QString& titre, const QString&,
+                                             const QString& nom) override {
+    Messages << titre;
+    NomsProposes << nom;
+    return Suivant();
+  }
+  void Avertir(QWidget*, const QString& message) override { Messages << message; }
+  bool Demander(QWidget*, const QString& message) override {
+    Messages << message;
+    if (Reponses.empty()) return false;
+    const bool r = Reponses.front();
+    Reponses.pop_front();
+    return r;
+  }
+  bool ChoisirImprimante(QWidget*, QPrinter& p) override {
+    p.setOutputFormat(QPrinter::PdfFormat);
+    p.setOutputFileName(Pdf);
+    return !Pdf.isEmpty();
+  }
+  QStringList Filtres, NomsProposes;
+  QString Pdf;
+
+ private:
+  std::optional<QString> Suivant() {
+    if (Fichiers.empty()) return std::nullopt;
+    auto f = Fichiers.front();
+    Fichiers.pop_front();
+    return f;
+  }
+};
+
+QString Echantillon(const char* nom) { return QStringLiteral(QUELVANE_SAMPLES "/") + nom; }
+
+void Purger() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+}  // namespace
+
+class FenetresTest : public QObject {
+  Q_OBJECT
+
+ private:
+  TDialoguesScriptes* d_ = nullptr;
+  std::unique_ptr<TMainForm> f_;
+
+ private slots:
+  void init() {
+    Preferences = TPreferences{};
+    ParametresTest = ParametresInitiaux;
+    d_ = new TDialoguesScriptes;
+    DefinirDialogues(d_);
+    f_ = std::make_unique<TMainForm>();
+    f_->show();
+  }
+  void cleanup() {
+    f_.reset();
+    Purger();
+    DefinirDialogues(nullptr);
+    delete d_;
+  }
+
+  void titreEtMenus() {
+    QCOMPARE(f_->windowTitle(), QStringLiteral("Quelvane 3.0"));
+    QStringList menus;
+    for (QAction* a : f_->menuBar()->actions()) menus << a->text();
+    QCOMPARE(menus, (QStringList{"&Fichier", "&Edition", "Fe&nêtre", "Image", "Saisie", "Calcul",
+                                 "Résultats", "Préférences", "&Aide"}));
+    QCOMPARE(f_->Action("&Ouvrir")->shortcut(), QKeySequence("Ctrl+O"));
+    QCOMPARE(f_->Action("Ouvrir comme extrafocale")->shortcut(), QKeySequence("Ctrl+Alt+O"));
+    QVERIFY(!f_->Action("&Ouvrir")->statusTip().isEmpty());
+    QCOMPARE(f_->BoiteZoom()->currentText(), QStringLiteral("100%"));
+  }
+
+  void ouvrirIntraEtExtra() {
+    d_->Fichiers = {Echantillon("etoile-intra.fit"), Echantillon("etoile-extra.fit")};
+    f_->Ouvrir();
+    f_->OuvrirExtrafocale();
+    QCOMPARE(d_->Messages, (QStringList{"Ouvrir une image", "Ouvrir une image extrafocale"}));
+    QVERIFY(d_->Filtres.first().contains("*.fit"));
+    const auto fenetres = f_->Fenetres();
+    QCOMPARE(fenetres.size(), std::size_t{2});
+    QCOMPARE(fenetres[0]->windowTitle(), QStringLiteral("etoile-intra.fit"));
+    QCOMPARE(fenetres[0]->Champ()->Role, RoleIntra);
+    QCOMPARE(fenetres[1]->Champ()->Role, RoleExtra);
+    QCOMPARE(f_->ListeIntra().size(), std::size_t{1});
+    QCOMPARE(f_->ListeExtra().front().Legende, QStringLiteral("etoile-extra.fit"));
+    QCOMPARE(f_->FenetreActive(), fenetres[1]);
+    QVERIFY(fenetres[0]->Champ()->RayonPupille > 60);
+    QCOMPARE(fenetres[0]->Image().size(), QSize(256, 256));
+    if (qEnvironmentVariableIsSet("QUELVANE_CAPTURES")) {
+      f_->resize(900, 700);
+      f_->grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + "/principale.png");
+    }
+  }
+
+  void formatIncompatible() {
+    QTemporaryDir dossier;
+    const QString faux = dossier.filePath("faux.fit");
+    QFile f(faux);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("SIMPLE  =                    F");
+    f.close();
+    d_->Fichiers = {faux, std::nullopt};
+    f_->Ouvrir();
+    QCOMPARE(d_->Messages.last(), QStringLiteral("Format d'image incompatible"));
+    QVERIFY(f_->Fenetres().empty());
+    f_->Ouvrir();  // cancelled: nothing
+    QVERIFY(f_->Fenetres().empty());
+    QVERIFY(f_->ListeIntra().empty());
+  }
+
+  void pixelsDePalette() {
+    d_->Fichiers = {Echantillon("etoile-intra.fit")};
+    f_->Ouvrir();
+    TForm1* w = f_->FenetreActive();
+    w->Champ()->MasqueVisible = 1;
+    w->Visualiser();
+    QCOMPARE(w->Image().pixelColor(0, 0), QColor(0, 0, 255));  // grey palette background
+    w->Champ()->Palette = 5;
+    TForm1::Palettes().LongueurOnde = 633;
+    w->Champ()->MasqueVisible = 0;
+    w->Champ()->SeuilBas = w->Champ()->Mini;
+    w->Champ()->SeuilHaut = w->Champ()->Mini + 1;  // everything above saturates
+    w->Visualiser();
+    const QPoint centre(static_cast<int>(w->Champ()->CentreX) + 50,
+                        static_cast<int>(w->Champ()->CentreY));
+    QCOMPARE(w->Image().pixelColor(centre), QColor(255, 66, 0));
+    TForm1::Palettes().LongueurOnde = 0;
+  }
+
+  void zoomEtLecture() {
+    d_->Fichiers = {Echantillon("etoile-intra.fit")};
+    f_->Ouvrir();
+    TForm1* w = f_->FenetreActive();
+    f_->ChangerZoom(1);  // 50%
+    QCOMPARE(w->IndiceZoom, 1);
+    QVERIFY(w->ImageMouseMove(63, 63));
+    QCOMPARE(w->ValeurCurseur, w->Champ()->V(127, 127));  // sample (128, 128)
+    QVERIFY(!w->ImageMouseMove(200, 5));
+    f_->ChangerZoom(6);
+    f_->ZoomPlus();
+    QCOMPARE(f_->BoiteZoom()->currentText(), QStringLiteral("300%"));
+    f_->ChangerZoom(0);
+    f_->ZoomMoins();
+    QCOMPARE(f_->BoiteZoom()->currentText(), QStringLiteral("25%"));
+  }
+
+  void symetrieEtSeuil() {
+    d_->Fichiers = {Echantillon("etoile-intra.fit")};
+    f_->Ouvrir();
+    TForm1* w = f_->FenetreActive();
+    const double avant = w->Champ()->V(10, 20);
+    f_->Symetrie();
+    QCOMPARE(w->Champ()->Role, RoleExtra);
+    f_->Symetrie();
+    QCOMPARE(w->Champ()->Role, RoleIntra);
+    QCOMPARE(w->Champ()->V(10, 20), avant);
+    w->ImageMouseMove(static_cast<int>(w->Champ()->CentreX), 5);
+    w->SeuilACetteValeur();
+    QCOMPARE(w->Champ()->Seuil, w->ValeurCurseur);
+    QCOMPARE(w->Champ()->M(100, 100) == 1, w->Champ()->V(100, 100) >= w->ValeurCurseur);
+  }
+
+  void fermetures() {
+    d_->Fichiers = {Echantillon("etoile-intra.fit"), Echantillon("etoile-extra.fit")};
+    f_->Ouvrir();
+    f_->OuvrirExtrafocale();
+    d_->Reponses = {false};
+    f_->Fermer();
+    QCOMPARE(d_->Messages.last(), QStringLiteral("Fermer l'image etoile-extra.fit ?"));
+    QCOMPARE(f_->Fenetres().size(), std::size_t{2});
+    d_->Reponses = {true};
+    f_->Fermer();
+    Purger();
+    QCOMPARE(f_->Fenetres().size(), std::size_t{1});
+    QVERIFY(f_->ListeExtra().empty());
+    QCOMPARE(f_->ListeIntra().size(), std::size_t{1});
+
+    d_->Reponses = {true};
+    f_->FermerFamille(1);  // wavefronts: none
+    QCOMPARE(d_->Messages.last(), QStringLiteral("Fermer les images de la famille Front d'onde ?"));
+    Purger();
+    QCOMPARE(f_->Fenetres().size(), std::size_t{1});
+    d_->Reponses = {true};
+    f_->FermerFamille(0);
+    Purger();
+    QVERIFY(f_->Fenetres().empty());
+    QVERIFY(f_->ListeIntra().empty());
+  }
+
+  void nouveauTestEtSortie() {
+    f_->NouveauTest();  // nothing open: no question
+    QVERIFY(d_->Messages.empty());
+    d_->Fichiers = {Echantillon("etoile-intra.fit")};
+    f_->Ouvrir();
+    ParametresTest.DistanceFocale = 5;
+    d_->Reponses = {true};
+    f_->NouveauTest();
+    Purger();
+    QCOMPARE(d_->Messages.last(), QStringLiteral("Fermer toutes les images ?"));
+    QVERIFY(f_->Fenetres().empty());
+    QCOMPARE(ParametresTest.DistanceFocale, 0.0);
+
+    d_->Fichiers = {Echantillon("etoile-intra.fit")};
+    f_->Ouvrir();
+    d_->Reponses = {false};
+    QVERIFY(!f_->close());
+    QCOMPARE(
+        d_->Messages.last(),
+        QStringLiteral("Souhaitez-vous quitter Quelvane 3.0 ? Toutes les données seront perdues."));
+    d_->Reponses = {true};
+    QVERIFY(f_->close());
+  }
+
+  void sortieSansImage() {
+    QVERIFY(f_->close());
+    QVERIFY(d_->Messages.empty());
+  }
+
+  void impressionEnPdf() {
+    d_->Fichiers = {Echantillon("etoile-intra.fit")};
+    f_->Ouvrir();
+    QTemporaryDir dossier;
+    d_->Pdf = dossier.filePath("image.pdf");
+    f_->FenetreActive()->Imprimer();
+    QVERIFY(QFileInfo(d_->Pdf).size() > 1000);
+    QCOMPARE(TailleImpression(100, 50, 1000, 2000), QSize(1000, 500));
+    QCOMPARE(TailleImpression(50, 100, 1000, 1000), QSize(500, 1000));
+    QCOMPARE(TailleImpression(4000, 1000, 1000, 1000), QSize(1000, 250));
+  }
+
+  void progressionEtAide() {
+    TFormProgress& p = *f_->Progression();
+    p.Demarrer("Reconstruction du front d'onde Polychromatique (1/1)", 1);
+    for (int i = 0; i < 80; ++i) p.Avancer();
+    QCOMPARE(p.Barre()->value(), 80);
+    p.Terminer();
+    QCOMPARE(p.Barre()->value(), 100);
+    p.Masquer();
+
+    QTemporaryDir dossier;
+    for (const char* nom : {"index.html", "astigmatisme.html"}) {
+      QFile f(dossier.filePath(nom));
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray("<html><body><a href=\"astigmatisme.html\">lien</a> ") + nom +
+              "</body></html>");
+    }
+    Preferences.FichierAide = dossier.filePath("index.html").toStdString();
+    TFormAide& a = *f_->Aide();
+    a.Navigateur()->clearHistory();
+    f_->Documentation();
+    QVERIFY(!a.Precedent()->isEnabled());
+    a.AfficherRubrique(4);
+    QVERIFY(a.Navigateur()->toPlainText().contains("astigmatisme.html"));
+    QVERIFY(a.Precedent()->isEnabled());
+    a.Precedent()->click();
+    QVERIFY(a.Suivant()->isEnabled());
+    a.AfficherRubrique(6);  // no page: nothing changes
+    QVERIFY(a.Navigateur()->toPlainText().contains("index.html"));
+  }
+};
+
+QTEST_MAIN(FenetresTest)
+#include "fenetres_test.moc"
