@@ -19,6 +19,7 @@
 #include "settings/preferences.h"
 #include "ui/aide.h"
 #include "ui/dialogues.h"
+#include "ui/panneau_infos.h"
 
 namespace quelvane {
 
@@ -62,6 +63,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   aide_ = new TFormAide(this);
   progression_ = new TFormProgress(this);
   aPropos_ = new TAboutBox(this);
+  infos_ = new TFormInfos(*this);
+  addDockWidget(Qt::RightDockWidgetArea, infos_);
+  infos_->setFloating(true);
+  infos_->hide();
   CreerMenus();
   statusBar()->showMessage(QString());
   if (const QScreen* ecran = QGuiApplication::primaryScreen())
@@ -143,7 +148,9 @@ void TMainForm::CreerMenus() {
     for (QMdiSubWindow* s : zone_->subWindowList()) s->showMinimized();
   });
   ajouter(fenetre, QStringLiteral("Tout ré&organiser"), [this] { zone_->tileSubWindows(); });
-  ajouter(fenetre, QStringLiteral("Afficher les informations"), nullptr);
+  ajouter(fenetre, QStringLiteral("Afficher les informations"), [this] {
+    if (!Fenetres().empty()) infos_->show();
+  });
   QAction* separateurListe = fenetre->addSeparator();
   connect(fenetre, &QMenu::aboutToShow, this, [this, fenetre, separateurListe] {
     // The list of open image windows, after the arrangement entries.
@@ -231,6 +238,7 @@ std::vector<TForm1*> TMainForm::Fenetres() const {
 TForm1* TMainForm::NouvelleFenetre(TPupille* champ, const QString& legende, bool proprietaire) {
   auto* f = new TForm1(*this, champ, proprietaire, zoom_->currentIndex());
   f->setWindowTitle(legende);
+  connect(f, &TForm1::ChampModifie, this, [this] { infos_->Actualiser(); });
   QMdiSubWindow* s = zone_->addSubWindow(f);
   s->setAttribute(Qt::WA_DeleteOnClose);
   f->Visualiser();
@@ -240,7 +248,14 @@ TForm1* TMainForm::NouvelleFenetre(TPupille* champ, const QString& legende, bool
   return f;
 }
 
-void TMainForm::ImageActivee(TForm1* fenetre) { active_ = fenetre; }
+void TMainForm::ImageActivee(TForm1* fenetre) {
+  if (active_ == fenetre) return;
+  active_ = fenetre;
+  if (!fenetre || !fenetre->Champ()) return;
+  infos_->Actualiser();
+  if (fenetre->Champ()->Role == RoleFront || fenetre->Champ()->Role == RoleResidu)
+    infos_->AfficherResultats();
+}
 
 void TMainForm::ImageFermee(TForm1* fenetre) {
   auto retirer = [fenetre](std::vector<TEntreeImage>& liste) {
@@ -257,8 +272,10 @@ void TMainForm::ImageFermee(TForm1* fenetre) {
   for (TForm1* autre : Fenetres())
     if (autre != fenetre) autre->OublierFrontSource(fenetre->Champ());
   if (active_ == fenetre) active_ = nullptr;
-  const auto restantes = Fenetres();
-  if (restantes.size() <= 1) active_ = nullptr;
+  if (Fenetres().size() <= 1) {
+    active_ = nullptr;
+    infos_->hide();
+  }
 }
 
 void TMainForm::LectureCurseur(TForm1* fenetre, int colonne, int ligne) {
@@ -270,6 +287,7 @@ void TMainForm::LectureCurseur(TForm1* fenetre, int colonne, int ligne) {
                         .arg(QString::fromStdString(
                             FormaterFixe(c.V(ligne - 1, colonne - 1), Preferences.NDecADU)));
   statusBar()->showMessage(DerniereLecture);
+  infos_->AfficherCurseur(*fenetre, colonne, ligne);
 }
 
 void TMainForm::OuvrirImage(bool extra) {
@@ -284,6 +302,7 @@ void TMainForm::OuvrirImage(bool extra) {
     Dialogues().Avertir(this, QStringLiteral("Format d'image incompatible"));
     return;
   }
+  infos_->show();
   PreparerImage(*champ, Preferences, extra);
   const QString legende = QFileInfo(*nom).fileName();
   TForm1* f = NouvelleFenetre(champ.release(), legende);
@@ -326,6 +345,7 @@ void TMainForm::NouveauTest() {
   active_ = nullptr;
   testCourant_.reset();
   for (auto& t : testsCouleurs_) t.reset();
+  infos_->hide();
   ParametresTest = ParametresInitiaux;
   listeIntra_.clear();
   listeExtra_.clear();
@@ -353,6 +373,7 @@ void TMainForm::ChangerZoom(int indice) {
   zoom_->setCurrentIndex(indice);
   if (!active_) return;
   active_->IndiceZoom = indice;
+  infos_->ComboBoxZoom->setCurrentIndex(indice);
   active_->Visualiser();
 }
 

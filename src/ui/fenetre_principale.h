@@ -20,6 +20,7 @@ namespace quelvane {
 class TFormAide;
 class TFormProgress;
 class TAboutBox;
+class TFormInfos;
 
 // Entries of the test parameters' image lists: the window and its caption.
 struct TEntreeImage {
@@ -67,6 +68,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TFormAide* Aide() const { return aide_; }
   TFormProgress* Progression() const { return progression_; }
   TAboutBox* AProposBox() const { return aPropos_; }
+  TFormInfos* Infos() const { return infos_; }
   // Last read-out of the pointer (column, row, value), shown in the status bar until the
   // information panel takes it over.
   QString DerniereLecture;
@@ -97,6 +99,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TFormAide* aide_;
   TFormProgress* progression_;
   TAboutBox* aPropos_;
+  TFormInfos* infos_;
 };
 
 }  // namespace quelvane

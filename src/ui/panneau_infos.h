@@ -1,0 +1,100 @@
+#pragma once
+// TFormInfos: the information panel of the current image window (values, results, display,
+// options).
+
+#include <QDockWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+class QWidget;
+
+namespace quelvane {
+
+class TForm1;
+class TMainForm;
+
+// Slider convention: position 0 at the top is the maximum.
+int PositionCurseur(double v, double mini, double maxi, int m = 100);
+double NiveauCurseur(int position, double mini, double maxi, int m = 100);
+
+class TFormInfos : public QDockWidget {
+  Q_OBJECT
+ public:
+  explicit TFormInfos(TMainForm& principale);
+
+  void Actualiser();
+  void AfficherResultats();
+  void Redessiner();
+  void AfficherDimension();
+  void AfficherRayon();
+  // Read-out of the pointer over the current window (column, row 1-based).
+  void AfficherCurseur(TForm1& fenetre, int colonne, int ligne);
+  void SeuilAuto();
+
+  // Controls, named as the program's forms name them.
+  QTabWidget* Pages;
+  QSlider* TrackBarSeuil;
+  QLineEdit* EditSeuil;
+  QLabel* LabelMaxi;
+  QLabel* LabelMini;
+  QLineEdit* EditDimension;
+  QComboBox* ComboBoxDimension;
+  QLineEdit* EditCentreX;
+  QLineEdit* EditCentreY;
+  QLineEdit* EditRayon;
+  QComboBox* ComboBoxRayon;
+  QLineEdit* EditCurseurX;
+  QLineEdit* EditCurseurY;
+  QComboBox* ComboBoxCoordonnees;
+  QComboBox* ComboBoxPolaire;
+  QLabel* LabelValeur;
+  QLineEdit* EditValeur;
+  QComboBox* ComboBoxUnite;
+  QPushButton* ButtonSeuilAuto;
+  QLabel* LabelPTV;
+  QLabel* LabelPTVLambda;
+  QLabel* LabelRMS;
+  QLabel* LabelRMSLambda;
+  QLabel* LabelStrehl;
+  QLabel* LabelStrehlMax;
+  QLabel* LabelStrehlRMS;
+  QComboBox* ComboBoxPalette;
+  QComboBox* ComboBoxZoom;
+  QLabel* ImageEchelle;
+  QSlider* TrackBarHaut;
+  QSlider* TrackBarBas;
+  QLabel* LabelHaut;
+  QLabel* LabelBas;
+  QLineEdit* EditContraste;
+  QSlider* TrackBarContraste;
+  QCheckBox* CheckBoxMasque;
+  QCheckBox* CheckBoxEchelle;
+  QCheckBox* CheckBox3D;
+  QWidget* GroupeOptions;
+  QSpinBox* SpinEditAngle;
+  QSpinBox* SpinEditPas;
+  QSpinBox* SpinEditFranges;
+  QPushButton* ButtonSerie;
+  QComboBox* ComboBoxPSF;
+  QComboBox* ComboBoxEchellePSF;
+  QComboBox* ComboBoxTaille;
+
+ private:
+  void Construire();
+  TForm1* Courante() const;
+  void SeuilDeplace(int position);
+  void NiveauBasDeplace(int position);
+  void NiveauHautDeplace(int position);
+  void ContrasteDeplace(int position);
+  TMainForm& principale_;
+  bool garde_ = false;  // set while the panel writes the angle and fringe spins itself
+  QWidget* pageResultats_ = nullptr;
+};
+
+}  // namespace quelvane
