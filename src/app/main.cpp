@@ -14,9 +14,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quelvane"));
   const QString separateur = QLocale().decimalPoint();
   quelvane::DefinirSeparateurDecimal(separateur.isEmpty() ? '.' : separateur.at(0).toLatin1());
-  quelvane::LirePreferences(quelvane::Preferences, quelvane::CheminPreferences());
+  const std::string prefs = quelvane::CheminPreferences();
+  quelvane::LirePreferences(quelvane::Preferences, prefs);
   quelvane::InitZernike(quelvane::Preferences.NPolyZern, quelvane::Preferences.ModePoly);
-  quelvane::TMainForm fenetre;
+  quelvane::TMainForm fenetre(QString::fromStdString(prefs));
   fenetre.show();
   return app.exec();
 }

@@ -44,7 +44,8 @@ const QString FiltreFITS = QStringLiteral("Images Fits (*.fit *.fits *.FIT *.FIT
 
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
+    : QMainWindow(parent), CheminPreferences(std::move(cheminPreferences)) {
   setWindowTitle(
       QStringLiteral("%1 %2").arg(QString::fromUtf8(NomProduit), QString::fromUtf8(Version)));
   zone_ = new QMdiArea(this);
@@ -67,6 +68,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   addDockWidget(Qt::RightDockWidgetArea, infos_);
   infos_->setFloating(true);
   infos_->hide();
+  param_ = new TFormParam(this, CheminPreferences);
   CreerMenus();
   statusBar()->showMessage(QString());
   if (const QScreen* ecran = QGuiApplication::primaryScreen())
@@ -174,7 +176,8 @@ void TMainForm::CreerMenus() {
   ajouter(image, QStringLiteral("Méridienne"), nullptr);
 
   QMenu* saisie = menuBar()->addMenu(QStringLiteral("Saisie"));
-  QAction* parametres = ajouter(saisie, QStringLiteral("Paramètres du test"), nullptr);
+  QAction* parametres =
+      ajouter(saisie, QStringLiteral("Paramètres du test"), &TMainForm::ParametresDuTest);
   ajouter(saisie, QStringLiteral("Paramètres des simulations"), nullptr);
   ajouter(saisie, QStringLiteral("Valeurs d'alerte"), nullptr);
 
@@ -258,11 +261,7 @@ void TMainForm::ImageActivee(TForm1* fenetre) {
 }
 
 void TMainForm::ImageFermee(TForm1* fenetre) {
-  auto retirer = [fenetre](std::vector<TEntreeImage>& liste) {
-    std::erase_if(liste, [fenetre](const TEntreeImage& e) { return e.Fenetre == fenetre; });
-  };
-  retirer(listeIntra_);
-  retirer(listeExtra_);
+  param_->Retirer(fenetre);
   // References to the closing window's field in the test parameters go with it.
   for (TPupille** p :
        {&ParametresTest.ImageIntra, &ParametresTest.ImageExtra, &ParametresTest.IntraBleu,
@@ -306,7 +305,10 @@ void TMainForm::OuvrirImage(bool extra) {
   PreparerImage(*champ, Preferences, extra);
   const QString legende = QFileInfo(*nom).fileName();
   TForm1* f = NouvelleFenetre(champ.release(), legende);
-  (extra ? listeExtra_ : listeIntra_).push_back({f, legende});
+  if (extra)
+    param_->AjouterExtra(f, legende);
+  else
+    param_->AjouterIntra(f, legende);
 }
 
 void TMainForm::Ouvrir() { OuvrirImage(false); }
@@ -347,8 +349,7 @@ void TMainForm::NouveauTest() {
   for (auto& t : testsCouleurs_) t.reset();
   infos_->hide();
   ParametresTest = ParametresInitiaux;
-  listeIntra_.clear();
-  listeExtra_.clear();
+  param_->Reinitialiser();
 }
 
 void TMainForm::Symetrie() {
@@ -399,6 +400,11 @@ void TMainForm::RafraichirPalettes() {
     if (f->Champ()->Role == RoleFront) f->Champ()->Palette = Preferences.PltFront;
     f->Visualiser();
   }
+}
+
+void TMainForm::ParametresDuTest() {
+  param_->exec();
+  RafraichirPalettes();
 }
 
 void TMainForm::Documentation() {

@@ -9,6 +9,7 @@
 
 #include "analysis/roddier.h"
 #include "ui/fenetre_image.h"
+#include "ui/parametres_test.h"
 
 class QAction;
 class QComboBox;
@@ -22,16 +23,10 @@ class TFormProgress;
 class TAboutBox;
 class TFormInfos;
 
-// Entries of the test parameters' image lists: the window and its caption.
-struct TEntreeImage {
-  QPointer<TForm1> Fenetre;
-  QString Legende;
-};
-
 class TMainForm : public QMainWindow, public IHoteImages {
   Q_OBJECT
  public:
-  explicit TMainForm(QWidget* parent = nullptr);
+  explicit TMainForm(QString cheminPreferences, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // IHoteImages
@@ -60,8 +55,12 @@ class TMainForm : public QMainWindow, public IHoteImages {
   // State.
   TForm1* FenetreActive() const { return active_; }
   std::vector<TForm1*> Fenetres() const;
-  const std::vector<TEntreeImage>& ListeIntra() const { return listeIntra_; }
-  const std::vector<TEntreeImage>& ListeExtra() const { return listeExtra_; }
+  const std::vector<TEntreeImage>& ListeIntra() const { return param_->Intra(); }
+  const std::vector<TEntreeImage>& ListeExtra() const { return param_->Extra(); }
+  TFormParam* Parametres() const { return param_; }
+  void ParametresDuTest();
+  // Where the preferences are written (beside the executable, or the user's folder).
+  QString CheminPreferences;
   QMdiArea* Zone() const { return zone_; }
   QComboBox* BoiteZoom() const { return zoom_; }
   QAction* Action(const QString& legende) const;
@@ -93,13 +92,12 @@ class TMainForm : public QMainWindow, public IHoteImages {
   bool fermetureGenerale_ = false;
   std::unique_ptr<TRoddier> testCourant_;
   std::array<std::unique_ptr<TRoddier>, 3> testsCouleurs_;
-  std::vector<TEntreeImage> listeIntra_;
-  std::vector<TEntreeImage> listeExtra_;
   std::vector<QAction*> actions_;
   TFormAide* aide_;
   TFormProgress* progression_;
   TAboutBox* aPropos_;
   TFormInfos* infos_;
+  TFormParam* param_;
 };
 
 }  // namespace quelvane

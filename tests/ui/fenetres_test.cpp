@@ -78,6 +78,7 @@ class FenetresTest : public QObject {
 
  private:
   TDialoguesScriptes* d_ = nullptr;
+  QTemporaryDir prefs_;
   std::unique_ptr<TMainForm> f_;
 
  private slots:
@@ -86,7 +87,7 @@ class FenetresTest : public QObject {
     ParametresTest = ParametresInitiaux;
     d_ = new TDialoguesScriptes;
     DefinirDialogues(d_);
-    f_ = std::make_unique<TMainForm>();
+    f_ = std::make_unique<TMainForm>(prefs_.filePath("Prefs.txt"));
     f_->show();
   }
   void cleanup() {

@@ -1,0 +1,266 @@
+// The information panel and the test parameters dialog, through their real controls.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <deque>
+
+#include "core/regional.h"
+#include "settings/parametres.h"
+#include "settings/preferences.h"
+#include "ui/dialogues.h"
+#include "ui/fenetre_principale.h"
+#include "ui/panneau_infos.h"
+
+using namespace quelvane;
+
+namespace {
+
+class TDialoguesScriptes final : public IDialogues {
+ public:
+  std::deque<QString> Fichiers;
+  QStringList Messages;
+  std::optional<QString> FichierAOuvrir(QWidget*, const QString&, const QString&,
+                                        const QString&) override {
+    if (Fichiers.empty()) return std::nullopt;
+    QString f = Fichiers.front();
+    Fichiers.pop_front();
+    return f;
+  }
+  std::optional<QString> FichierAEnregistrer(QWidget*, const QString&, const QString&,
+                                             const QString&) override {
+    return std::nullopt;
+  }
+  void Avertir(QWidget*, const QString& m) override { Messages << m; }
+  bool Demander(QWidget*, const QString& m) override {
+    Messages << m;
+    return true;
+  }
+  bool ChoisirImprimante(QWidget*, QPrinter&) override { return false; }
+};
+
+QString Echantillon(const char* nom) { return QStringLiteral(QUELVANE_SAMPLES "/") + nom; }
+
+}  // namespace
+
+class PanneauParametresTest : public QObject {
+  Q_OBJECT
+  TDialoguesScriptes* d_ = nullptr;
+  QTemporaryDir prefs_;
+  std::unique_ptr<TMainForm> f_;
+
+  TForm1* Ouvrir(bool extra = false) {
+    d_->Fichiers = {Echantillon(extra ? "etoile-extra.fit" : "etoile-intra.fit")};
+    extra ? f_->OuvrirExtrafocale() : f_->Ouvrir();
+    return f_->FenetreActive();
+  }
+
+ private slots:
+  void init() {
+    Preferences = TPreferences{};
+    ParametresTest = ParametresInitiaux;
+    DefinirSeparateurDecimal('.');
+    d_ = new TDialoguesScriptes;
+    DefinirDialogues(d_);
+    f_ = std::make_unique<TMainForm>(prefs_.filePath("Prefs.txt"));
+    f_->show();
+  }
+  void cleanup() {
+    f_.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    DefinirDialogues(nullptr);
+    delete d_;
+    DefinirSeparateurDecimal('.');
+  }
+
+  void conventionDesCurseurs() {
+    QCOMPARE(PositionCurseur(10, 10, 20), 100);
+    QCOMPARE(PositionCurseur(20, 10, 20), 0);
+    QCOMPARE(PositionCurseur(12.5, 10, 20), 75);
+    QCOMPARE(NiveauCurseur(0, 10, 20), 20.0);
+    QCOMPARE(NiveauCurseur(100, 10, 20), 10.0);
+  }
+
+  void seuilEtNiveaux() {
+    TForm1* w = Ouvrir();
+    TFormInfos& p = *f_->Infos();
+    QVERIFY(p.TrackBarSeuil->isEnabled());
+    p.TrackBarSeuil->setValue(0);
+    QCOMPARE(w->Champ()->Seuil, w->Champ()->Maxi);
+    p.TrackBarSeuil->setValue(100);
+    QCOMPARE(w->Champ()->Seuil, w->Champ()->Mini);
+    QCOMPARE(w->Champ()->M(0, 0), 1);  // everything is at or above the minimum
+    p.TrackBarBas->setValue(50);
+    QCOMPARE(w->Champ()->SeuilBas, (w->Champ()->Mini + w->Champ()->Maxi) / 2);
+    p.ComboBoxCoordonnees->setCurrentIndex(1);
+    QCOMPARE(p.EditRayon->text(), QStringLiteral("1"));
+    QCOMPARE(p.EditDimension->text(), QStringLiteral("[256x256]"));
+  }
+
+  void contraste() {
+    TForm1* w = Ouvrir();
+    TFormInfos& p = *f_->Infos();
+    p.TrackBarContraste->setValue(-100);
+    QCOMPARE(w->Champ()->Contraste, 10.0);
+    QCOMPARE(p.EditContraste->text(), QStringLiteral("-10"));
+    p.TrackBarContraste->setValue(50);
+    QVERIFY(std::abs(w->Champ()->Contraste - 0.316228) < 1e-6);
+    QCOMPARE(p.EditContraste->text(), QStringLiteral("5"));
+    DefinirSeparateurDecimal(',');
+    p.EditContraste->setText(QStringLiteral("2,5"));
+    emit p.EditContraste->editingFinished();
+    QCOMPARE(p.TrackBarContraste->value(), 25);
+  }
+
+  void imageUniforme() {
+    auto* champ = new TPupille;
+    champ->Allouer(16, 16);
+    for (int r = 0; r < 16; ++r)
+      for (int c = 0; c < 16; ++c) champ->V(r, c) = 7;
+    champ->Seuil = 99;
+    champ->SeuilHaut = 50;
+    f_->NouvelleFenetre(champ, "uniforme");
+    TFormInfos& p = *f_->Infos();
+    QCOMPARE(champ->Seuil, 7.0);
+    QCOMPARE(champ->SeuilBas, 7.0);
+    QCOMPARE(champ->SeuilHaut, 7.0);
+    QCOMPARE(p.TrackBarSeuil->value(), 100);
+    QCOMPARE(p.TrackBarHaut->value(), 0);
+  }
+
+  void resultatsDUnFront() {
+    auto* front = new TPupille;
+    front->Allouer(3, 1);
+    front->Role = RoleFront;
+    front->V(0, 0) = 0;
+    front->V(0, 2) = 138.75;
+    front->M(0, 0) = front->M(0, 2) = 1;
+    front->Lambda = 555;
+    f_->NouvelleFenetre(front, "Polychromatique Front d'onde");
+    TFormInfos& p = *f_->Infos();
+    QVERIFY(p.Pages->isTabVisible(1));
+    QCOMPARE(p.LabelPTV->text(), QStringLiteral("138.75 nm"));
+    QCOMPARE(p.LabelPTVLambda->text(), QStringLiteral("Lambda/4"));
+    QCOMPARE(p.LabelStrehlMax->text(), QStringLiteral("Smax = 1"));
+    QCOMPARE(p.LabelValeur->text(), QStringLiteral("W="));
+    QVERIFY(p.LabelMaxi->text().endsWith(" nm"));
+  }
+
+  void couplageDiametreFocale() {
+    TFormParam& d = *f_->Parametres();
+    d.SpinEditDiametre->setValue(200);
+    d.EditRapport->setText("5");
+    emit d.EditRapport->textEdited("5");
+    QCOMPARE(d.SpinEditFocale->value(), 1000);
+    d.SpinEditFocale->setValue(1200);
+    QCOMPARE(d.EditRapport->text(), QStringLiteral("6"));
+  }
+
+  void defocalisationDeLExemple() {
+    DefinirSeparateurDecimal(',');
+    TFormParam& d = *f_->Parametres();
+    d.PreparerAffichage();  // shown: the copy Cancel restores
+    d.SpinEditDiametre->setValue(200);
+    d.SpinEditFocale->setValue(1000);
+    d.EditPixel->setText("9");
+    d.SpinEditBinAcquisition->setValue(1);
+    d.SpinEditBinLogiciel->setValue(2);
+    d.EditRayonIntra->setText("40");
+    d.EditRayonExtra->setText("42");
+    d.CalculerDefocalisation();
+    QCOMPARE(d.EditDefocalisation->text(), QStringLiteral("7,380"));
+    QCOMPARE(ParametresTest.Defocalisation, 41 * 180000.0);
+    d.Annuler();
+    QCOMPARE(ParametresTest.Defocalisation, 0.0);
+    d.EditPixel->setText("neuf");
+    d.CalculerDefocalisation();
+    QVERIFY(d_->Messages.last().contains("neuf"));
+  }
+
+  void sourceAuRayonDeCourbure() {
+    TFormParam& d = *f_->Parametres();
+    d.SpinEditDiametre->setValue(200);
+    d.SpinEditFocale->setValue(1000);
+    d.ChoisirSource(2);
+    QCOMPARE(d.EditDistance->text(), QStringLiteral("2000"));
+    QVERIFY(std::abs(d.AberrationsMontage[2] - 520.833) < 1e-3);
+    QCOMPARE(d.AberrationsMontage[1], 0.0);
+    QCOMPARE(d.EditSphericite->text(), QStringLiteral("232.92"));  // 520.83 / √5
+    d.ChoisirSource(0);
+    QCOMPARE(d.EditDistance->text(), QStringLiteral("Infini"));
+    QCOMPARE(d.AberrationsMontage[2], 0.0);
+  }
+
+  void listesEtValidation() {
+    TForm1* a = Ouvrir();
+    TForm1* b = Ouvrir();
+    TFormParam& d = *f_->Parametres();
+    QCOMPARE(d.ListBoxIntra->count(), 2);
+    d.ListBoxIntra->setCurrentRow(1);
+    d.Monter(false);
+    QCOMPARE(d.Intra().front().Fenetre.data(), b);
+    const double coin = a->Champ()->V(0, 0);
+    d.ListBoxIntra->setCurrentRow(1);
+    d.VersExtra();
+    QCOMPARE(d.Extra().size(), std::size_t{1});
+    QCOMPARE(a->Champ()->Role, RoleExtra);
+    QCOMPARE(a->Champ()->V(255, 255), coin);  // turned by 180°
+
+    d.PreparerAffichage();
+    d.Valider();
+    QCOMPARE(d_->Messages.last(), QStringLiteral("Les paramètres sont incomplets."));
+    QVERIFY(!ParametresTest.ParametresValides);
+    d.SpinEditDiametre->setValue(200);
+    d.SpinEditFocale->setValue(1000);
+    d.EditDefocalisation->setText("3.64");
+    d.Valider();
+    QVERIFY(ParametresTest.ParametresValides);
+    QCOMPARE(ParametresTest.ImageIntra, b->Champ());
+    QCOMPARE(ParametresTest.ImageExtra, a->Champ());
+    QCOMPARE(ParametresTest.AstigmatismeX, 0.0);  // orientation untouched
+
+    d.ComboBoxMode->setCurrentIndex(1);
+    d.Valider();
+    QCOMPARE(d_->Messages.last(), QStringLiteral("La liste des images est incomplète."));
+  }
+
+  void informationsDeLImage() {
+    Ouvrir();
+    TFormParam& d = *f_->Parametres();
+    d.ListBoxIntra->item(0)->setSelected(true);
+    d.RecupererInfos();
+    QCOMPARE(d.SpinEditDiametre->value(), 200);
+    QCOMPARE(d.SpinEditFocale->value(), 1000);
+    QCOMPARE(d.EditPixel->text(), QStringLiteral("5.20"));
+    QCOMPARE(d.EditDate->text(), QStringLiteral("2026-03-14"));
+    QCOMPARE(d.EditHeureIntra->text(), QStringLiteral("21:42:07"));
+    QCOMPARE(d.ListeValeurs->item(0)->text(), QStringLiteral("Quelvane"));
+    QCOMPARE(d.ListeValeurs->count(), 9);
+  }
+
+  void defautsSauvesEtRelus() {
+    TFormParam& d = *f_->Parametres();
+    d.SpinEditDiametre->setValue(250);
+    d.SpinEditFocale->setValue(1200);
+    d.EditPixel->setText("3.76");
+    d.SpinEditBinLogiciel->setValue(2);
+    d.SauverDefauts();
+    d.Reinitialiser();
+    QCOMPARE(d.SpinEditDiametre->value(), 0);
+    d.ChargerDefauts();
+    QCOMPARE(d.SpinEditDiametre->value(), 250);
+    QCOMPARE(d.SpinEditFocale->value(), 1200);
+    QCOMPARE(d.EditPixel->text(), QStringLiteral("3.76"));
+    QCOMPARE(d.SpinEditBinLogiciel->value(), 2);
+  }
+};
+
+QTEST_MAIN(PanneauParametresTest)
+#include "panneau_parametres_test.moc"
