@@ -25,16 +25,17 @@ enum CodeSignal : std::int16_t { HorsPupille = 0, DansPupille = 1, Anneau = 2 };
 
 class TRoddier {
  public:
-  std::unique_ptr<TPupille> Intra;
-  std::unique_ptr<TPupille> Extra;
-  std::unique_ptr<TPupille> Signal;
+  // Shared with the windows that show them, which may outlive the test.
+  std::shared_ptr<TPupille> Intra;
+  std::shared_ptr<TPupille> Extra;
+  std::shared_ptr<TPupille> Signal;
   double RayonNm = 0;
   double FocaleNm = 0;
   double DefocNm = 0;
   double RayonAnneau = 0;  // normalised pupil units
   int NbPasses = 0;
-  std::unique_ptr<TPupille> FrontOnde;
-  std::unique_ptr<TPupille> FrontResiduel;
+  std::shared_ptr<TPupille> FrontOnde;
+  std::shared_ptr<TPupille> FrontResiduel;
 
   // S = (I1 − I2)/(I1 + I2) on the union of the two pupils, the boundary ring marked 2.
   void CalculerSignal();

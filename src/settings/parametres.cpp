@@ -7,6 +7,7 @@
 namespace quelvane {
 
 TParametresTest ParametresTest;
+TParametresSimulation ParametresSimulation;
 
 double CalculerDefocalisation(double diametreMm, double focaleMm, double pixelMicrons,
                               int binAcquisition, int binLogiciel, double rayonIntraPx,

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/zernike.h"
+
 namespace quelvane {
 
 class TPupille;
@@ -38,6 +40,19 @@ struct TParametresTest {
 
 inline const TParametresTest ParametresInitiaux{};
 extern TParametresTest ParametresTest;
+
+// What the simulation form enters and the synthesis of a wavefront reads.
+struct TParametresSimulation {
+  int Dimension = 0;  // pixels; 0 until the form was confirmed
+  int IndiceDimension = 0;
+  double Rayon = 0;  // pixels
+  double Obstruction = 0;
+  int NiveauMin = 0;
+  int NiveauMax = 0;
+  TCoefZernike Coefficients{};  // un-normalised
+  TSelZernike Selection{};
+};
+extern TParametresSimulation ParametresSimulation;
 
 // Defocus distance (nanometres) of a pair whose pupil images have radii rIntra and rExtra
 // pixels: (rIntra + rExtra)/2 · b·p·F/R, b the two binnings, p the pixel size (nanometres).

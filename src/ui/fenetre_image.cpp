@@ -68,10 +68,9 @@ QSize TailleImpression(double w, double h, double pw, double ph) {
   return {static_cast<int>(w), static_cast<int>(h)};
 }
 
-TForm1::TForm1(IHoteImages& hote, TPupille* champ, bool proprietaire, int indiceZoom,
-               QWidget* parent)
-    : QWidget(parent), hote_(hote), champ_(champ), proprietaire_(proprietaire) {
-  if (proprietaire) champPossede_.reset(champ);
+TForm1::TForm1(IHoteImages& hote, std::shared_ptr<TPupille> champ, bool proprietaire,
+               int indiceZoom, QWidget* parent)
+    : QWidget(parent), hote_(hote), champ_(std::move(champ)), proprietaire_(proprietaire) {
   IndiceZoom = std::clamp(indiceZoom, 0, static_cast<int>(FacteursZoom.size()) - 1);
   setWindowTitle(QStringLiteral("Form1"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -206,8 +205,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
   hote_.ImageFermee(this);
   // A PSF window's second field is its own; a wavefront kept aside also goes with the window.
   frontSource_.reset();
-  champPossede_.reset();
-  champ_ = nullptr;
+  champ_.reset();
   e->accept();
 }
 

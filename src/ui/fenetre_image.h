@@ -38,12 +38,16 @@ QSize TailleImpression(double w, double h, double pw, double ph);
 class TForm1 : public QWidget {
   Q_OBJECT
  public:
-  // Takes the field; `proprietaire` false for a field owned by a test.
-  TForm1(IHoteImages& hote, TPupille* champ, bool proprietaire, int indiceZoom,
+  // `proprietaire` false for a field that belongs to a test: closing the window then leaves
+  // it to the test.
+  TForm1(IHoteImages& hote, std::shared_ptr<TPupille> champ, bool proprietaire, int indiceZoom,
          QWidget* parent = nullptr);
   ~TForm1() override;
 
-  TPupille* Champ() const { return champ_; }
+  TPupille* Champ() const { return champ_.get(); }
+  const std::shared_ptr<TPupille>& ChampPartage() const { return champ_; }
+  // Replaces the field (the window keeps its settings).
+  void DefinirChamp(std::shared_ptr<TPupille> champ) { champ_ = std::move(champ); }
   TPupille* FrontSource() const { return frontSource_.get(); }
   void DefinirFrontSource(std::unique_ptr<TPupille> f) { frontSource_ = std::move(f); }
   void OublierFrontSource(const TPupille* f);
@@ -81,8 +85,7 @@ class TForm1 : public QWidget {
  private:
   class TZoneImage;
   IHoteImages& hote_;
-  TPupille* champ_;
-  std::unique_ptr<TPupille> champPossede_;
+  std::shared_ptr<TPupille> champ_;
   std::unique_ptr<TPupille> frontSource_;
   bool proprietaire_;
   TZoneImage* zone_;

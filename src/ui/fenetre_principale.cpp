@@ -12,12 +12,16 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "analysis/analyse_front.h"
 #include "analysis/preparation.h"
+#include "analysis/reconstruction.h"
+#include "core/ajustement.h"
 #include "files/fits.h"
 #include "files/nombres.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
 #include "ui/aide.h"
+#include "ui/coefficients.h"
 #include "ui/dialogues.h"
 #include "ui/panneau_infos.h"
 
@@ -69,6 +73,12 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   infos_->setFloating(true);
   infos_->hide();
   param_ = new TFormParam(this, CheminPreferences);
+  coefs_ = new TForm3(this, *aide_);
+  connect(coefs_, &TForm3::FrontModifie, this, [this](TForm1* f) {
+    if (f != active_) return;
+    infos_->Actualiser();
+    infos_->AfficherResultats();
+  });
   CreerMenus();
   statusBar()->showMessage(QString());
   if (const QScreen* ecran = QGuiApplication::primaryScreen())
@@ -118,7 +128,9 @@ void TMainForm::CreerMenus() {
                                  QKeySequence(QStringLiteral("Ctrl+S")));
   ajouter(fichier, QStringLiteral("Enregistrer &sous..."), nullptr,
           QKeySequence(QStringLiteral("Ctrl+Alt+S")));
-  ajouter(fichier, QStringLiteral("Enregistrer les coefficients de Zernike"), nullptr);
+  ajouter(fichier, QStringLiteral("Enregistrer les coefficients de Zernike"), [this] {
+    if (!Fenetres().empty()) coefs_->EnregistrerCoefficients();
+  });
   ajouter(fichier, QStringLiteral("Exporter le front d'onde"), [this] {
     if (active_) active_->Exporter();
   });
@@ -178,15 +190,16 @@ void TMainForm::CreerMenus() {
   QMenu* saisie = menuBar()->addMenu(QStringLiteral("Saisie"));
   QAction* parametres =
       ajouter(saisie, QStringLiteral("Paramètres du test"), &TMainForm::ParametresDuTest);
-  ajouter(saisie, QStringLiteral("Paramètres des simulations"), nullptr);
-  ajouter(saisie, QStringLiteral("Valeurs d'alerte"), nullptr);
+  ajouter(saisie, QStringLiteral("Paramètres des simulations"), &TMainForm::SaisieSimulation);
+  ajouter(saisie, QStringLiteral("Valeurs d'alerte"), &TMainForm::SaisieAlertes);
 
   QMenu* calcul = menuBar()->addMenu(QStringLiteral("Calcul"));
-  ajouter(calcul, QStringLiteral("Signal"), nullptr);
-  ajouter(calcul, QStringLiteral("Front d'onde"), nullptr);
-  ajouter(calcul, QStringLiteral("Roddier"), nullptr);
-  QAction* reconstruire = ajouter(calcul, QStringLiteral("Reconstruire le front d'onde"), nullptr);
-  ajouter(calcul, QStringLiteral("Ajuster"), nullptr);
+  ajouter(calcul, QStringLiteral("Signal"), &TMainForm::Signal);
+  ajouter(calcul, QStringLiteral("Front d'onde"), &TMainForm::FrontDOnde);
+  ajouter(calcul, QStringLiteral("Roddier"), &TMainForm::Roddier);
+  QAction* reconstruire =
+      ajouter(calcul, QStringLiteral("Reconstruire le front d'onde"), &TMainForm::Reconstruire);
+  ajouter(calcul, QStringLiteral("Ajuster"), &TMainForm::Ajuster);
   QAction* interfero = ajouter(calcul, QStringLiteral("Interférogramme"), nullptr);
   QAction* psf = ajouter(calcul, QStringLiteral("PSF"), nullptr);
   ajouter(calcul, QStringLiteral("FFT"), &TMainForm::CalculFFT);
@@ -194,9 +207,12 @@ void TMainForm::CreerMenus() {
   QAction* spots = ajouter(calcul, QStringLiteral("Spots"), nullptr);
 
   QMenu* resultats = menuBar()->addMenu(QStringLiteral("Résultats"));
-  for (const char* e : {"Coefficients de Zernike", "Aberrations de Seidel", "Trichromie",
-                        "Front résiduel", "Images après correction", "Editer un rapport"})
-    ajouter(resultats, QString::fromUtf8(e), nullptr);
+  ajouter(resultats, QStringLiteral("Coefficients de Zernike"), &TMainForm::AfficherCoefficients);
+  ajouter(resultats, QStringLiteral("Aberrations de Seidel"), nullptr);
+  ajouter(resultats, QStringLiteral("Trichromie"), nullptr);
+  ajouter(resultats, QStringLiteral("Front résiduel"), &TMainForm::FrontResiduel);
+  ajouter(resultats, QStringLiteral("Images après correction"), &TMainForm::ImagesApresCorrection);
+  ajouter(resultats, QStringLiteral("Editer un rapport"), nullptr);
 
   QAction* preferences = menuBar()->addAction(QStringLiteral("Préférences"));
   preferences->setStatusTip(QStringLiteral("Préférences"));
@@ -238,8 +254,9 @@ std::vector<TForm1*> TMainForm::Fenetres() const {
   return f;
 }
 
-TForm1* TMainForm::NouvelleFenetre(TPupille* champ, const QString& legende, bool proprietaire) {
-  auto* f = new TForm1(*this, champ, proprietaire, zoom_->currentIndex());
+TForm1* TMainForm::NouvelleFenetre(std::shared_ptr<TPupille> champ, const QString& legende,
+                                   bool proprietaire) {
+  auto* f = new TForm1(*this, std::move(champ), proprietaire, zoom_->currentIndex());
   f->setWindowTitle(legende);
   connect(f, &TForm1::ChampModifie, this, [this] { infos_->Actualiser(); });
   QMdiSubWindow* s = zone_->addSubWindow(f);
@@ -271,9 +288,11 @@ void TMainForm::ImageFermee(TForm1* fenetre) {
   for (TForm1* autre : Fenetres())
     if (autre != fenetre) autre->OublierFrontSource(fenetre->Champ());
   if (active_ == fenetre) active_ = nullptr;
+  if (coefs_->Source() == fenetre) coefs_->RemplirListe(nullptr);
   if (Fenetres().size() <= 1) {
     active_ = nullptr;
     infos_->hide();
+    coefs_->hide();
   }
 }
 
@@ -295,7 +314,7 @@ void TMainForm::OuvrirImage(bool extra) {
       extra ? QStringLiteral("Ouvrir une image extrafocale") : QStringLiteral("Ouvrir une image"),
       FiltreFITS, QString::fromStdString(Preferences.DossierImages));
   if (!nom) return;
-  auto champ = std::make_unique<TPupille>();
+  auto champ = std::make_shared<TPupille>();
   const TResultatFITS lecture = ChargerFITS(*champ, nom->toStdString());
   if (!lecture.Reussi() || champ->NX < TailleImageMin || champ->NY < TailleImageMin) {
     Dialogues().Avertir(this, QStringLiteral("Format d'image incompatible"));
@@ -304,7 +323,7 @@ void TMainForm::OuvrirImage(bool extra) {
   infos_->show();
   PreparerImage(*champ, Preferences, extra);
   const QString legende = QFileInfo(*nom).fileName();
-  TForm1* f = NouvelleFenetre(champ.release(), legende);
+  TForm1* f = NouvelleFenetre(champ, legende);
   if (extra)
     param_->AjouterExtra(f, legende);
   else
@@ -348,6 +367,7 @@ void TMainForm::NouveauTest() {
   testCourant_.reset();
   for (auto& t : testsCouleurs_) t.reset();
   infos_->hide();
+  coefs_->hide();
   ParametresTest = ParametresInitiaux;
   param_->Reinitialiser();
 }
@@ -388,9 +408,9 @@ void TMainForm::ZoomMoins() {
 
 void TMainForm::CalculFFT() {
   if (!active_ || !active_->Champ() || !active_->Champ()->Alloue()) return;
-  auto spectre = std::make_unique<TPupille>();
+  auto spectre = std::make_shared<TPupille>();
   spectre->FFTDirecte(*active_->Champ());
-  NouvelleFenetre(spectre.release(), QStringLiteral("FFT"));
+  NouvelleFenetre(spectre, QStringLiteral("FFT"));
 }
 
 void TMainForm::RafraichirPalettes() {
@@ -400,6 +420,182 @@ void TMainForm::RafraichirPalettes() {
     if (f->Champ()->Role == RoleFront) f->Champ()->Palette = Preferences.PltFront;
     f->Visualiser();
   }
+}
+
+namespace {
+
+std::shared_ptr<TPupille> Copie(const TPupille& source) {
+  auto p = std::make_shared<TPupille>();
+  p->Allouer(source.NX, source.NY);
+  p->CopierPupille(source);
+  return p;
+}
+
+}  // namespace
+
+void TMainForm::Signal() {
+  if (!ParametresTest.ImageIntra || !ParametresTest.ImageExtra) return;
+  auto test = std::make_shared<TRoddier>();
+  test->Intra = Copie(*ParametresTest.ImageIntra);
+  test->Extra = Copie(*ParametresTest.ImageExtra);
+  test->Signal = std::make_shared<TPupille>();
+  test->Signal->Allouer(test->Intra->NX, test->Intra->NY);
+  try {
+    test->CalculerSignal();
+  } catch (const ErreurTest& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  testCourant_ = test;
+  test->Signal->Palette = Preferences.PltSignal;
+  NouvelleFenetre(test->Signal, QStringLiteral("Signal"), false);
+}
+
+void TMainForm::Reconstruire() {
+  if (!ParametresTest.ParametresValides) {
+    Dialogues().Avertir(this,
+                        QStringLiteral("Vous devez ouvrir les images et/ou saisir les paramètres"));
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  try {
+    if (ParametresTest.ModeTraitement == ModePolychromatique) {
+      auto tests =
+          ReconstruireTroisCouleurs(ParametresTest, Preferences, JeuZernike(), *progression_);
+      ParametresTest.ImageIntra = ParametresTest.IntraRouge;
+      ParametresTest.ImageExtra = ParametresTest.ExtraRouge;
+      for (int k = 0; k < 3; ++k) {
+        testsCouleurs_[k] = std::shared_ptr<TRoddier>(std::move(tests[k]));
+        NouvelleFenetre(testsCouleurs_[k]->FrontOnde,
+                        QString::fromUtf8(NomsCouleurs[k + 1]) + QStringLiteral(" Front d'onde"),
+                        false);
+      }
+    } else {
+      testCourant_ = ReconstruireSimple(ParametresTest, Preferences, JeuZernike(), *progression_);
+      NouvelleFenetre(testCourant_->FrontOnde, QStringLiteral("Polychromatique Front d'onde"),
+                      false);
+    }
+  } catch (const ErreurTest& e) {
+    progression_->Masquer();
+    QApplication::restoreOverrideCursor();
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  QApplication::restoreOverrideCursor();
+  if (Preferences.AjustAuto) {
+    coefs_->show();
+    coefs_->RemplirListe(active_);
+  }
+  infos_->Actualiser();
+  infos_->AfficherResultats();
+}
+
+void TMainForm::Roddier() {
+  // Without a test, or without a window to take the signal from, there is nothing to solve.
+  if (!testCourant_ || !active_ || !active_->Champ()) return;
+  testCourant_->Signal = active_->ChampPartage();
+  try {
+    testCourant_->ResoudrePoisson(*progression_);
+  } catch (const ErreurTest& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  progression_->Masquer();
+  testCourant_->FrontResiduel->Role = RoleResidu;
+  SelectionComplete(testCourant_->FrontResiduel->Selection);
+  testCourant_->FrontResiduel->OrdresSup = true;
+  NouvelleFenetre(testCourant_->FrontResiduel, QStringLiteral("Front résiduel"), false);
+  coefs_->show();
+  coefs_->RemplirListe(active_);
+}
+
+namespace {
+
+std::vector<TRoddier*> TestsAffiches(bool polychromatique, const std::shared_ptr<TRoddier>& courant,
+                                     const std::array<std::shared_ptr<TRoddier>, 3>& couleurs) {
+  std::vector<TRoddier*> t;
+  if (polychromatique) {
+    for (const auto& c : couleurs)
+      if (c) t.push_back(c.get());
+  } else if (courant) {
+    t.push_back(courant.get());
+  }
+  return t;
+}
+
+}  // namespace
+
+void TMainForm::FrontResiduel() {
+  for (TRoddier* t : TestsAffiches(ParametresTest.ModeTraitement == ModePolychromatique,
+                                   testCourant_, testsCouleurs_)) {
+    if (!t->FrontResiduel) continue;
+    t->FrontResiduel->Role = RoleResidu;
+    t->FrontResiduel->Palette = Preferences.PltFront;
+    t->FrontResiduel->Contraste = 1.0;
+    NouvelleFenetre(t->FrontResiduel, QStringLiteral("Front résiduel"), false);
+  }
+  infos_->Actualiser();
+}
+
+void TMainForm::ImagesApresCorrection() {
+  for (TRoddier* t : TestsAffiches(ParametresTest.ModeTraitement == ModePolychromatique,
+                                   testCourant_, testsCouleurs_)) {
+    if (t->Intra) NouvelleFenetre(t->Intra, QStringLiteral("Intra corrigée"), false);
+    if (t->Extra) NouvelleFenetre(t->Extra, QStringLiteral("Extra corrigée"), false);
+  }
+}
+
+void TMainForm::Ajuster() {
+  if (!active_ || !active_->Champ()) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  AjusterZernike(*active_->Champ());
+  coefs_->show();
+  coefs_->RemplirListe(active_);
+  QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::FrontDOnde() {
+  const TParametresSimulation& s = ParametresSimulation;
+  if (s.Dimension <= 0) return;
+  auto f = std::make_shared<TPupille>();
+  f->Allouer(s.Dimension, s.Dimension);
+  f->CentreX = f->CentreY = s.Dimension / 2.0;
+  f->RayonPupille = s.Rayon;
+  f->Obstruction = s.Obstruction;
+  f->AxesPupille();
+  f->Coefficients = s.Coefficients;
+  f->Selection = s.Selection;
+  SynthetiserFront(*f, JeuZernike());
+  f->MasqueVisible = 1;
+  f->MinMaxMasque();
+  f->Role = RoleFront;
+  f->Palette = Preferences.PltFront;
+  NouvelleFenetre(f, QStringLiteral("Front d'onde"));
+  coefs_->show();
+  coefs_->RemplirListe(active_);
+  infos_->show();
+}
+
+void TMainForm::SaisieSimulation() {
+  TFormSaisieZern saisie(this, false);
+  saisie.exec();
+}
+
+void TMainForm::SaisieAlertes() {
+  TFormSaisieZern saisie(this, true);
+  // Cancel keeps the alert values as they were.
+  if (saisie.exec() != QDialog::Accepted) return;
+  Preferences.ValeursAlerte = ParametresSimulation.Coefficients;
+  try {
+    EcrirePreferences(Preferences, CheminPreferences.toStdString());
+  } catch (const std::exception& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+  }
+}
+
+void TMainForm::AfficherCoefficients() {
+  coefs_->show();
+  coefs_->RemplirListe(active_);
 }
 
 void TMainForm::ParametresDuTest() {

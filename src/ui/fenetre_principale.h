@@ -22,6 +22,7 @@ class TFormAide;
 class TFormProgress;
 class TAboutBox;
 class TFormInfos;
+class TForm3;
 
 class TMainForm : public QMainWindow, public IHoteImages {
   Q_OBJECT
@@ -48,6 +49,16 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void ZoomPlus();
   void ZoomMoins();
   void CalculFFT();
+  void Signal();
+  void Reconstruire();
+  void Roddier();
+  void FrontResiduel();
+  void ImagesApresCorrection();
+  void Ajuster();
+  void FrontDOnde();
+  void SaisieSimulation();
+  void SaisieAlertes();
+  void AfficherCoefficients();
   void RafraichirPalettes();
   void Documentation();
   void APropos();
@@ -68,12 +79,16 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TFormProgress* Progression() const { return progression_; }
   TAboutBox* AProposBox() const { return aPropos_; }
   TFormInfos* Infos() const { return infos_; }
+  TForm3* Coefficients() const { return coefs_; }
+  TRoddier* TestCourant() const { return testCourant_.get(); }
+  TRoddier* TestCouleur(int k) const { return testsCouleurs_[k].get(); }
   // Last read-out of the pointer (column, row, value), shown in the status bar until the
   // information panel takes it over.
   QString DerniereLecture;
 
   // Opens a field in a new image window (the window owns it unless told otherwise).
-  TForm1* NouvelleFenetre(TPupille* champ, const QString& legende, bool proprietaire = true);
+  TForm1* NouvelleFenetre(std::shared_ptr<TPupille> champ, const QString& legende,
+                          bool proprietaire = true);
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -90,14 +105,15 @@ class TMainForm : public QMainWindow, public IHoteImages {
   QComboBox* zoom_;
   TForm1* active_ = nullptr;
   bool fermetureGenerale_ = false;
-  std::unique_ptr<TRoddier> testCourant_;
-  std::array<std::unique_ptr<TRoddier>, 3> testsCouleurs_;
+  std::shared_ptr<TRoddier> testCourant_;
+  std::array<std::shared_ptr<TRoddier>, 3> testsCouleurs_;
   std::vector<QAction*> actions_;
   TFormAide* aide_;
   TFormProgress* progression_;
   TAboutBox* aPropos_;
   TFormInfos* infos_;
   TFormParam* param_;
+  TForm3* coefs_;
 };
 
 }  // namespace quelvane

@@ -120,7 +120,7 @@ class PanneauParametresTest : public QObject {
   }
 
   void imageUniforme() {
-    auto* champ = new TPupille;
+    auto champ = std::make_shared<TPupille>();
     champ->Allouer(16, 16);
     for (int r = 0; r < 16; ++r)
       for (int c = 0; c < 16; ++c) champ->V(r, c) = 7;
@@ -136,7 +136,7 @@ class PanneauParametresTest : public QObject {
   }
 
   void resultatsDUnFront() {
-    auto* front = new TPupille;
+    auto front = std::make_shared<TPupille>();
     front->Allouer(3, 1);
     front->Role = RoleFront;
     front->V(0, 0) = 0;

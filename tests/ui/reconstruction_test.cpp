@@ -1,0 +1,257 @@
+// The whole road of a test through the real menus: open, parameters, reconstruct, the
+// coefficient list, the three-colour road.
+
+#include "analysis/reconstruction.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <deque>
+
+#include "analysis/preparation.h"
+#include "files/fits.h"
+#include "settings/parametres.h"
+#include "settings/preferences.h"
+#include "ui/coefficients.h"
+#include "ui/dialogues.h"
+#include "ui/fenetre_principale.h"
+
+using namespace quelvane;
+
+namespace {
+
+class TDialoguesScriptes final : public IDialogues {
+ public:
+  std::deque<QString> Fichiers;
+  QStringList Messages;
+  std::optional<QString> FichierAOuvrir(QWidget*, const QString&, const QString&,
+                                        const QString&) override {
+    return Suivant();
+  }
+  std::optional<QString> FichierAEnregistrer(QWidget*, const QString&, const QString&,
+                                             const QString&) override {
+    return Suivant();
+  }
+  void Avertir(QWidget*, const QString& m) override { Messages << m; }
+  bool Demander(QWidget*, const QString& m) override {
+    Messages << m;
+    return true;
+  }
+  bool ChoisirImprimante(QWidget*, QPrinter&) override { return false; }
+
+ private:
+  std::optional<QString> Suivant() {
+    if (Fichiers.empty()) return std::nullopt;
+    QString f = Fichiers.front();
+    Fichiers.pop_front();
+    return f;
+  }
+};
+
+QString Echantillon(const char* nom) { return QStringLiteral(QUELVANE_SAMPLES "/") + nom; }
+
+}  // namespace
+
+class ReconstructionTest : public QObject {
+  Q_OBJECT
+  TDialoguesScriptes* d_ = nullptr;
+  QTemporaryDir dossier_;
+  std::unique_ptr<TMainForm> f_;
+
+  void OuvrirPaire(int fois = 1) {
+    for (int i = 0; i < fois; ++i) {
+      d_->Fichiers = {Echantillon("etoile-intra.fit"), Echantillon("etoile-extra.fit")};
+      f_->Ouvrir();
+      f_->OuvrirExtrafocale();
+    }
+  }
+  void Parametres(int mode) {
+    TFormParam& p = *f_->Parametres();
+    p.PreparerAffichage();
+    p.ComboBoxMode->setCurrentIndex(mode);
+    p.SpinEditDiametre->setValue(200);
+    p.SpinEditFocale->setValue(1000);
+    p.EditPixel->setText("5.2");
+    p.AfficherRayons();
+    p.CalculerDefocalisation();
+    p.Valider();
+  }
+  TForm1* FenetreNommee(const QString& legende) const {
+    for (TForm1* w : f_->Fenetres())
+      if (w->windowTitle() == legende) return w;
+    return nullptr;
+  }
+
+ private slots:
+  void init() {
+    Preferences = TPreferences{};
+    ParametresTest = ParametresInitiaux;
+    ParametresSimulation = {};
+    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
+    d_ = new TDialoguesScriptes;
+    DefinirDialogues(d_);
+    f_ = std::make_unique<TMainForm>(dossier_.filePath("Prefs.txt"));
+    f_->show();
+  }
+  void cleanup() {
+    f_.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    DefinirDialogues(nullptr);
+    delete d_;
+  }
+
+  void refusSansParametres() {
+    f_->Reconstruire();
+    QCOMPARE(d_->Messages.last(),
+             QStringLiteral("Vous devez ouvrir les images et/ou saisir les paramètres"));
+    f_->Roddier();  // no test: nothing
+    f_->FrontResiduel();
+    QVERIFY(f_->Fenetres().empty());
+  }
+
+  void routeComplete() {
+    OuvrirPaire();
+    Parametres(0);
+    QVERIFY(ParametresTest.ParametresValides);
+    QVERIFY(std::abs(ParametresTest.Defocalisation / 1e6 - 3.64) < 0.15);
+    f_->Signal();
+    QVERIFY(FenetreNommee("Signal"));
+    f_->Action("Reconstruire le front d'onde")->trigger();
+    TForm1* w = FenetreNommee("Polychromatique Front d'onde");
+    QVERIFY(w);
+    TPupille& front = *w->Champ();
+    QCOMPARE(front.Role, RoleFront);
+    QCOMPARE(front.Couleur, 0);
+    QVERIFY(std::abs(front.Coefficients[10] - 60) < 10);
+    QVERIFY(front.Coefficients[6] < 0);
+
+    // The same pair through the engine directly gives the same coefficients.
+    TPupille a, b;
+    QVERIFY(ChargerFITS(a, Echantillon("etoile-intra.fit").toStdString()).Reussi());
+    QVERIFY(ChargerFITS(b, Echantillon("etoile-extra.fit").toStdString()).Reussi());
+    PreparerImage(a, Preferences, false);
+    PreparerImage(b, Preferences, true);
+    TParametresTest p = ParametresTest;
+    p.ImageIntra = &a;
+    p.ImageExtra = &b;
+    TSansProgression sans;
+    const auto direct = ReconstruireSimple(p, Preferences, JeuZernike(), sans);
+    for (int j = 0; j < 22; ++j)
+      QCOMPARE(direct->FrontOnde->Coefficients[j], front.Coefficients[j]);
+
+    TForm3& c = *f_->Coefficients();
+    QCOMPARE(c.ListViewZern->topLevelItemCount(), 23);
+    QCOMPARE(c.ListViewZern->topLevelItem(22)->text(0), QStringLiteral("Ordres sup."));
+    QCOMPARE(c.ListViewZern->topLevelItem(10)->text(1), QStringLiteral("Z11 (4,0)"));
+    for (int j : {0, 1, 2, 3, 6, 7, 15, 16})
+      QCOMPARE(c.ListViewZern->topLevelItem(j)->checkState(0), Qt::Unchecked);
+    QCOMPARE(c.ListViewZern->topLevelItem(10)->checkState(0), Qt::Checked);
+
+    const TPupille mesure = front;
+    c.ListViewZern->topLevelItem(10)->setCheckState(0, Qt::Unchecked);  // Z11 off
+    QVERIFY(!front.Selection[10]);
+    const int r = static_cast<int>(front.CentreY) - 1,
+              col = static_cast<int>(front.CentreX) - 1 + 20;
+    QVERIFY(std::abs(front.V(r, col) - mesure.V(r, col)) > 1e-3);
+    c.ListViewZern->topLevelItem(10)->setCheckState(0, Qt::Checked);
+    for (int i = 0; i < front.NY; ++i)
+      for (int k = 0; k < front.NX; ++k) QVERIFY(std::abs(front.V(i, k) - mesure.V(i, k)) < 1e-9);
+
+    c.ListViewZern->topLevelItem(22)->setCheckState(0, Qt::Unchecked);  // model only
+    QVERIFY(!front.OrdresSup);
+    QVERIFY(w->FrontSource());
+    c.ListViewZern->topLevelItem(22)->setCheckState(0, Qt::Checked);
+    QVERIFY(front.OrdresSup);
+    QVERIFY(!w->FrontSource());
+    for (int i = 0; i < front.NY; ++i)
+      for (int k = 0; k < front.NX; ++k) QCOMPARE(front.V(i, k), mesure.V(i, k));
+
+    c.ListViewZern->setCurrentItem(c.ListViewZern->topLevelItem(10));
+    c.SelectionnerCetteAberration();
+    QCOMPARE(c.ListViewZern->topLevelItem(10)->checkState(0), Qt::Checked);
+    QCOMPARE(c.ListViewZern->topLevelItem(22)->checkState(0), Qt::Unchecked);
+    QCOMPARE(c.ListViewZern->topLevelItem(4)->checkState(0), Qt::Unchecked);
+
+    d_->Fichiers = {dossier_.filePath("coefs")};
+    c.EnregistrerCoefficients();
+    QFile fichier(dossier_.filePath("coefs.txt"));
+    QVERIFY(fichier.open(QIODevice::ReadOnly));
+    const QStringList lignes =
+        QString::fromUtf8(fichier.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lignes.size(), 22);
+    QVERIFY(lignes[10].startsWith("11;Sphéricité;"));
+
+    f_->FrontResiduel();
+    QVERIFY(FenetreNommee("Front résiduel"));
+    f_->ImagesApresCorrection();
+    QVERIFY(FenetreNommee("Intra corrigée") && FenetreNommee("Extra corrigée"));
+    if (qEnvironmentVariableIsSet("QUELVANE_CAPTURES")) {
+      f_->resize(1100, 800);
+      f_->grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + "/reconstruction.png");
+      c.grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + "/coefficients.png");
+    }
+    // Closing the wavefront window leaves the test whole.
+    d_->Messages.clear();
+    w->parentWidget()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(f_->TestCourant()->FrontOnde);
+  }
+
+  void troisCouleurs() {
+    Preferences.LambdaB = 470;
+    Preferences.LambdaV = 540;
+    Preferences.LambdaR = 640;
+    Preferences.NIter = 1;
+    OuvrirPaire(3);
+    Parametres(1);
+    QVERIFY(ParametresTest.ParametresValides);
+    f_->Reconstruire();
+    for (const char* n : {"Bleu Front d'onde", "Vert Front d'onde", "Rouge Front d'onde"})
+      QVERIFY(FenetreNommee(n));
+    QCOMPARE(FenetreNommee("Vert Front d'onde")->Champ()->Coefficients[3], 0.0);
+    QCOMPARE(FenetreNommee("Rouge Front d'onde")->Champ()->Couleur, 3);
+    QCOMPARE(FenetreNommee("Bleu Front d'onde")->Champ()->Lambda, 470.0);
+    QCOMPARE(ParametresTest.ImageIntra, ParametresTest.IntraRouge);
+    QVERIFY(Preferences.AjustAuto);
+    QVERIFY(Preferences.SubTiltFocus);
+  }
+
+  void frontSimule() {
+    f_->FrontDOnde();  // never confirmed: nothing
+    QVERIFY(f_->Fenetres().empty());
+    TFormSaisieZern s(f_.get(), false);
+    s.EditZ[11]->setText("10");
+    s.ComboBoxDim->setCurrentIndex(1);
+    s.SpinEditRayon->setValue(50);
+    s.ValiderSaisie();
+    QCOMPARE(ParametresSimulation.Dimension, 128);
+    QVERIFY(std::abs(ParametresSimulation.Coefficients[10] - 10 * std::sqrt(5.0)) <
+            1e-9);  // entered nm RMS
+    f_->FrontDOnde();
+    TForm1* w = FenetreNommee("Front d'onde");
+    QVERIFY(w);
+    QCOMPARE(w->Champ()->Role, RoleFront);
+    QVERIFY(std::abs(w->Champ()->V(63, 63 + 50) - 10 * std::sqrt(5.0)) < 1e-6);  // r = 1
+    QCOMPARE(f_->Coefficients()->ListViewZern->topLevelItemCount(), 23);
+  }
+
+  void alertesAnnuleesOuValidees() {
+    Preferences.ValeursAlerte[10] = 7;
+    {
+      TFormSaisieZern s(f_.get(), true);
+      QVERIFY(!s.GroupBoxImages->isVisibleTo(&s));
+      QCOMPARE(s.windowTitle(), QStringLiteral("Saisir les valeurs d'alerte"));
+    }
+    QCOMPARE(Preferences.ValeursAlerte[10], 7.0);
+  }
+};
+
+QTEST_MAIN(ReconstructionTest)
+#include "reconstruction_test.moc"
