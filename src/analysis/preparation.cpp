@@ -21,4 +21,11 @@ bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale) {
   return true;
 }
 
+std::shared_ptr<TPupille> CopieImage(const TPupille& source) {
+  auto p = std::make_shared<TPupille>();
+  p->Allouer(source.NX, source.NY);
+  p->CopierPupille(source);
+  return p;
+}
+
 }  // namespace quelvane

@@ -3,6 +3,8 @@
 // by the automatic threshold, centre, radius and axes found, display levels set; an
 // extra-focal image is turned by 180° so that it overlays the intra-focal one.
 
+#include <memory>
+
 #include "core/pupille.h"
 #include "settings/preferences.h"
 
@@ -13,5 +15,8 @@ constexpr int TailleImageMin = 3;
 
 // False (nothing changed but the threshold and mask) when the field is too small.
 bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale);
+
+// A test's own copy of an image (everything a pupil copy takes).
+std::shared_ptr<TPupille> CopieImage(const TPupille& source);
 
 }  // namespace quelvane

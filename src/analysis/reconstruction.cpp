@@ -3,21 +3,11 @@
 #include <cmath>
 
 #include "analysis/analyse_front.h"
+#include "analysis/preparation.h"
 #include "core/ajustement.h"
 #include "core/mathematiques.h"
 
 namespace quelvane {
-
-namespace {
-
-std::unique_ptr<TPupille> CopieImage(const TPupille& source) {
-  auto p = std::make_unique<TPupille>();
-  p->Allouer(source.NX, source.NY);
-  p->CopierPupille(source);
-  return p;
-}
-
-}  // namespace
 
 std::string TitreProgression(int couleur, int indice, int total) {
   return std::string("Reconstruction du front d'onde ") + NomsCouleurs[couleur & 3] + " (" +

@@ -212,16 +212,10 @@ void InverserBits(TBrouillon& b, const TTableFFT& t) {
   }
 }
 
-// 8 × 8 tiles between rows of doubles and lanes of floats, with AVX2 shuffles: each row's
-// 8 values become one lane of 8 positions. `lignes[i] + c` is row i at column c.
-QUELVANE_VARIANTE_AVX2 void TuileVersLanes(const double* const* lignes, int c, float* dst) {
-  __m256 r[8];
-  for (int i = 0; i < 8; ++i) {
-    const __m128 a = _mm256_cvtpd_ps(_mm256_loadu_pd(lignes[i] + c));
-    const __m128 b = _mm256_cvtpd_ps(_mm256_loadu_pd(lignes[i] + c + 4));
-    r[i] = _mm256_set_m128(b, a);
-  }
-  __m256 t[8], u[8];
+// The first half of an 8 × 8 transposition: u[k] and u[k + 4] hold, in their low and high
+// 128-bit halves, what becomes rows k and k + 4 (joined by _mm256_permute2f128_ps).
+QUELVANE_VARIANTE_AVX2 inline void Transposer8(const __m256* r, __m256* u) {
+  __m256 t[8];
   for (int i = 0; i < 8; i += 2) {
     t[i] = _mm256_unpacklo_ps(r[i], r[i + 1]);
     t[i + 1] = _mm256_unpackhi_ps(r[i], r[i + 1]);
@@ -232,6 +226,19 @@ QUELVANE_VARIANTE_AVX2 void TuileVersLanes(const double* const* lignes, int c, f
     u[i + 2] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
     u[i + 3] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
   }
+}
+
+// 8 × 8 tiles between rows of doubles and lanes of floats, with AVX2 shuffles: each row's
+// 8 values become one lane of 8 positions. `lignes[i] + c` is row i at column c.
+QUELVANE_VARIANTE_AVX2 void TuileVersLanes(const double* const* lignes, int c, float* dst) {
+  __m256 r[8];
+  for (int i = 0; i < 8; ++i) {
+    const __m128 a = _mm256_cvtpd_ps(_mm256_loadu_pd(lignes[i] + c));
+    const __m128 b = _mm256_cvtpd_ps(_mm256_loadu_pd(lignes[i] + c + 4));
+    r[i] = _mm256_set_m128(b, a);
+  }
+  __m256 u[8];
+  Transposer8(r, u);
   for (int k = 0; k < 4; ++k) {
     _mm256_storeu_ps(dst + k * Lot, _mm256_permute2f128_ps(u[k], u[k + 4], 0x20));
     _mm256_storeu_ps(dst + (k + 4) * Lot, _mm256_permute2f128_ps(u[k], u[k + 4], 0x31));
@@ -242,17 +249,8 @@ QUELVANE_VARIANTE_AVX2 void TuileVersLanes(const double* const* lignes, int c, f
 QUELVANE_VARIANTE_AVX2 void LanesVersTuile(const float* src, double* const* lignes, int c) {
   __m256 r[8];
   for (int k = 0; k < 8; ++k) r[k] = _mm256_loadu_ps(src + k * Lot);
-  __m256 t[8], u[8];
-  for (int i = 0; i < 8; i += 2) {
-    t[i] = _mm256_unpacklo_ps(r[i], r[i + 1]);
-    t[i + 1] = _mm256_unpackhi_ps(r[i], r[i + 1]);
-  }
-  for (int i = 0; i < 8; i += 4) {
-    u[i] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(1, 0, 1, 0));
-    u[i + 1] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(3, 2, 3, 2));
-    u[i + 2] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
-    u[i + 3] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
-  }
+  __m256 u[8];
+  Transposer8(r, u);
   for (int l = 0; l < 4; ++l) {
     const __m256 bas = _mm256_permute2f128_ps(u[l], u[l + 4], 0x20);
     const __m256 haut = _mm256_permute2f128_ps(u[l], u[l + 4], 0x31);

@@ -48,26 +48,11 @@ class TGrille {
 
   // Zero-filled; a non-positive count gives an empty grid.
   void Allouer(int plans, int lignes, int colonnes) {
-    if (plans <= 0 || lignes <= 0 || colonnes <= 0) {
-      Liberer();
-      return;
-    }
-    plans_ = plans;
-    lignes_ = lignes;
-    colonnes_ = colonnes;
-    valeurs_.assign(static_cast<std::size_t>(plans) * lignes * colonnes, T{});
+    if (Dimensionner(plans, lignes, colonnes)) valeurs_.assign(valeurs_.size(), T{});
   }
   // Same shape, contents undefined until written.
   void AllouerSansInit(int plans, int lignes, int colonnes) {
-    if (plans <= 0 || lignes <= 0 || colonnes <= 0) {
-      Liberer();
-      return;
-    }
-    plans_ = plans;
-    lignes_ = lignes;
-    colonnes_ = colonnes;
-    Vecteur().swap(valeurs_);
-    valeurs_.resize(static_cast<std::size_t>(plans) * lignes * colonnes);
+    Dimensionner(plans, lignes, colonnes);
   }
   void Liberer() {
     plans_ = lignes_ = colonnes_ = 0;
@@ -107,6 +92,17 @@ class TGrille {
 
  private:
   using Vecteur = std::vector<T, TAllocateurGrille<T>>;
+
+  // New storage of that shape, uninitialised; false (and empty) for a non-positive count.
+  bool Dimensionner(int plans, int lignes, int colonnes) {
+    Liberer();
+    if (plans <= 0 || lignes <= 0 || colonnes <= 0) return false;
+    plans_ = plans;
+    lignes_ = lignes;
+    colonnes_ = colonnes;
+    valeurs_.resize(static_cast<std::size_t>(plans) * lignes * colonnes);
+    return true;
+  }
   std::size_t Decalage(int plan, int ligne) const {
     return (static_cast<std::size_t>(plan) * lignes_ + ligne) * colonnes_;
   }

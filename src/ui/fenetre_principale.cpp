@@ -422,22 +422,11 @@ void TMainForm::RafraichirPalettes() {
   }
 }
 
-namespace {
-
-std::shared_ptr<TPupille> Copie(const TPupille& source) {
-  auto p = std::make_shared<TPupille>();
-  p->Allouer(source.NX, source.NY);
-  p->CopierPupille(source);
-  return p;
-}
-
-}  // namespace
-
 void TMainForm::Signal() {
   if (!ParametresTest.ImageIntra || !ParametresTest.ImageExtra) return;
   auto test = std::make_shared<TRoddier>();
-  test->Intra = Copie(*ParametresTest.ImageIntra);
-  test->Extra = Copie(*ParametresTest.ImageExtra);
+  test->Intra = CopieImage(*ParametresTest.ImageIntra);
+  test->Extra = CopieImage(*ParametresTest.ImageExtra);
   test->Signal = std::make_shared<TPupille>();
   test->Signal->Allouer(test->Intra->NX, test->Intra->NY);
   try {

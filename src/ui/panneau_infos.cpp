@@ -237,8 +237,8 @@ void TFormInfos::Construire() {
   Pages->addTab(options, QStringLiteral("Options"));
 
   connect(TrackBarSeuil, &QSlider::valueChanged, this, &TFormInfos::SeuilDeplace);
-  connect(TrackBarBas, &QSlider::valueChanged, this, &TFormInfos::NiveauBasDeplace);
-  connect(TrackBarHaut, &QSlider::valueChanged, this, &TFormInfos::NiveauHautDeplace);
+  connect(TrackBarBas, &QSlider::valueChanged, this, [this](int p) { NiveauDeplace(p, false); });
+  connect(TrackBarHaut, &QSlider::valueChanged, this, [this](int p) { NiveauDeplace(p, true); });
   connect(TrackBarContraste, &QSlider::valueChanged, this, &TFormInfos::ContrasteDeplace);
   connect(EditContraste, &QLineEdit::editingFinished, this, [this] {
     TrackBarContraste->setValue(
@@ -460,23 +460,14 @@ void TFormInfos::SeuilDeplace(int position) {
   Redessiner();
 }
 
-void TFormInfos::NiveauBasDeplace(int position) {
+void TFormInfos::NiveauDeplace(int position, bool haut) {
   TForm1* w = Courante();
   if (!w) return;
   TPupille& f = *w->Champ();
-  f.SeuilBas = NiveauCurseur(position, f.Mini, f.Maxi);
+  double& niveau = haut ? f.SeuilHaut : f.SeuilBas;
+  niveau = NiveauCurseur(position, f.Mini, f.Maxi);
   EditSeuil->setText(Fixe(f.Seuil, 1));
-  LabelBas->setText(Fixe(f.SeuilBas, 1));
-  Redessiner();
-}
-
-void TFormInfos::NiveauHautDeplace(int position) {
-  TForm1* w = Courante();
-  if (!w) return;
-  TPupille& f = *w->Champ();
-  f.SeuilHaut = NiveauCurseur(position, f.Mini, f.Maxi);
-  EditSeuil->setText(Fixe(f.Seuil, 1));
-  LabelHaut->setText(Fixe(f.SeuilHaut, 1));
+  (haut ? LabelHaut : LabelBas)->setText(Fixe(niveau, 1));
   Redessiner();
 }
 

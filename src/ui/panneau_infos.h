@@ -89,8 +89,7 @@ class TFormInfos : public QDockWidget {
   void Construire();
   TForm1* Courante() const;
   void SeuilDeplace(int position);
-  void NiveauBasDeplace(int position);
-  void NiveauHautDeplace(int position);
+  void NiveauDeplace(int position, bool haut);
   void ContrasteDeplace(int position);
   TMainForm& principale_;
   bool garde_ = false;  // set while the panel writes the angle and fringe spins itself

@@ -8,31 +8,23 @@
 
 #include "core/regional.h"
 #include "files/ecriture.h"
+#include "support/dossier_temporaire.h"
 
 namespace quelvane {
 namespace {
 
-class PreferencesFichier : public ::testing::Test {
+class PreferencesFichier : public essais::TestAvecDossier {
  protected:
   void SetUp() override {
-    dossier_ = std::filesystem::temp_directory_path() /
-               ("quelvane-prefs-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dossier_);
-    chemin_ = (dossier_ / "Prefs.txt").string();
+    TestAvecDossier::SetUp();
+    chemin_ = Chemin("Prefs.txt");
   }
   void TearDown() override {
-    std::filesystem::remove_all(dossier_);
+    TestAvecDossier::TearDown();
     DefinirSeparateurDecimal('.');
   }
-  void Ecrire(const std::string& texte) const { std::ofstream(chemin_, std::ios::binary) << texte; }
-  std::string Lire() const {
-    std::ifstream f(chemin_, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  std::filesystem::path dossier_;
+  void Ecrire(const std::string& texte) const { TestAvecDossier::Ecrire("Prefs.txt", texte); }
+  std::string Lire() const { return essais::LireFichier(chemin_); }
   std::string chemin_;
 };
 

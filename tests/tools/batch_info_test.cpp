@@ -1,55 +1,22 @@
 // quelvane-batch info run as a user runs it: a real process, its output and exit status.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "support/ecriture_fits.h"
+#include "support/processus.h"
 
 namespace {
 
-struct TSortie {
-  int Statut = -1;
-  std::string Texte;  // stdout then stderr
-};
+using quelvane::essais::LancerBatch;
+using quelvane::essais::TSortie;
 
-TSortie Lancer(const std::string& arguments) {
-  const std::string commande = std::string(QUELVANE_BATCH) + " " + arguments + " 2>&1";
-  TSortie s;
-  std::FILE* p = popen(commande.c_str(), "r");
-  if (!p) return s;
-  std::array<char, 4096> tampon;
-  while (std::fgets(tampon.data(), tampon.size(), p)) s.Texte += tampon.data();
-  const int statut = pclose(p);
-  s.Statut = WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
-  return s;
-}
-
-class BatchInfo : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dossier_ = std::filesystem::temp_directory_path() /
-               ("quelvane-batch-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dossier_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dossier_); }
-  std::string Chemin(const std::string& nom) const { return (dossier_ / nom).string(); }
-  std::string Ecrire(const std::string& nom, const std::string& contenu) const {
-    std::ofstream(Chemin(nom), std::ios::binary) << contenu;
-    return Chemin(nom);
-  }
-  std::filesystem::path dossier_;
-};
+class BatchInfo : public quelvane::essais::TestAvecDossier {};
 
 TEST_F(BatchInfo, ImageDeDemonstrationEnJson) {
-  const auto s = Lancer(std::string("info --json ") + QUELVANE_SAMPLES + "/etoile-intra.fit");
+  const auto s = LancerBatch(std::string("info --json ") + QUELVANE_SAMPLES + "/etoile-intra.fit");
   ASSERT_EQ(s.Statut, 0) << s.Texte;
   const auto j = nlohmann::json::parse(s.Texte);
   EXPECT_EQ(j["width"], 256);
@@ -69,7 +36,7 @@ TEST_F(BatchInfo, TexteLisible) {
   im.Valeurs = {1, 2, 3, 4, 5, 6};
   im.Cartes = {{"OBSERVER", "'Lyot'"}};
   ASSERT_TRUE(quelvane::outils::EcrireFITS(Chemin("petit.fit"), im));
-  const auto s = Lancer("info " + Chemin("petit.fit"));
+  const auto s = LancerBatch("info " + Chemin("petit.fit"));
   ASSERT_EQ(s.Statut, 0) << s.Texte;
   EXPECT_NE(s.Texte.find("header.Observateur : Lyot"), std::string::npos) << s.Texte;
   EXPECT_NE(s.Texte.find("mean : 3.5"), std::string::npos) << s.Texte;
@@ -88,11 +55,11 @@ TEST_F(BatchInfo, FichiersIllisiblesSortentEnDeux) {
       Ecrire("tronque.fit", std::string(octets.begin(), octets.end())),
   };
   for (const auto& c : chemins) {
-    const auto s = Lancer("info " + c);
+    const auto s = LancerBatch("info " + c);
     EXPECT_EQ(s.Statut, 2) << c;
     EXPECT_NE(s.Texte.find("Format d'image incompatible"), std::string::npos) << c << s.Texte;
   }
-  EXPECT_EQ(Lancer("info").Statut, 2);  // missing argument
+  EXPECT_EQ(LancerBatch("info").Statut, 2);  // missing argument
 }
 
 }  // namespace

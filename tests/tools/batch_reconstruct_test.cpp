@@ -1,69 +1,36 @@
 // quelvane-batch reconstruct as a script runs it, on the demonstration pair.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 
 #include "support/ecriture_fits.h"
+#include "support/processus.h"
 
 namespace {
 
-struct TSortie {
-  int Statut = -1;
-  std::string Texte;
-};
+using quelvane::essais::LancerBatch;
+using quelvane::essais::LireFichier;
 
-TSortie Lancer(const std::string& arguments) {
-  const std::string commande = std::string(QUELVANE_BATCH) + " " + arguments + " 2>&1";
-  TSortie s;
-  std::FILE* p = popen(commande.c_str(), "r");
-  if (!p) return s;
-  std::array<char, 4096> tampon;
-  while (std::fgets(tampon.data(), tampon.size(), p)) s.Texte += tampon.data();
-  const int statut = pclose(p);
-  s.Statut = WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
-  return s;
-}
-
-std::string Lire(const std::string& chemin) {
-  std::ifstream f(chemin, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-class BatchReconstruct : public ::testing::Test {
+class BatchReconstruct : public quelvane::essais::TestAvecDossier {
  protected:
   void SetUp() override {
-    dossier_ = std::filesystem::temp_directory_path() /
-               ("quelvane-rec-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dossier_);
-    // Default preferences whatever the machine holds.
-    std::ofstream(Chemin("Prefs.txt")) << "";
+    TestAvecDossier::SetUp();
+    Ecrire("Prefs.txt", "");  // default preferences whatever the machine holds
   }
-  void TearDown() override { std::filesystem::remove_all(dossier_); }
-  std::string Chemin(const std::string& nom) const { return (dossier_ / nom).string(); }
   std::string Paire() const {
     return std::string("reconstruct --intra ") + QUELVANE_SAMPLES + "/etoile-intra.fit --extra " +
            QUELVANE_SAMPLES + "/etoile-extra.fit --prefs " + Chemin("Prefs.txt");
   }
-  std::filesystem::path dossier_;
 };
 
 TEST_F(BatchReconstruct, PaireDeDemonstration) {
   const auto s =
-      Lancer(Paire() + " --diameter 200 --focal 1000 --pixel 5.2 --json " + Chemin("r.json") +
-             " --opd " + Chemin("r.opd") + " --zernike " + Chemin("r.txt"));
+      LancerBatch(Paire() + " --diameter 200 --focal 1000 --pixel 5.2 --json " + Chemin("r.json") +
+                  " --opd " + Chemin("r.opd") + " --zernike " + Chemin("r.txt"));
   ASSERT_EQ(s.Statut, 0) << s.Texte;
-  const auto j = nlohmann::json::parse(Lire(Chemin("r.json")));
+  const auto j = nlohmann::json::parse(LireFichier(Chemin("r.json")));
   ASSERT_EQ(j["coefficients_nm"].size(), 42u);
   const double z11 = j["coefficients_nm"][10];
   const double z7 = j["coefficients_nm"][6];
@@ -77,18 +44,18 @@ TEST_F(BatchReconstruct, PaireDeDemonstration) {
   EXPECT_NEAR(j["obstruction"].get<double>(), 0.25, 0.07);
   EXPECT_EQ(j["passes"], 3);
 
-  const std::string opd = Lire(Chemin("r.opd"));
+  const std::string opd = LireFichier(Chemin("r.opd"));
   EXPECT_EQ(opd.rfind("555,200\r\n", 0), 0u);
   EXPECT_GT(std::count(opd.begin(), opd.end(), '\n'), 10000);
-  const std::string coefs = Lire(Chemin("r.txt"));
+  const std::string coefs = LireFichier(Chemin("r.txt"));
   EXPECT_EQ(std::count(coefs.begin(), coefs.end(), '\n'), 22);
   EXPECT_EQ(coefs.rfind("1;Piston;", 0), 0u);
 }
 
 TEST_F(BatchReconstruct, DefocalisationDonneeEtSortieStandard) {
-  const auto s = Lancer(Paire() +
-                        " --diameter 200 --focal 1000 --defocus 3.64 --iterations 1 "
-                        "--source curvature --lambda 633 --json -");
+  const auto s = LancerBatch(Paire() +
+                             " --diameter 200 --focal 1000 --defocus 3.64 --iterations 1 "
+                             "--source curvature --lambda 633 --json -");
   ASSERT_EQ(s.Statut, 0) << s.Texte;
   const auto j = nlohmann::json::parse(s.Texte.substr(s.Texte.find('{')));
   EXPECT_EQ(j["passes"], 1);
@@ -103,7 +70,7 @@ TEST_F(BatchReconstruct, EntreesRefusees) {
   for (int i = 20; i < 44; ++i)
     for (int k = 20; k < 44; ++k) petite.Valeurs[i * 64 + k] = 5000;
   ASSERT_TRUE(quelvane::outils::EcrireFITS(Chemin("petite.fit"), petite));
-  std::ofstream(Chemin("texte.fit")) << "pas une image";
+  Ecrire("texte.fit", "pas une image");
   const std::string base = " --diameter 200 --focal 1000 --defocus 3";
   const std::string intra = std::string(" --intra ") + QUELVANE_SAMPLES + "/etoile-intra.fit";
   const std::string prefs = " --prefs " + Chemin("Prefs.txt");
@@ -121,11 +88,11 @@ TEST_F(BatchReconstruct, EntreesRefusees) {
       Paire() + base + " --prefs " + Chemin("absent.txt"),
   };
   for (const auto& c : cas) {
-    const auto s = Lancer(c);
+    const auto s = LancerBatch(c);
     EXPECT_EQ(s.Statut, 2) << c << "\n" << s.Texte;
     EXPECT_FALSE(s.Texte.empty()) << c;
   }
-  EXPECT_NE(Lancer(cas[1]).Texte.find("Format d'image incompatible"), std::string::npos);
+  EXPECT_NE(LancerBatch(cas[1]).Texte.find("Format d'image incompatible"), std::string::npos);
 }
 
 }  // namespace

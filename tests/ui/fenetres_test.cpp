@@ -16,58 +16,15 @@
 
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/dialogues_scriptes.h"
 #include "ui/aide.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 
 using namespace quelvane;
+using namespace quelvane::essais;
 
 namespace {
-
-// Answers given in advance; every dialog shown is recorded.
-class TDialoguesScriptes final : public IDialogues {
- public:
-  std::deque<std::optional<QString>> Fichiers;
-  std::deque<bool> Reponses;
-  QStringList Messages;
-  std::optional<QString> FichierAOuvrir(QWidget*, const QString& titre, const QString& filtre,
-                                        const QString&) override {
-    Messages << titre;
-    Filtres << filtre;
-    return Suivant();
-  }
-  std::optional<QString> FichierAEnregistrer(QWidget*, const QString& titre, const QString&,
-                                             const QString& nom) override {
-    Messages << titre;
-    NomsProposes << nom;
-    return Suivant();
-  }
-  void Avertir(QWidget*, const QString& message) override { Messages << message; }
-  bool Demander(QWidget*, const QString& message) override {
-    Messages << message;
-    if (Reponses.empty()) return false;
-    const bool r = Reponses.front();
-    Reponses.pop_front();
-    return r;
-  }
-  bool ChoisirImprimante(QWidget*, QPrinter& p) override {
-    p.setOutputFormat(QPrinter::PdfFormat);
-    p.setOutputFileName(Pdf);
-    return !Pdf.isEmpty();
-  }
-  QStringList Filtres, NomsProposes;
-  QString Pdf;
-
- private:
-  std::optional<QString> Suivant() {
-    if (Fichiers.empty()) return std::nullopt;
-    auto f = Fichiers.front();
-    Fichiers.pop_front();
-    return f;
-  }
-};
-
-QString Echantillon(const char* nom) { return QStringLiteral(QUELVANE_SAMPLES "/") + nom; }
 
 void Purger() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
@@ -77,6 +34,7 @@ class FenetresTest : public QObject {
   Q_OBJECT
 
  private:
+  std::unique_ptr<TDialoguesInstalles> installes_;
   TDialoguesScriptes* d_ = nullptr;
   QTemporaryDir prefs_;
   std::unique_ptr<TMainForm> f_;
@@ -85,16 +43,15 @@ class FenetresTest : public QObject {
   void init() {
     Preferences = TPreferences{};
     ParametresTest = ParametresInitiaux;
-    d_ = new TDialoguesScriptes;
-    DefinirDialogues(d_);
+    installes_ = std::make_unique<TDialoguesInstalles>();
+    d_ = &installes_->Dialogues;
     f_ = std::make_unique<TMainForm>(prefs_.filePath("Prefs.txt"));
     f_->show();
   }
   void cleanup() {
     f_.reset();
     Purger();
-    DefinirDialogues(nullptr);
-    delete d_;
+    installes_.reset();
   }
 
   void titreEtMenus() {

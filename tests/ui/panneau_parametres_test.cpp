@@ -15,43 +15,17 @@
 #include "core/regional.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/dialogues_scriptes.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 #include "ui/panneau_infos.h"
 
 using namespace quelvane;
-
-namespace {
-
-class TDialoguesScriptes final : public IDialogues {
- public:
-  std::deque<QString> Fichiers;
-  QStringList Messages;
-  std::optional<QString> FichierAOuvrir(QWidget*, const QString&, const QString&,
-                                        const QString&) override {
-    if (Fichiers.empty()) return std::nullopt;
-    QString f = Fichiers.front();
-    Fichiers.pop_front();
-    return f;
-  }
-  std::optional<QString> FichierAEnregistrer(QWidget*, const QString&, const QString&,
-                                             const QString&) override {
-    return std::nullopt;
-  }
-  void Avertir(QWidget*, const QString& m) override { Messages << m; }
-  bool Demander(QWidget*, const QString& m) override {
-    Messages << m;
-    return true;
-  }
-  bool ChoisirImprimante(QWidget*, QPrinter&) override { return false; }
-};
-
-QString Echantillon(const char* nom) { return QStringLiteral(QUELVANE_SAMPLES "/") + nom; }
-
-}  // namespace
+using namespace quelvane::essais;
 
 class PanneauParametresTest : public QObject {
   Q_OBJECT
+  std::unique_ptr<TDialoguesInstalles> installes_;
   TDialoguesScriptes* d_ = nullptr;
   QTemporaryDir prefs_;
   std::unique_ptr<TMainForm> f_;
@@ -67,16 +41,16 @@ class PanneauParametresTest : public QObject {
     Preferences = TPreferences{};
     ParametresTest = ParametresInitiaux;
     DefinirSeparateurDecimal('.');
-    d_ = new TDialoguesScriptes;
-    DefinirDialogues(d_);
+    installes_ = std::make_unique<TDialoguesInstalles>();
+    d_ = &installes_->Dialogues;
+    d_->ReponseParDefaut = true;
     f_ = std::make_unique<TMainForm>(prefs_.filePath("Prefs.txt"));
     f_->show();
   }
   void cleanup() {
     f_.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    DefinirDialogues(nullptr);
-    delete d_;
+    installes_.reset();
     DefinirSeparateurDecimal('.');
   }
 

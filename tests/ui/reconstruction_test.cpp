@@ -19,48 +19,17 @@
 #include "files/fits.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/dialogues_scriptes.h"
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 
 using namespace quelvane;
-
-namespace {
-
-class TDialoguesScriptes final : public IDialogues {
- public:
-  std::deque<QString> Fichiers;
-  QStringList Messages;
-  std::optional<QString> FichierAOuvrir(QWidget*, const QString&, const QString&,
-                                        const QString&) override {
-    return Suivant();
-  }
-  std::optional<QString> FichierAEnregistrer(QWidget*, const QString&, const QString&,
-                                             const QString&) override {
-    return Suivant();
-  }
-  void Avertir(QWidget*, const QString& m) override { Messages << m; }
-  bool Demander(QWidget*, const QString& m) override {
-    Messages << m;
-    return true;
-  }
-  bool ChoisirImprimante(QWidget*, QPrinter&) override { return false; }
-
- private:
-  std::optional<QString> Suivant() {
-    if (Fichiers.empty()) return std::nullopt;
-    QString f = Fichiers.front();
-    Fichiers.pop_front();
-    return f;
-  }
-};
-
-QString Echantillon(const char* nom) { return QStringLiteral(QUELVANE_SAMPLES "/") + nom; }
-
-}  // namespace
+using namespace quelvane::essais;
 
 class ReconstructionTest : public QObject {
   Q_OBJECT
+  std::unique_ptr<TDialoguesInstalles> installes_;
   TDialoguesScriptes* d_ = nullptr;
   QTemporaryDir dossier_;
   std::unique_ptr<TMainForm> f_;
@@ -95,16 +64,16 @@ class ReconstructionTest : public QObject {
     ParametresTest = ParametresInitiaux;
     ParametresSimulation = {};
     InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
-    d_ = new TDialoguesScriptes;
-    DefinirDialogues(d_);
+    installes_ = std::make_unique<TDialoguesInstalles>();
+    d_ = &installes_->Dialogues;
+    d_->ReponseParDefaut = true;
     f_ = std::make_unique<TMainForm>(dossier_.filePath("Prefs.txt"));
     f_->show();
   }
   void cleanup() {
     f_.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    DefinirDialogues(nullptr);
-    delete d_;
+    installes_.reset();
   }
 
   void refusSansParametres() {
