@@ -65,8 +65,9 @@ void TFormInfos::Construire() {
   LabelMaxi = new QLabel(QStringLiteral("val"));
   TrackBarSeuil = CurseurVertical();
   LabelMini = new QLabel;
+  for (QLabel* l : {LabelMaxi, LabelMini}) l->setMinimumWidth(70);
   colonneSeuil->addWidget(LabelMaxi);
-  colonneSeuil->addWidget(TrackBarSeuil, 1);
+  colonneSeuil->addWidget(TrackBarSeuil, 1, Qt::AlignHCenter);
   colonneSeuil->addWidget(LabelMini);
   hv->addLayout(colonneSeuil);
   auto* formulaire = new QFormLayout;

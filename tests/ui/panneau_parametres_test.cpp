@@ -217,6 +217,18 @@ class PanneauParametresTest : public QObject {
     QCOMPARE(d.EditHeureIntra->text(), QStringLiteral("21:42:07"));
     QCOMPARE(d.ListeValeurs->item(0)->text(), QStringLiteral("Quelvane"));
     QCOMPARE(d.ListeValeurs->count(), 9);
+    if (qEnvironmentVariableIsSet("QUELVANE_CAPTURES")) {
+      for (int i = 0; i < 4; ++i) {
+        d.Pages->setCurrentIndex(i);
+        d.adjustSize();
+        d.grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + QStringLiteral("/parametres%1.png").arg(i));
+      }
+      TFormInfos& p = *f_->Infos();
+      for (int i : {0, 2, 3}) {
+        p.Pages->setCurrentIndex(i);
+        p.grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + QStringLiteral("/panneau%1.png").arg(i));
+      }
+    }
   }
 
   void defautsSauvesEtRelus() {
