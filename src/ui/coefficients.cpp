@@ -70,7 +70,12 @@ TForm3::TForm3(QWidget* parent, TFormAide& aide)
   ajouter(QStringLiteral("Activer/désactiver tilt et focus"), &TForm3::BasculerTiltFocus);
   ajouter(QStringLiteral("Sélectionner/Désélectionner la coma"), &TForm3::BasculerComa,
           QKeySequence(QStringLiteral("Ctrl+Alt+C")));
-  ajouter(QStringLiteral("Modifier cette aberration"), [] {});
+  ajouter(QStringLiteral("Modifier cette aberration"), [this] {
+    const int ligne = ListViewZern->currentIndex().row();
+    if (ligne < 0) return;
+    TForm1Zernike dialogue(this, ligne);
+    dialogue.exec();
+  });
   ajouter(QStringLiteral("Aide sur cette aberration"), &TForm3::AideSurCetteAberration,
           QKeySequence(Qt::Key_F1));
   ajouter(QStringLiteral("Enregistrer les coefficients"), &TForm3::EnregistrerCoefficients,
@@ -215,6 +220,25 @@ void TForm3::EnregistrerCoefficients() {
   } catch (const std::exception& e) {
     Dialogues().Avertir(this, QString::fromStdString(e.what()));
   }
+}
+
+TForm1Zernike::TForm1Zernike(QWidget* parent, int ligne)
+    : QDialog(parent, Qt::WindowStaysOnTopHint) {
+  setWindowTitle(QString::fromStdString(LibelleZernike(ligne + 1)));
+  auto* v = new QVBoxLayout(this);
+  auto* groupe = new QGroupBox(QString::fromStdString(NomZernike(ligne + 1)));
+  auto* g = new QGridLayout(groupe);
+  g->addWidget(new QLabel, 0, 0, 3, 1);
+  g->addWidget(new QCheckBox(QStringLiteral("Corriger")), 0, 1);
+  auto* spin = new QSpinBox;
+  spin->setRange(1, 1);
+  g->addWidget(spin, 1, 1);
+  g->addWidget(new QLineEdit, 2, 1);
+  v->addWidget(groupe);
+  auto* boutons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  connect(boutons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(boutons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  v->addWidget(boutons);
 }
 
 TFormSaisieZern::TFormSaisieZern(QWidget* parent, bool alertes) : QDialog(parent) {

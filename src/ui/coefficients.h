@@ -59,6 +59,13 @@ class TForm3 : public QWidget {
   bool remplissage_ = false;
 };
 
+// "Modifier cette aberration": the small dialog of one term (its controls have no behaviour).
+class TForm1Zernike : public QDialog {
+  Q_OBJECT
+ public:
+  TForm1Zernike(QWidget* parent, int ligne);
+};
+
 class TFormSaisieZern : public QDialog {
   Q_OBJECT
  public:
