@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 
 #include "analysis/analyse_front.h"
@@ -234,6 +235,14 @@ void TMainForm::CreerMenus() {
   for (QAction* a : {imprimer, couper, copier, coller, symetrie, cascade, horizontale, verticale})
     haut->addAction(a);
   haut->addWidget(zoom_);
+  // Icons where the platform has one; the other buttons keep their caption.
+  const std::pair<QAction*, QStyle::StandardPixmap> icones[] = {
+      {nouveauCourt, QStyle::SP_FileIcon},
+      {ouvrir, QStyle::SP_DialogOpenButton},
+      {sauver, QStyle::SP_DialogSaveButton},
+      {symetrie, QStyle::SP_BrowserReload},
+      {documentation, QStyle::SP_DialogHelpButton}};
+  for (const auto& [action, icone] : icones) action->setIcon(style()->standardIcon(icone));
   QAction* plus = haut->addAction(QStringLiteral("Zoom +"));
   plus->setStatusTip(QStringLiteral("Agrandir l'image active"));
   connect(plus, &QAction::triggered, this, &TMainForm::ZoomPlus);
