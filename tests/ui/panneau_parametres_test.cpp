@@ -221,12 +221,14 @@ class PanneauParametresTest : public QObject {
       for (int i = 0; i < 4; ++i) {
         d.Pages->setCurrentIndex(i);
         d.adjustSize();
-        d.grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + QStringLiteral("/parametres%1.png").arg(i));
+        d.grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") +
+                      QStringLiteral("/parametres%1.png").arg(i));
       }
       TFormInfos& p = *f_->Infos();
       for (int i : {0, 2, 3}) {
         p.Pages->setCurrentIndex(i);
-        p.grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + QStringLiteral("/panneau%1.png").arg(i));
+        p.grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") +
+                      QStringLiteral("/panneau%1.png").arg(i));
       }
     }
   }
