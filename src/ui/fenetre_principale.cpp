@@ -82,8 +82,16 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   });
   CreerMenus();
   statusBar()->showMessage(QString());
-  if (const QScreen* ecran = QGuiApplication::primaryScreen())
-    setGeometry(ecran->availableGeometry());
+  if (const QScreen* ecran = QGuiApplication::primaryScreen()) {
+    const QRect zone = ecran->availableGeometry();
+    setGeometry(zone);
+    // The panel against the right edge, below the status bar's height; the coefficient list
+    // under it.
+    const int haut = zone.top() + statusBar()->sizeHint().height();
+    infos_->resize(infos_->sizeHint().width(), 260);
+    infos_->move(zone.right() - infos_->width(), haut);
+    coefs_->move(zone.right() - coefs_->width(), haut + 260 + 30);
+  }
 }
 
 TMainForm::~TMainForm() {
