@@ -125,7 +125,4 @@ enum TypeGrille : std::uint8_t {
   GrilleReelle3 = 8,   // three planes of doubles (colour)
 };
 
-inline bool EstGrilleEntiere(int type) { return type == 2 || type == 7; }
-inline bool EstGrilleReelle(int type) { return type == 5 || type == 6 || type == 8; }
-
 }  // namespace quelvane

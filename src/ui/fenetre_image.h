@@ -70,8 +70,6 @@ class TForm1 : public QWidget {
   void Exporter();
   void Imprimer();
 
-  QMenu* MenuContextuel() const { return menu_; }
-
   static TPalettes& Palettes();
 
  signals:
