@@ -39,6 +39,14 @@ TParametresTest Parametres(const outils::TTelescopeSimule& t, const outils::TCam
   return p;
 }
 
+// A 128 × 128 frame 2 mm from focus: pupil images of about 38 pixels.
+outils::TCameraSimulee PetiteCamera() {
+  outils::TCameraSimulee c;
+  c.Largeur = c.Hauteur = 128;
+  c.DefocalisationMm = 2;
+  return c;
+}
+
 // Mean level of a ring of normalised radii [r1, r2] of an image centred on its pupil.
 double NiveauAnneau(const TPupille& im, double r1, double r2) {
   double s = 0;
@@ -56,9 +64,7 @@ double NiveauAnneau(const TPupille& im, double r1, double r2) {
 TEST(Simulateur, SpheriquePositiveBordBrillantEnIntra) {
   outils::TTelescopeSimule t;
   t.CoefficientsNm[10] = 80;
-  outils::TCameraSimulee c;
-  c.Largeur = c.Hauteur = 128;
-  c.DefocalisationMm = 2;
+  const outils::TCameraSimulee c = PetiteCamera();
   TkwValue prefs;
   TPaire p = Simuler(t, c, prefs);
   EXPECT_GT(NiveauAnneau(p.Intra, 0.8, 0.95), 1.1 * NiveauAnneau(p.Intra, 0.3, 0.6));
@@ -107,9 +113,7 @@ TEST(Reconstruction, RetrouveUnFrontConnu) {
 TEST(Reconstruction, AutocollimationEtCorrectionsDeMontage) {
   outils::TTelescopeSimule t;
   t.CoefficientsNm[10] = 60;
-  outils::TCameraSimulee c;
-  c.Largeur = c.Hauteur = 128;
-  c.DefocalisationMm = 2;
+  const outils::TCameraSimulee c = PetiteCamera();
   TkwValue prefs;
   prefs.NIter = 2;
   const TJeuZernike jeu = ConstruireJeuZernike(22, PolyMahajan);
@@ -128,9 +132,7 @@ TEST(Reconstruction, AutocollimationEtCorrectionsDeMontage) {
 TEST(Reconstruction, TroisCouleursMiseAuPointCommune) {
   outils::TTelescopeSimule t;
   t.CoefficientsNm[10] = 40;
-  outils::TCameraSimulee c;
-  c.Largeur = c.Hauteur = 128;
-  c.DefocalisationMm = 2;
+  outils::TCameraSimulee c = PetiteCamera();
   TkwValue prefs;
   prefs.NIter = 1;
   prefs.OriginFoc = 1;
