@@ -1,10 +1,21 @@
 #pragma once
-// A defocused star image made ready for a test, as the open commands do it: pupil extracted
-// by the automatic threshold, centre, radius and axes found, display levels set; an
-// extra-focal image is turned by 180° so that it overlays the intra-focal one.
+// A defocused star image made ready for a test.
+//
+// At opening, as the open commands do it: pupil extracted by the automatic threshold, centre,
+// radius and axes found, display levels set; an extra-focal image is turned by 180° so that it
+// overlays the intra-focal one.
+//
+// For a test, on the test's own copies: each image is cut around its pupil to a power-of-two
+// square, its background (camera bias and sky, a plane measured beyond the star's light) is
+// subtracted, isolated hot and dead pixels are replaced by the median of their neighbours,
+// the extra-focal image is scaled to the flux of the intra-focal one and both are thresholded
+// again. The signal (I1 − I2)/(I1 + I2) is only a measure of the wavefront once bias and sky
+// are out of the denominator and both images carry the same flux.
 
 #include <memory>
+#include <string>
 
+#include "analysis/erreur_test.h"
 #include "core/pupille.h"
 #include "settings/preferences.h"
 
@@ -12,11 +23,54 @@ namespace quelvane {
 
 // Smallest image a test can use (rows and columns).
 constexpr int TailleImageMin = 3;
+// Smallest pupil image a test can use, radius in pixels.
+constexpr double RayonPupilleMin = 8;
 
 // False (nothing changed but the threshold and mask) when the field is too small.
 bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale);
 
 // A test's own copy of an image (everything a pupil copy takes).
 std::shared_ptr<TPupille> CopieImage(const TPupille& source);
+
+// The background of an image: a plane a + b·(column − centre) + c·(row − centre), fitted
+// with 3σ clipping (hot pixels, other stars) to the samples beyond 1.3 R + 4 pixels of the
+// pupil centre.
+struct TFond {
+  double Niveau = 0;  // ADU at the pupil centre
+  double PenteX = 0;  // ADU per column, to the right
+  double PenteY = 0;  // ADU per row, downward
+  double Bruit = 0;   // standard deviation of the background samples kept, ADU
+  long Echantillons = 0;
+  double CentreX = 0;  // the centre (1-based column and row) the plane is written about
+  double CentreY = 0;
+  double Valeur(double colonne, double ligne) const {
+    return Niveau + PenteX * (colonne - CentreX) + PenteY * (ligne - CentreY);
+  }
+};
+
+// `nom` names the image in messages ("intra-focale"). Throws ErreurTest when too few
+// samples lie beyond the star's light.
+TFond MesurerFond(const TPupille& image, double centreX, double centreY, double rayon,
+                  const std::string& nom);
+
+struct TPreparationPaire {
+  bool FondCorrige = false;
+  TFond FondIntra, FondExtra;
+  double RapportFlux = 1;  // flux of the extra-focal image over the intra-focal one, as read
+  int Cote = 0;            // side of the square each image was cut to, pixels
+  int ColonneIntra = 0, LigneIntra = 0;  // first column and row of the cut in the frame (0-based)
+  int ColonneExtra = 0, LigneExtra = 0;
+};
+
+struct TPaireTest {
+  std::shared_ptr<TPupille> Intra, Extra;
+  TPreparationPaire Preparation;
+};
+
+// The test's own copies of a pair, as described above (with `CorrectionFond` off: only cut).
+// Throws ErreurTest, with a French message that names the image, when the pair cannot be
+// measured: no pupil, a pupil touching the frame or too small, a background that cannot be
+// measured, a pupil that vanishes once it is subtracted, an absurd flux ratio.
+TPaireTest PreparerPaire(const TPupille& intra, const TPupille& extra, const TkwValue& prefs);
 
 }  // namespace quelvane

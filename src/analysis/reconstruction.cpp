@@ -26,8 +26,10 @@ void ReconstruireTest(TRoddier& t, int couleur, const TPupille& intra, const TPu
   t.RayonNm = parametres.RayonInstrument;
   t.DefocNm = parametres.Defocalisation;
   t.NbPasses = prefs.NIter;
-  t.Intra = CopieImage(intra);
-  t.Extra = CopieImage(extra);
+  TPaireTest paire = PreparerPaire(intra, extra, prefs);
+  t.Intra = std::move(paire.Intra);
+  t.Extra = std::move(paire.Extra);
+  t.Preparation = paire.Preparation;
 
   progression.Demarrer(TitreProgression(couleur, indice, total), PasProgression(t.NbPasses));
   t.Reconstruire({prefs.BreakCondition, prefs.RMSFront}, progression);

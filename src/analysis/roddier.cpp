@@ -1,17 +1,24 @@
 #include "analysis/roddier.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
+#include "analysis/bord_signal.h"
+#include "analysis/poisson_neumann.h"
+#include "core/ajustement.h"
 #include "core/zernike.h"
 
 namespace quelvane {
 
 namespace {
 
-constexpr int IterationsPoissonMax = 20;
-constexpr double RayonAnneauSignal = 1.15;
+// The conjugate gradients of a solve: a relative residual of 1e-4 is far below what the
+// images measure, and is reached in about ten iterations; a few passes then correct the rest.
+constexpr int IterationsPoissonMax = 40;
+constexpr double ResiduPoisson = 1e-4;
+constexpr int EtapesParPasse = 4;   // what the progress window is sized for
 constexpr int MargeRecadrage = 10;  // pixels kept around the pupil of the results
 
 std::unique_ptr<TPupille> NouvellePupille(int nx, int ny) {
@@ -27,102 +34,45 @@ void ExigerMemeTaille(const TPupille& a, const TPupille& b) {
                      std::to_string(b.NX) + " × " + std::to_string(b.NY) + ")");
 }
 
-// Bilinear sample at 1-based (q, p) with fractions (fy, fx); the caller keeps q+1, p+1 inside.
-double Bilineaire(const TPupille& im, int q, int p, double fx, double fy) {
-  const double* haut = im.Donnees.Ligne(q - 1);
-  const double* bas = im.Donnees.Ligne(q);
-  return (1 - fx) * (1 - fy) * haut[p - 1] + (1 - fx) * fy * bas[p - 1] + fx * fy * bas[p] +
-         fx * (1 - fy) * haut[p];
+// The wavefront the images are corrected by: every annular term up to the eighth order, so
+// that the model follows what the passes find without being limited to the terms reported.
+const TJeuZernike& JeuTransport() {
+  static const TJeuZernike jeu = ConstruireJeuZernike(NMaxZern, PolyMahajan);
+  return jeu;
 }
 
-// The image moved through displacement k·∇W, its flux carried along (Jacobian 1 + kT + k²D).
-std::unique_ptr<TPupille> Transporter(const TPupille& im, double k, const TFctXY& w,
-                                      const TFctXY& wx, const TFctXY& wy, const TFctXY& wxx,
-                                      const TFctXY& wyy, const TFctXY& wxy) {
-  auto sortie = NouvellePupille(im.NX, im.NY);
-  for (int j = 1; j <= w.NY; ++j) {
-    const double *lx = wx.Donnees.Ligne(j - 1), *ly = wy.Donnees.Ligne(j - 1);
-    const double *lxx = wxx.Donnees.Ligne(j - 1), *lyy = wyy.Donnees.Ligne(j - 1),
-                 *lxy = wxy.Donnees.Ligne(j - 1);
-    double* sortieLigne = sortie->Donnees.Ligne(j - 1);
-    for (int i = 1; i <= w.NX; ++i) {
-      const double gx = lx[i - 1], gy = ly[i - 1];
-      const double t = lxx[i - 1] + lyy[i - 1],
-                   d = lxx[i - 1] * lyy[i - 1] - lxy[i - 1] * lxy[i - 1];
-      const double px = k * gx / im.PasX + i, qy = k * gy / im.PasY + j;
-      double b = 0;
-      if (std::isfinite(px) && std::isfinite(qy)) {
-        const long p = static_cast<long>(std::trunc(px));
-        const long q = static_cast<long>(std::trunc(qy));
-        if (p > 0 && p < im.NX && q > 0 && q < im.NY) {
-          const double fx = (im.AxeX[i - 1] + k * gx - im.AxeX[p - 1]) / im.PasX;
-          const double fy = (im.AxeY[j - 1] + k * gy - im.AxeY[q - 1]) / im.PasY;
-          b = Bilineaire(im, static_cast<int>(q), static_cast<int>(p), fx, fy);
-        }
-      }
-      sortieLigne[i - 1] = b * (1 + k * t + k * k * d);
-    }
-  }
-  sortie->Seuil = im.Seuil;
-  sortie->Seuiller();
-  sortie->TrouverPupille();
-  sortie->AxesPupille();
-  sortie->Role = im.Role;
-  return sortie;
+std::shared_ptr<TPupille> ImageCorrigee(const TPupille& origine, TGrilleReelle donnees) {
+  auto p = std::make_shared<TPupille>();
+  p->Allouer(origine.NX, origine.NY);
+  p->Donnees = std::move(donnees);
+  p->Seuil = origine.Seuil;
+  p->Seuiller();
+  p->TrouverPupille();
+  p->AxesPupille();
+  p->Role = origine.Role;
+  return p;
 }
 
-// P := ∂(Gx)/∂x + ∂(Gy)/∂y with Gx = ∂W/∂x, Gy = ∂W/∂y (central differences, 0 on the first and
-// last column or row, as DeriveeX/DeriveeY give them) and the gradient cut on the ring: the
-// same values as the sequence of field operations, in two passes instead of seven.
-void LaplacienCoupe(const TFctXY& w, const std::vector<std::size_t>& anneau, TFctXY& gx, TFctXY& gy,
-                    TFctXY& p) {
-  const int nx = w.NX, ny = w.NY;
-  const double ix = 1 / (2 * w.PasX), iy = 1 / (2 * w.PasY);
-  for (int r = 0; r < ny; ++r) {
-    const double* l = w.Donnees.Ligne(r);
-    double* dx = gx.Donnees.Ligne(r);
-    double* dy = gy.Donnees.Ligne(r);
-    dx[0] = 0;
-    for (int c = 1; c < nx - 1; ++c) dx[c] = (l[c + 1] - l[c - 1]) * ix;
-    if (nx > 1) dx[nx - 1] = 0;
-    if (r == 0 || r == ny - 1) {
-      std::fill_n(dy, nx, 0.0);
-      continue;
-    }
-    const double* haut = w.Donnees.Ligne(r - 1);
-    const double* bas = w.Donnees.Ligne(r + 1);
-    for (int c = 0; c < nx; ++c) dy[c] = (bas[c] - haut[c]) * iy;
-  }
-  for (std::size_t i : anneau) gx.Donnees.Plan(0)[i] = gy.Donnees.Plan(0)[i] = 0;
-  for (int r = 0; r < ny; ++r) {
-    const double* dx = gx.Donnees.Ligne(r);
-    double* d = p.Donnees.Ligne(r);
-    const bool bordY = r == 0 || r == ny - 1;
-    const double* haut = bordY ? nullptr : gy.Donnees.Ligne(r - 1);
-    const double* bas = bordY ? nullptr : gy.Donnees.Ligne(r + 1);
-    for (int c = 0; c < nx; ++c) {
-      const double lxx = (c == 0 || c == nx - 1) ? 0.0 : (dx[c + 1] - dx[c - 1]) * ix;
-      const double lyy = bordY ? 0.0 : (bas[c] - haut[c]) * iy;
-      d[c] = lxx + lyy;
-    }
-  }
-}
-
-// √Σ(S − P)² over the signal's pupil (EcartQuadratique), then P := S there (CopierSelonMasque).
-double EcartPuisSignal(const TPupille& s, TFctXY& p) {
-  double somme[4] = {0, 0, 0, 0};
-  for (int r = 0; r < s.NY; ++r) {
-    const double* ls = s.Donnees.Ligne(r);
-    const std::int16_t* m = s.Masque.Ligne(r);
-    double* lp = p.Donnees.Ligne(r);
-    for (int c = 0; c < s.NX; ++c) {
-      if (m[c] != DansPupille) continue;
-      const double d = ls[c] - lp[c];
-      somme[c & 3] += d * d;
-      lp[c] = ls[c];
-    }
-  }
-  return std::sqrt((somme[0] + somme[1]) + (somme[2] + somme[3]));
+// The obstruction ratio of the pair: each image's own hole, averaged, since the union of the
+// two pupils keeps only the smaller hole as it keeps the larger pupil; but only where the
+// union has a hole at all, for a dark Fresnel spot at the centre of one image is no
+// obstruction.
+double ObstructionMoyenne(const TPupille& a, const TPupille& b, const TRepere& repere) {
+  auto trou = [&](const TGrilleEntiere& masque, double rayon) {
+    TPupille p;
+    p.Allouer(a.NX, a.NY);
+    p.Masque = masque;
+    p.CentreX = repere.CentreX, p.CentreY = repere.CentreY;
+    p.RayonPupille = rayon;
+    p.AxesPupille();
+    p.CalculerObstruction();
+    return p.Obstruction;
+  };
+  TGrilleEntiere reunion = a.Masque;
+  for (std::size_t i = 0; i < reunion.TaillePlan(); ++i)
+    reunion.Plan(0)[i] = a.Masque.Plan(0)[i] == 1 || b.Masque.Plan(0)[i] == 1;
+  if (trou(reunion, repere.Rayon) < 0.05) return 0;
+  return (trou(a.Masque, a.RayonPupille) + trou(b.Masque, b.RayonPupille)) / 2;
 }
 
 }  // namespace
@@ -136,29 +86,58 @@ void TRoddier::VerifierLongueurs() const {
         "diamètre positif");
 }
 
+namespace {
+constexpr double LargeurAnneau = 0.15;  // the ring that cuts the gradient, beyond the light
+}  // namespace
+
 void TRoddier::CalculerSignal() {
   if (!Intra || !Extra || !Signal) throw ErreurTest("Test sans images");
   ExigerMemeTaille(*Intra, *Extra);
   ExigerMemeTaille(*Intra, *Signal);
+  const TPupille &a = *Intra, &b = *Extra;
   TPupille& s = *Signal;
   s.Role = RoleSignal;
+
+  // The union of the two pupils, where the images were extracted.
+  for (int r = 0; r < s.NY; ++r)
+    for (int c = 0; c < s.NX; ++c) {
+      s.M(r, c) = (a.M(r, c) == 1 || b.M(r, c) == 1) ? DansPupille : HorsPupille;
+      s.V(r, c) = 0;
+    }
+  s.TrouverPupille();
+  // That union is as large as the larger pupil, and aberrations such as spherical make one
+  // image larger and the other smaller by the same amount: the pupil radius is the mean of
+  // the two. A reconstruction keeps the one it fixed at the start.
+  if (repere_.Rayon > 0) {
+    s.CentreX = repere_.CentreX;
+    s.CentreY = repere_.CentreY;
+    s.RayonPupille = repere_.Rayon;
+  } else if (a.RayonPupille > 0 && b.RayonPupille > 0) {
+    s.RayonPupille = (a.RayonPupille + b.RayonPupille) / 2;
+  }
+  s.AxesPupille();
+  s.CalculerObstruction();
+  if (repere_.Rayon > 0) s.Obstruction = repere_.Obstruction;
+
+  // The signal over the union and the edge bands, normalised by the plateau in the bands.
+  const TBandeBord bande = MesurerBandeBord(a, b, s);
+  const double eps = s.Obstruction;
   s.NbEffectif = 0;
   for (int r = 0; r < s.NY; ++r)
     for (int c = 0; c < s.NX; ++c) {
-      const double a = Intra->V(r, c), b = Extra->V(r, c);
-      if (a + b != 0) s.V(r, c) = (a - b) / (a + b);
-      if (Intra->M(r, c) == 1 || Extra->M(r, c) == 1) {
-        s.M(r, c) = DansPupille;
-        ++s.NbEffectif;
-      } else {
-        s.M(r, c) = HorsPupille;
-        s.V(r, c) = 0;
-      }
+      const double q = std::hypot(s.AxeX[c], s.AxeY[r]);
+      const bool bordExterieur = q > 0.9, bordInterieur = eps > 0.05 && q < eps + 0.1;
+      const bool dansBande = (q >= 1 && q <= bande.Exterieur) ||
+                             (bande.Interieur > 0 && q >= bande.Interieur && q <= eps);
+      if (s.M(r, c) != DansPupille && !(dansBande && bande.Plateau > 0)) continue;
+      s.M(r, c) = DansPupille;
+      ++s.NbEffectif;
+      const double somme = a.V(r, c) + b.V(r, c);
+      const double d = (bordExterieur || bordInterieur) ? std::max(somme, bande.Plateau) : somme;
+      if (d != 0) s.V(r, c) = (a.V(r, c) - b.V(r, c)) / d;
     }
-  s.TrouverPupille();
-  s.AxesPupille();
-  s.CalculerObstruction();
-  RayonAnneau = RayonAnneauSignal;
+
+  RayonAnneau = std::max(bande.Exterieur, 1.0) + LargeurAnneau;
   const double limite = RayonAnneau * RayonAnneau;
   for (int r = 0; r < s.NY; ++r)
     for (int c = 0; c < s.NX; ++c) {
@@ -175,76 +154,77 @@ void TRoddier::ResoudrePoisson(IProgression& progression) {
   if (s.RayonPupille <= 0) throw ErreurTest("Le signal n'a pas de pupille");
   const double f = FocaleNm, l = DefocNm, rho = RayonNm;
   const double k = f * (f - l) / l;
-  const int nx = s.NX, ny = s.NY;
-  const double echelle = (nx / (2 * std::numbers::pi)) * (nx / (2 * std::numbers::pi));
 
-  TFctXY p, gx, gy, spectre;
-  for (TFctXY* champ : {&p, &gx, &gy}) champ->Allouer(nx, ny);
+  // The right-hand side: the signal with the band outside the pupil gathered onto the edge,
+  // so that the slope across the edge is carried by the edge itself.
+  TPupille second;
+  second.Allouer(s.NX, s.NY);
+  second.CopierPupille(s);
+  ReplierBandes(second, Anneau);
+
+  int etapes = 0;
+  const TSolutionPoisson sol = ResoudrePoissonNeumann(second.Donnees, second.Masque, DansPupille,
+                                                      IterationsPoissonMax, ResiduPoisson, [&] {
+                                                        if (etapes < EtapesParPasse)
+                                                          ++etapes, progression.Avancer();
+                                                      });
+  for (; etapes < EtapesParPasse; ++etapes) progression.Avancer();
+  IterationsPoisson = sol.Iterations;
+
   auto w = std::make_unique<TPupille>();
-  p.Copier(s);
-
-  // The ring, where the gradient is cut at every iteration.
-  std::vector<std::size_t> anneau;
-  for (std::size_t i = 0; i < s.Masque.TaillePlan(); ++i)
-    if (s.Masque.Plan(0)[i] == Anneau) anneau.push_back(i);
-
-  std::vector<double> ecarts;
-  IterationsPoisson = 0;
-  for (int i = 1; i <= IterationsPoissonMax; ++i) {
-    progression.Avancer();
-    IterationsPoisson = i;
-    spectre.FFTDirecte(p);
-    spectre.FiltrePoisson();
-    w->FFTInverse(spectre);
-    // The filtered inverse transform is −(2π/N)² times the inverse Laplacian (normalised
-    // pupil units): bring it to scale before differentiating, so that the Laplacian below is
-    // compared with the signal itself and the continuation outside the pupil takes effect.
-    w->Multiplier(-echelle);
-    LaplacienCoupe(*w, anneau, gx, gy, p);
-    // The misfit inside the pupil, and there the right-hand side goes back to the measured
-    // signal, in one pass (P is not used again when the loop stops here).
-    ecarts.push_back(EcartPuisSignal(s, p));
-    const std::size_t n = ecarts.size();
-    // Stop just after the first minimum of the misfit; the iterate of this pass is kept.
-    if (i > 2 && ecarts[n - 3] > ecarts[n - 2] && ecarts[n - 2] < ecarts[n - 1]) break;
-  }
-
-  w->Masque = s.Masque;
-  w->CentreX = s.CentreX;
-  w->CentreY = s.CentreY;
-  w->Obstruction = s.Obstruction;
-  w->RayonPupille = s.RayonPupille;
-  w->PasX = s.PasX;
-  w->PasY = s.PasY;
-  w->AxeX = s.AxeX;
-  w->AxeY = s.AxeY;
+  w->Allouer(s.NX, s.NY);
+  w->Donnees = sol.W;
+  w->Masque = second.Masque;
+  w->CentreX = second.CentreX;
+  w->CentreY = second.CentreY;
+  w->Obstruction = second.Obstruction;
+  w->RayonPupille = second.RayonPupille;
+  w->PasX = second.PasX;
+  w->PasY = second.PasY;
+  w->AxeX = second.AxeX;
+  w->AxeY = second.AxeY;
   w->AffecterSelonMasque(DansPupille, false, 0);
-  // From normalised pupil units to nanometres of wavefront: S = K·∇²W, ∇² = ∇²(normalised)/ρ².
-  w->Multiplier(rho * rho / k);
+  // The solution is in pixels²: ∇²(normalised) = R²·∇²(pixels). Then to nanometres of
+  // wavefront: S = K·∇²W/ρ² with ∇² in normalised units.
+  w->Multiplier(rho * rho / (k * s.RayonPupille * s.RayonPupille));
   FrontResiduel = std::move(w);
+}
+
+void TRoddier::FixerOriginaux() {
+  intraOrigine_ = Intra;
+  extraOrigine_ = Extra;
+  repere_.CentreX = (Intra->CentreX + Extra->CentreX) / 2;
+  repere_.CentreY = (Intra->CentreY + Extra->CentreY) / 2;
+  repere_.Rayon = (Intra->RayonPupille + Extra->RayonPupille) / 2;
+  repere_.Obstruction = ObstructionMoyenne(*Intra, *Extra, repere_);
+  modele_ = {};
 }
 
 void TRoddier::CorrigerImages() {
   VerifierLongueurs();
   if (!FrontResiduel || !Intra || !Extra) throw ErreurTest("Test incomplet");
-  const TPupille& w = *FrontResiduel;
-  ExigerMemeTaille(*Intra, w);
-  ExigerMemeTaille(*Extra, w);
-  const double f = FocaleNm, l = DefocNm, rho = RayonNm;
-  const double u = -f * (f - l) / (l * rho * rho);
-  const double v = f * (f + l) / (l * rho * rho);
+  ExigerMemeTaille(*Intra, *FrontResiduel);
+  ExigerMemeTaille(*Extra, *FrontResiduel);
+  if (!intraOrigine_) FixerOriginaux();
 
-  TFctXY wx, wy, wxx, wyy, wxy;
-  for (TFctXY* champ : {&wx, &wy, &wxx, &wyy, &wxy}) champ->Allouer(w.NX, w.NY);
-  wx.GradientX(w);
-  wy.GradientY(w);
-  wx.CopierMasque(w);
-  wy.CopierMasque(w);
-  wxx.GradientX(wx);
-  wyy.GradientY(wy);
-  wxy.GradientX(wy);
-  Intra = Transporter(*Intra, u, w, wx, wy, wxx, wyy, wxy);
-  Extra = Transporter(*Extra, v, w, wx, wy, wxx, wyy, wxy);
+  // The increment joins the model through its fit on the pupil.
+  TPupille increment;
+  increment.Allouer(FrontResiduel->NX, FrontResiduel->NY);
+  increment.CopierPupille(*FrontResiduel);
+  SelectionComplete(increment.Selection);
+  AjusterZernike(increment, JeuTransport());
+  for (int j = 0; j < NMaxZern; ++j) modele_[j] += increment.Coefficients[j];
+
+  // Rays from the pupil land u·∇W (intra) and w·∇W (extra) away, in normalised units; in
+  // pixels that is the factor times R² times the gradient in nanometres per pixel.
+  const double f = FocaleNm, l = DefocNm, rho = RayonNm;
+  const double r2 = repere_.Rayon * repere_.Rayon;
+  const double u = -f * (f - l) / (l * rho * rho);
+  const double w = f * (f + l) / (l * rho * rho);
+  const TFrontModele modele =
+      EchantillonnerModele(modele_, JeuTransport(), repere_, Intra->NX, Intra->NY);
+  Intra = ImageCorrigee(*intraOrigine_, TransporterImage(intraOrigine_->Donnees, modele, u * r2));
+  Extra = ImageCorrigee(*extraOrigine_, TransporterImage(extraOrigine_->Donnees, modele, w * r2));
 }
 
 void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression& progression) {
@@ -258,8 +238,12 @@ void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression&
     im->TrouverPupille();
     if (im->RayonPupille <= 0)
       throw ErreurTest("Une des images n'a pas de pupille au seuil choisi");
-    im->Centrer();
+    // No sub-pixel shift: resampling blurs each image by its own fraction of a pixel along
+    // each axis, and that difference reads as astigmatism. The cut already brought both
+    // pupils within half a pixel of the grid centre; what remains is a tilt.
+    im->AxesPupille();
   }
+  FixerOriginaux();
   Signal = NouvellePupille(Intra->NX, Intra->NY);
   FrontOnde = NouvellePupille(Signal->NX, Signal->NY);
 
@@ -274,7 +258,12 @@ void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression&
     w.MoyenneEcartType();
     bool arreter = false;
     if (w.EcartType > options.RMSFront) {
-      FrontOnde->Ajouter(w);
+      // The wavefront so far: what the images were corrected by, plus what this pass found
+      // in the corrected images (everything, beyond the model's terms too).
+      const TFrontModele modele =
+          EchantillonnerModele(modele_, JeuTransport(), repere_, w.NX, w.NY);
+      for (int r = 0; r < w.NY; ++r)
+        for (int c = 0; c < w.NX; ++c) FrontOnde->V(r, c) = modele.Valeurs(r, c) + w.V(r, c);
       FrontOnde->CopierMasque(w);
       CorrigerImages();
     } else if (options.BreakCondition) {

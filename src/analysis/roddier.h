@@ -3,17 +3,14 @@
 // wavefront from it. Every length is in nanometres.
 
 #include <memory>
-#include <stdexcept>
 
+#include "analysis/erreur_test.h"
+#include "analysis/preparation.h"
 #include "analysis/progression.h"
+#include "analysis/transport.h"
 #include "core/pupille.h"
 
 namespace quelvane {
-
-// A test that cannot run (images of different sizes, lengths that make no sense).
-struct ErreurTest : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 struct TOptionsReconstruction {
   bool BreakCondition = false;  // stop as soon as an increment is small
@@ -36,12 +33,16 @@ class TRoddier {
   int NbPasses = 0;
   std::shared_ptr<TPupille> FrontOnde;
   std::shared_ptr<TPupille> FrontResiduel;
+  // What the test's copies of the images were made of (background, flux, cut).
+  TPreparationPaire Preparation;
 
   // S = (I1 − I2)/(I1 + I2) on the union of the two pupils, the boundary ring marked 2.
   void CalculerSignal();
-  // One Poisson solve of the current signal into a new FrontResiduel.
+  // One Poisson solve of the current signal into a new FrontResiduel (no slope across the
+  // boundary of the signal's support).
   void ResoudrePoisson(IProgression& progression);
-  // Transports both images through the accepted increment FrontResiduel.
+  // Adds the accepted increment FrontResiduel to the wavefront the images are corrected by,
+  // and transports the original images through that whole wavefront.
   void CorrigerImages();
   // The whole reconstruction: preparation, passes, final shaping.
   void Reconstruire(const TOptionsReconstruction& options, IProgression& progression);
@@ -53,6 +54,16 @@ class TRoddier {
 
  private:
   void VerifierLongueurs() const;
+  void FixerOriginaux();
+
+  // Where the pupil lies in the grid of the reconstruction, fixed once the images are
+  // centred, so that every pass and the wavefront model speak of the same pupil.
+  TRepere repere_;
+  // The prepared images before any correction, and the Zernike model of the wavefront they
+  // are corrected by (un-normalised annular terms, 42 of them).
+  std::shared_ptr<const TPupille> intraOrigine_;
+  std::shared_ptr<const TPupille> extraOrigine_;
+  TCoefZernike modele_{};
 };
 
 }  // namespace quelvane

@@ -44,6 +44,12 @@ void TPupille::CalculerObstruction() {
 
 void TPupille::SeuilAutomatique(int n, int p) {
   if (n <= 0 || Donnees.Vide()) return;
+  Seuil = SeuilDesBlocs(n, p);
+  Seuiller();
+}
+
+double TPupille::SeuilDesBlocs(int n, int p) const {
+  if (n <= 0 || Donnees.Vide()) return Seuil;
   const int bx = NX / n, by = NY / n;
   const long d = static_cast<long>(bx) * by;
   double mini = 0, maxi = 0;
@@ -63,8 +69,7 @@ void TPupille::SeuilAutomatique(int n, int p) {
       if (premier || moyenne > maxi) maxi = moyenne;
       premier = false;
     }
-  Seuil = ((100.0 - p) * mini + p * maxi) / 100.0;
-  Seuiller();
+  return ((100.0 - p) * mini + p * maxi) / 100.0;
 }
 
 void TPupille::Centrer() {

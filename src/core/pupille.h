@@ -43,6 +43,8 @@ class TPupille : public TFctXY {
   void CalculerObstruction();
   // N blocks per side, P percent of the way from the darkest to the brightest block mean.
   void SeuilAutomatique(int n, int p);
+  // The threshold SeuilAutomatique would set, without setting it.
+  double SeuilDesBlocs(int n, int p) const;
   void Centrer();
   void AxesPupille();
   void CopierPupille(const TPupille& source);

@@ -139,6 +139,14 @@ bool CalculZernike(const TJeuZernike& jeu, double y, double x, double obstructio
   const double r = Pythagore(x, y);
   const double epsilon = jeu.Type == PolyMahajan ? obstruction : 0.0;
   if (r > 1 || r < epsilon) return false;
+  CalculZernikeEtendu(jeu, y, x, obstruction, valeurs);
+  return true;
+}
+
+void CalculZernikeEtendu(const TJeuZernike& jeu, double y, double x, double obstruction,
+                         TValZernike& valeurs) {
+  const double r = Pythagore(x, y);
+  const double epsilon = jeu.Type == PolyMahajan ? obstruction : 0.0;
   const int k = std::min<int>(jeu.OrdreMax, KMax);
   const TBaseRadiale& b = Base(k, epsilon);
 
@@ -170,7 +178,6 @@ bool CalculZernike(const TJeuZernike& jeu, double y, double x, double obstructio
       if (j + 1 <= NMaxZern) valeurs[j] = radial * zm.imag();
     }
   }
-  return true;
 }
 
 void OrdresZernike(int j, int& n, int& m) {

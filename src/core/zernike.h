@@ -35,6 +35,9 @@ TJeuZernike ConstruireJeuZernike(int nombre, int type);
 bool CalculZernike(double y, double x, double obstruction, TValZernike& valeurs);
 bool CalculZernike(const TJeuZernike& jeu, double y, double x, double obstruction,
                    TValZernike& valeurs);
+// The same polynomials anywhere, inside the ring or beyond it.
+void CalculZernikeEtendu(const TJeuZernike& jeu, double y, double x, double obstruction,
+                         TValZernike& valeurs);
 
 // Radial order n and signed azimuthal frequency m (+ cosine, − sine) of term j (1..42).
 void OrdresZernike(int j, int& n, int& m);

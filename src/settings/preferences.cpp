@@ -35,7 +35,8 @@ struct TCle {
 
 constexpr double Infini = std::numeric_limits<double>::infinity();
 
-// The 41 keys in file order, with the values a program run can use.
+// The keys in file order (a key added later comes after the others), with the values a program run
+// can use.
 const std::vector<TCle>& Cles() {
   static const std::vector<TCle> cles = {
       {"PltSignal", &TkwValue::PltSignal, 0, 5},
@@ -80,6 +81,7 @@ const std::vector<TCle>& Cles() {
       {"PoidsR", &TkwValue::PoidsR, 0, 1e6},
       {"PoidsV", &TkwValue::PoidsV, 0, 1e6},
       {"PoidsB", &TkwValue::PoidsB, 0, 1e6},
+      {"CorrectionFond", &TkwValue::CorrectionFond, 0, 1},
   };
   return cles;
 }

@@ -18,7 +18,9 @@ struct TkwValue {
   bool MemOptim = false;
   bool MasqueActif = true;
   std::uint8_t FactMultDiff = 2;
-  std::uint8_t NIter = 3;
+  // Each pass corrects the original images by the whole wavefront found so far; ten passes
+  // bring even large aberrations to their value (three leave them a few per cent short).
+  std::uint8_t NIter = 10;
   std::uint8_t ExtractDim = 16;
   // A diffracted pupil edge sits near a quarter of the plateau: extracting at half height
   // makes the pupil 3 % too small, which scales every coefficient.
@@ -58,6 +60,9 @@ struct TkwValue {
   std::int32_t PixelCCD = 0;  // nanometres
   std::uint8_t BinAcquisition = 1;
   std::uint8_t BinLogiciel = 1;
+  // Background (bias and sky) measured outside each pupil and subtracted, and the two images
+  // brought to the same flux, before a test uses them.
+  bool CorrectionFond = true;
 };
 
 inline const TkwValue PreferencesParDefaut{};

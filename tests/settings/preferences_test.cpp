@@ -58,19 +58,20 @@ TEST_F(PreferencesFichier, PremiereEcritureAvecUneVirgule) {
   p.RMSFront = 0.5;
   EcrirePreferences(p, chemin_);
   const auto l = Lignes(Lire());
-  ASSERT_EQ(l.size(), 41u + 3 + 22);
+  ASSERT_EQ(l.size(), 42u + 3 + 22);
   EXPECT_EQ(l[0], "PltSignal=0");
   EXPECT_EQ(l[1], "PltFront=1");
   EXPECT_EQ(l[4], "FactMultDiff=2");
   EXPECT_EQ(l[5], "MasqueActif=1");
-  EXPECT_EQ(l[7], "NIter=3");
+  EXPECT_EQ(l[7], "NIter=10");
   EXPECT_EQ(l[9], "RMSFront=0,5");
   EXPECT_EQ(l[13], "LambdaRef=555");
   EXPECT_EQ(l[40], "PoidsB=1");
-  EXPECT_EQ(l[41], "Aide=");
-  EXPECT_EQ(l[42], "Rapports=");
-  EXPECT_EQ(l[43], "[Warnings]");
-  EXPECT_EQ(l[44], "0,000000");
+  EXPECT_EQ(l[41], "CorrectionFond=1");  // keys added later follow the original ones
+  EXPECT_EQ(l[42], "Aide=");
+  EXPECT_EQ(l[43], "Rapports=");
+  EXPECT_EQ(l[44], "[Warnings]");
+  EXPECT_EQ(l[45], "0,000000");
 
   TPreferences relue;
   relue.RMSFront = 9;
@@ -97,8 +98,8 @@ TEST_F(PreferencesFichier, AlertesDossiersEtDoublons) {
 
   EcrirePreferences(p, chemin_);
   const auto l = Lignes(Lire());
-  EXPECT_EQ(l.size(), 41u + 6 + 5);  // Aide, three Images, Rapports, [Warnings]
-  EXPECT_EQ(l[42], "Images=/a");
+  EXPECT_EQ(l.size(), 42u + 6 + 5);  // Aide, three Images, Rapports, [Warnings]
+  EXPECT_EQ(l[43], "Images=/a");
   EXPECT_EQ(l.back(), "5.000000");
 }
 
@@ -110,7 +111,7 @@ TEST_F(PreferencesFichier, ValeursInsensees) {
   const auto r = LirePreferences(p, chemin_);
   EXPECT_EQ(p.ExtractDim, 16);
   EXPECT_EQ(p.PltFront, 1);
-  EXPECT_EQ(p.NIter, 3);
+  EXPECT_EQ(p.NIter, PreferencesParDefaut.NIter);
   EXPECT_EQ(p.LambdaRef, 555);
   EXPECT_EQ(p.NPolyZern, 22);
   EXPECT_EQ(p.PltPSF, 3);

@@ -15,6 +15,12 @@ double RayonImagePixels(const TTelescopeSimule& t, const TCameraSimulee& c) {
   return c.DefocalisationMm * (t.DiametreMm / 2) / t.FocaleMm / (c.PixelMicrons * 1e-3);
 }
 
+double SeeingEnPixels(double fwhmSecondes, double focaleMm, double pixelMicrons) {
+  const double radians = fwhmSecondes / 206264.806;
+  const double fwhmPixels = radians * focaleMm * 1000 / pixelMicrons;
+  return fwhmPixels / (2 * std::sqrt(2 * std::log(2.0)));
+}
+
 namespace {
 
 constexpr double Pi = std::numbers::pi;
@@ -97,7 +103,15 @@ void FlouGaussien(TGrilleReelle& im, double sigma) {
 
 TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
                            const TSpectreSimule& spectre, bool intra) {
-  const int m = std::max(1, c.SousPixels);
+  // Automatic: enough Fourier samples per pixel that the pupil fits in the pupil-plane grid
+  // at the shortest wavelength (its extent is m·λ·z/pixel), with a quarter to spare.
+  double lambdaMin = 1e9;
+  for (const auto& raie : spectre) lambdaMin = std::min(lambdaMin, raie.first);
+  const int m = c.SousPixels > 0
+                    ? c.SousPixels
+                    : std::clamp(static_cast<int>(std::ceil(1.25 * t.DiametreMm * c.PixelMicrons *
+                                                            1e3 / (lambdaMin * t.FocaleMm))),
+                                 2, 6);
   int n = 64;
   while (n < m * std::max(c.Largeur, c.Hauteur)) n *= 2;
   const double pasImageNm = c.PixelMicrons * 1000 / m;
@@ -140,12 +154,17 @@ TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
   const double aire = Pi * rayon * rayon * (1 - t.Obstruction * t.Obstruction);
   std::mt19937_64 alea(c.Graine);
   std::normal_distribution<double> gauss;
-  for (double& v : image.Plan(0)) {
-    double adu = c.Fond + v * c.Plateau * aire;
-    if (c.Bruit)
-      adu += gauss(alea) * std::sqrt(std::max(adu, 0.0) + c.BruitLecture * c.BruitLecture);
-    v = adu;
-  }
+  const double cx = (c.Largeur - 1) / 2.0, cy = (c.Hauteur - 1) / 2.0;
+  for (int r = 0; r < c.Hauteur; ++r)
+    for (int col = 0; col < c.Largeur; ++col) {
+      double& v = image(r, col);
+      const double ciel = c.Fond + c.PenteFondX * (col - cx) + c.PenteFondY * (cy - r);
+      double electrons = ciel + v * c.Plateau * c.Transmission * aire;
+      if (c.Bruit)
+        electrons +=
+            gauss(alea) * std::sqrt(std::max(electrons, 0.0) + c.BruitLecture * c.BruitLecture);
+      v = c.Biais + electrons;
+    }
   return image;
 }
 

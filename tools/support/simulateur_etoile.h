@@ -28,11 +28,15 @@ struct TCameraSimulee {
   int Largeur = 256;
   int Hauteur = 256;
   double DefocalisationMm = 3.5;
-  int SousPixels = 4;       // Fourier samples per camera pixel along each axis
-  double Fond = 1000;       // sky level, ADU
+  int SousPixels = 4;       // Fourier samples per camera pixel along each axis; 0: automatic
+  double Biais = 0;         // camera offset, ADU, noiseless
+  double Fond = 1000;       // sky level at the frame centre, ADU (electrons: gain 1)
+  double PenteFondX = 0;    // sky gradient, ADU per pixel to the right
+  double PenteFondY = 0;    // ADU per pixel upward
   double Plateau = 20000;   // mean level of the illuminated pupil image, ADU
+  double Transmission = 1;  // flux factor of this exposure (transparency, exposure time)
   double SeeingPixels = 0;  // Gaussian blur, standard deviation in camera pixels
-  bool Bruit = false;       // photon noise (gain 1) plus read noise
+  bool Bruit = false;       // photon noise on star and sky (gain 1) plus read noise
   double BruitLecture = 5;  // ADU
   std::uint64_t Graine = 1;
   double DecalageX = 0;  // star position from the frame centre, camera pixels (x right)
@@ -49,5 +53,9 @@ TGrilleReelle SimulerImage(const TTelescopeSimule& telescope, const TCameraSimul
 
 // Radius of the geometric pupil image in camera pixels: l·(D/2)/f.
 double RayonImagePixels(const TTelescopeSimule& telescope, const TCameraSimulee& camera);
+
+// Gaussian standard deviation, in camera pixels, of a seeing disc of that full width at half
+// maximum (arc seconds) at the focal length and pixel size given.
+double SeeingEnPixels(double fwhmSecondes, double focaleMm, double pixelMicrons);
 
 }  // namespace quelvane::outils

@@ -1,0 +1,29 @@
+#pragma once
+// The pupil edge in the Roddier signal. Where the pupil edge moves between the two images,
+// the signal carries a line at the edge whose weight is the wavefront's slope across it: the
+// only trace of the terms whose Laplacian is zero (astigmatism, trefoil, quadrafoil, …).
+// Diffraction and seeing spread that line over a band either side of the edge; these
+// functions measure the band and gather it back onto the edge for the Poisson solve.
+
+#include "core/pupille.h"
+
+namespace quelvane {
+
+// The band as the two images show it, in normalised pupil units of the signal `s`.
+struct TBandeBord {
+  double Plateau = 0;    // I1 + I2 well inside the pupil (0: no pupil to measure)
+  double Exterieur = 1;  // where the edge's light ends outside the pupil
+  double Interieur = 0;  // and inside the central obstruction (0: no obstruction)
+};
+
+TBandeBord MesurerBandeBord(const TPupille& intra, const TPupille& extra, const TPupille& s);
+
+// The right-hand side of the solve from a signal whose mask 1 runs over the outer band: in
+// each sector of the edge, the band's signal outside the pupil (r > 1) is summed and laid on
+// the pupil's outermost pixels, and leaves the mask (code `codeAnneau` there, as the ring).
+// The band inside the pupil stays where it is: there it overlaps the Laplacian of the
+// wavefront, and the passes take care of what spreading it costs. So does the edge of the
+// central obstruction.
+void ReplierBandes(TPupille& second, std::int16_t codeAnneau);
+
+}  // namespace quelvane

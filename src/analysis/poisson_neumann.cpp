@@ -1,0 +1,184 @@
+#include "analysis/poisson_neumann.h"
+
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "core/fft.h"
+
+namespace quelvane {
+
+namespace {
+
+// The support's pixels, with their neighbours inside the support (−1 where none).
+struct TSupport {
+  int nx = 0, ny = 0;
+  std::vector<int> Indices;  // r·nx + c of each unknown
+  std::vector<std::array<int, 4>> Voisins;
+};
+
+// The largest 4-connected region of the code: a Neumann problem is solved region by region,
+// and the specks a mask holds beside the pupil (the bright spot behind an obstruction, a
+// stray pixel) carry nothing of the wavefront.
+std::vector<char> PlusGrandeRegion(const TGrilleEntiere& m, std::int16_t code) {
+  const int nx = m.Colonnes(), ny = m.Lignes();
+  std::vector<int> region(static_cast<std::size_t>(nx) * ny, -1);
+  std::vector<int> pile;
+  int meilleure = -1, taille = 0, numero = 0;
+  for (int depart = 0; depart < nx * ny; ++depart) {
+    if (region[depart] >= 0 || m.Plan(0)[depart] != code) continue;
+    int n = 0;
+    pile.assign(1, depart);
+    region[depart] = numero;
+    while (!pile.empty()) {
+      const int i = pile.back();
+      pile.pop_back();
+      ++n;
+      const int r = i / nx, c = i % nx;
+      const int voisins[4][2] = {{r, c - 1}, {r, c + 1}, {r - 1, c}, {r + 1, c}};
+      for (const auto& v : voisins) {
+        if (v[0] < 0 || v[0] >= ny || v[1] < 0 || v[1] >= nx) continue;
+        const int j = v[0] * nx + v[1];
+        if (region[j] < 0 && m.Plan(0)[j] == code) region[j] = numero, pile.push_back(j);
+      }
+    }
+    if (n > taille) taille = n, meilleure = numero;
+    ++numero;
+  }
+  std::vector<char> garde(region.size());
+  for (std::size_t i = 0; i < region.size(); ++i) garde[i] = region[i] == meilleure;
+  return garde;
+}
+
+TSupport Construire(const TGrilleEntiere& m, std::int16_t code) {
+  TSupport s;
+  s.nx = m.Colonnes();
+  s.ny = m.Lignes();
+  const std::vector<char> garde = PlusGrandeRegion(m, code);
+  std::vector<int> numero(static_cast<std::size_t>(s.nx) * s.ny, -1);
+  for (int r = 0; r < s.ny; ++r)
+    for (int c = 0; c < s.nx; ++c)
+      if (garde[static_cast<std::size_t>(r) * s.nx + c]) {
+        numero[static_cast<std::size_t>(r) * s.nx + c] = static_cast<int>(s.Indices.size());
+        s.Indices.push_back(r * s.nx + c);
+      }
+  s.Voisins.resize(s.Indices.size());
+  for (std::size_t i = 0; i < s.Indices.size(); ++i) {
+    const int r = s.Indices[i] / s.nx, c = s.Indices[i] % s.nx;
+    auto voisin = [&](int rr, int cc) {
+      return rr < 0 || rr >= s.ny || cc < 0 || cc >= s.nx
+                 ? -1
+                 : numero[static_cast<std::size_t>(rr) * s.nx + cc];
+    };
+    s.Voisins[i] = {voisin(r, c - 1), voisin(r, c + 1), voisin(r - 1, c), voisin(r + 1, c)};
+  }
+  return s;
+}
+
+// y := −L x, L the five-point Laplacian of the support without flux across its boundary.
+void Appliquer(const TSupport& s, const std::vector<double>& x, std::vector<double>& y) {
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    double v = 0;
+    for (int j : s.Voisins[i])
+      if (j >= 0) v += x[i] - x[j];
+    y[i] = v;
+  }
+}
+
+double Scalaire(const std::vector<double>& a, const std::vector<double>& b) {
+  double s[4] = {0, 0, 0, 0};
+  std::size_t i = 0;
+  for (; i + 4 <= a.size(); i += 4)
+    for (int k = 0; k < 4; ++k) s[k] += a[i + k] * b[i + k];
+  for (; i < a.size(); ++i) s[0] += a[i] * b[i];
+  return (s[0] + s[1]) + (s[2] + s[3]);
+}
+
+void RetirerMoyenne(std::vector<double>& x) {
+  double m = 0;
+  for (double v : x) m += v;
+  m /= static_cast<double>(x.empty() ? 1 : x.size());
+  for (double& v : x) v -= m;
+}
+
+// z := (−Δ periodic)⁻¹ r on the support: the whole grid's inverse Laplacian, whose eigenvalues
+// for the five-point stencil are 4 − 2cos(2πk/N) − 2cos(2πl/N).
+class TPreconditionneur {
+ public:
+  explicit TPreconditionneur(const TSupport& s) : s_(s) {
+    n_ = TailleFFT(s.ny, s.nx);
+    inverses_.resize(static_cast<std::size_t>(n_) * n_);
+    for (int r = 0; r < n_; ++r)
+      for (int c = 0; c < n_; ++c) {
+        const double l = 4 - 2 * std::cos(2 * std::numbers::pi * (c - n_ / 2) / n_) -
+                         2 * std::cos(2 * std::numbers::pi * (r - n_ / 2) / n_);
+        inverses_[static_cast<std::size_t>(r) * n_ + c] = l > 1e-12 ? 1 / l : 0.0;
+      }
+  }
+  void Appliquer(const std::vector<double>& r, std::vector<double>& z) {
+    grille_.Allouer(1, n_, n_);
+    for (std::size_t i = 0; i < r.size(); ++i)
+      grille_.Plan(0)[s_.Indices[i] / s_.nx * n_ + s_.Indices[i] % s_.nx] = r[i];
+    int h = n_, w = n_;
+    TGrilleReelle spectre = FFT2D(grille_, h, w);
+    for (int p = 0; p < 2; ++p) {
+      auto plan = spectre.Plan(p);
+      for (std::size_t k = 0; k < plan.size(); ++k) plan[k] *= inverses_[k];
+    }
+    FFT2DInverse(spectre, n_);
+    for (std::size_t i = 0; i < r.size(); ++i)
+      z[i] = spectre.Plan(0)[s_.Indices[i] / s_.nx * n_ + s_.Indices[i] % s_.nx];
+    RetirerMoyenne(z);
+  }
+
+ private:
+  const TSupport& s_;
+  int n_ = 0;
+  std::vector<double> inverses_;
+  TGrilleReelle grille_;
+};
+
+}  // namespace
+
+TSolutionPoisson ResoudrePoissonNeumann(const TGrilleReelle& signal, const TGrilleEntiere& masque,
+                                        std::int16_t code, int iterationsMax, double tolerance,
+                                        const std::function<void()>& apresIteration) {
+  TSolutionPoisson sol;
+  const TSupport s = Construire(masque, code);
+  sol.W.Allouer(1, s.ny, s.nx);
+  const std::size_t n = s.Indices.size();
+  if (n < 4) return sol;
+  // −L W = −S: the five-point Laplacian of W in pixels is S.
+  std::vector<double> b(n), x(n, 0.0), r(n), z(n), p(n), q(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = -signal.Plan(0)[s.Indices[i]];
+  RetirerMoyenne(b);
+  const double nb = std::sqrt(Scalaire(b, b));
+  if (nb == 0) return sol;
+  r = b;
+  TPreconditionneur m(s);
+  m.Appliquer(r, z);
+  p = z;
+  double rz = Scalaire(r, z);
+  for (int k = 1; k <= iterationsMax; ++k) {
+    Appliquer(s, p, q);
+    const double pq = Scalaire(p, q);
+    if (!(pq > 0)) break;
+    const double alpha = rz / pq;
+    for (std::size_t i = 0; i < n; ++i) x[i] += alpha * p[i], r[i] -= alpha * q[i];
+    sol.Iterations = k;
+    sol.ResiduRelatif = std::sqrt(Scalaire(r, r)) / nb;
+    if (apresIteration) apresIteration();
+    if (sol.ResiduRelatif < tolerance) break;
+    m.Appliquer(r, z);
+    const double rz2 = Scalaire(r, z);
+    const double beta = rz2 / rz;
+    rz = rz2;
+    for (std::size_t i = 0; i < n; ++i) p[i] = z[i] + beta * p[i];
+  }
+  RetirerMoyenne(x);
+  for (std::size_t i = 0; i < n; ++i) sol.W.Plan(0)[s.Indices[i]] = x[i];
+  return sol;
+}
+
+}  // namespace quelvane

@@ -1,0 +1,127 @@
+// Moving images through a wavefront model, and the Neumann solve of the Poisson equation.
+
+#include "analysis/transport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "analysis/poisson_neumann.h"
+
+namespace quelvane {
+namespace {
+
+const TJeuZernike& Jeu() {
+  static const TJeuZernike j = ConstruireJeuZernike(NMaxZern, PolyMahajan);
+  return j;
+}
+
+TGrilleReelle Tache(int n, double cx, double cy, double sigma) {
+  TGrilleReelle g(1, n, n);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c)
+      g(r, c) = 1000 * std::exp(-((c - cx) * (c - cx) + (r - cy) * (r - cy)) / (2 * sigma * sigma));
+  return g;
+}
+
+TEST(Transport, FrontNulIdentite) {
+  const TRepere rep{64.5, 64.5, 40, 0.2};
+  const TFrontModele m = EchantillonnerModele(TCoefZernike{}, Jeu(), rep, 128, 128);
+  const TGrilleReelle im = Tache(128, 60, 70, 9);
+  const TGrilleReelle t = TransporterImage(im, m, 1.0);
+  for (int r = 1; r < 127; ++r)
+    for (int c = 1; c < 127; ++c) ASSERT_DOUBLE_EQ(t(r, c), im(r, c));
+}
+
+TEST(Transport, UneInclinaisonDeplaceLImageDUnNombreEntierDePixels) {
+  // Z2 = r·cos θ: a slope of a/R nanometres per pixel along the columns, everywhere (the
+  // outside continues the edge's slope), so k·a/R pixels of shift and a Jacobian of 1.
+  const double R = 40, a = 300, k = 2 * R / a;  // two pixels
+  TCoefZernike coef{};
+  coef[1] = a;
+  const TFrontModele m = EchantillonnerModele(coef, Jeu(), {64.5, 64.5, R, 0}, 128, 128);
+  EXPECT_NEAR(m.GradientColonnes(64, 64), a / R, 1e-9);
+  EXPECT_NEAR(m.GradientColonnes(64, 120), a / R, 1e-6);  // beyond the edge
+  EXPECT_NEAR(m.GradientLignes(10, 64), 0, 1e-6);
+  const TGrilleReelle im = Tache(128, 60, 70, 9);
+  const TGrilleReelle t = TransporterImage(im, m, k);
+  for (int r = 20; r < 108; ++r)
+    for (int c = 20; c < 100; ++c) ASSERT_NEAR(t(r, c), im(r, c + 2), 1e-9);
+}
+
+TEST(Transport, LeFluxSuitLaLumiere) {
+  // Astigmatism and spherical aberration move light about but keep all of it.
+  TCoefZernike coef{};
+  coef[4] = 400;
+  coef[10] = 250;
+  const TFrontModele m = EchantillonnerModele(coef, Jeu(), {64.5, 64.5, 40, 0}, 128, 128);
+  const TGrilleReelle im = Tache(128, 64.5, 64.5, 18);
+  const TGrilleReelle t = TransporterImage(im, m, 0.05);
+  double avant = 0, apres = 0;
+  for (double v : im.Plan(0)) avant += v;
+  for (double v : t.Plan(0)) apres += v;
+  EXPECT_NEAR(apres / avant, 1, 2e-3);
+  double difference = 0;
+  for (std::size_t i = 0; i < im.TaillePlan(); ++i)
+    difference += std::fabs(t.Plan(0)[i] - im.Plan(0)[i]);
+  EXPECT_GT(difference / avant, 0.05);  // and it did move
+}
+
+TEST(Transport, HorsDeLaPupilleLaPenteEstCelleDuBord) {
+  TCoefZernike coef{};
+  coef[8] = 100;  // trefoil: r³ cos 3θ
+  const TRepere rep{64.5, 64.5, 40, 0};
+  const TFrontModele m = EchantillonnerModele(coef, Jeu(), rep, 128, 128);
+  // Along the row through the centre, to the right: θ = 0, the slope at the edge is 3·100/R.
+  for (int c : {105, 110, 120}) EXPECT_NEAR(m.GradientColonnes(64, c), 300 / 40.0, 0.2) << c;
+  EXPECT_EQ(m.Valeurs(64, 120), 0);
+}
+
+TEST(Transport, UnGradientDemesureNeSortPasDeLImage) {
+  TCoefZernike coef{};
+  coef[4] = 1e300;
+  const TFrontModele m = EchantillonnerModele(coef, Jeu(), {64.5, 64.5, 40, 0}, 128, 128);
+  const TGrilleReelle t = TransporterImage(Tache(128, 64, 64, 10), m, 1e10);
+  for (double v : t.Plan(0)) ASSERT_TRUE(std::isfinite(v));
+}
+
+// The five-point Laplacian of W on the support, no flux across its boundary.
+TGrilleReelle LaplacienDiscret(const TGrilleReelle& w, const TGrilleEntiere& m) {
+  TGrilleReelle l(1, w.Lignes(), w.Colonnes());
+  for (int r = 0; r < w.Lignes(); ++r)
+    for (int c = 0; c < w.Colonnes(); ++c) {
+      if (m(r, c) != 1) continue;
+      const int v[4][2] = {{r, c - 1}, {r, c + 1}, {r - 1, c}, {r + 1, c}};
+      for (const auto& p : v)
+        if (m(p[0], p[1]) == 1) l(r, c) += w(p[0], p[1]) - w(r, c);
+    }
+  return l;
+}
+
+TEST(PoissonNeumann, RetrouveUnFrontQuelconqueSurUnAnneau) {
+  // Any W on an annulus: its discrete Laplacian (boundary flux included) solves back to W,
+  // up to a constant. Specks beside the annulus are left out.
+  const int n = 128;
+  TGrilleEntiere m(1, n, n);
+  TGrilleReelle w(1, n, n);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) {
+      const double x = (c - 63.5) / 45, y = (63.5 - r) / 45, q = std::hypot(x, y);
+      if (q <= 1 && q >= 0.3) {
+        m(r, c) = 1;
+        w(r, c) = 30 * x * x * x - 12 * x * y + 7 * std::cos(5 * std::atan2(y, x)) * q * q;
+      }
+    }
+  m(63, 63) = m(64, 64) = 1;  // the bright spot behind an obstruction
+  const TGrilleReelle s = LaplacienDiscret(w, m);
+  const TSolutionPoisson sol = ResoudrePoissonNeumann(s, m, 1, 200, 1e-9);
+  EXPECT_LT(sol.ResiduRelatif, 1e-6);
+  EXPECT_EQ(sol.W(63, 63), 0);
+  const double k = sol.W(20, 64) - w(20, 64);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c)
+      if (m(r, c) == 1 && !(r == 63 || r == 64)) ASSERT_NEAR(sol.W(r, c) - w(r, c), k, 1e-4);
+}
+
+}  // namespace
+}  // namespace quelvane
