@@ -1,5 +1,5 @@
-// A whole reconstruction (10 passes, then the fit) of simulated 256 × 256 and 512 × 512 pairs,
-// beside FFTW doing the same number of forward and inverse transforms of the same size.
+// A whole reconstruction (10 passes, then the fit) of simulated pairs, beside FFTW doing the
+// same number of forward and inverse transforms of the grid the test works on.
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -21,16 +21,14 @@ struct TCas {
   TPupille Intra, Extra;
   TParametresTest Parametres;
   TkwValue Prefs;
+  int Grille = 0;           // side of the grid the test cut the frame to
   int Transformations = 0;  // forward + inverse pairs of one reconstruction
 };
 
-std::map<int, TCas>& Cas() {
-  static std::map<int, TCas> cas;
-  return cas;
-}
-
-TCas& Preparer(int n) {
-  TCas& c = Cas()[n];
+// A frame of `cote` pixels whose pupil images have a radius of `rayon` pixels.
+TCas& Preparer(int cote, int rayon) {
+  static std::map<std::pair<int, int>, TCas> tous;
+  TCas& c = tous[{cote, rayon}];
   if (c.Transformations > 0) return c;
   outils::TTelescopeSimule t;
   t.Obstruction = 0.25;
@@ -38,17 +36,17 @@ TCas& Preparer(int n) {
   t.CoefficientsNm[4] = 25;
   t.CoefficientsNm[6] = -15;
   outils::TCameraSimulee cam;
-  cam.Largeur = cam.Hauteur = n;
+  cam.Largeur = cam.Hauteur = cote;
   cam.SousPixels = 2;
-  cam.DefocalisationMm = 3.64 * n / 256;  // pupil images of radius n × 0.27
+  cam.DefocalisationMm = rayon * cam.PixelMicrons * 1e-3 * t.FocaleMm / (t.DiametreMm / 2);
   c.Prefs.NIter = 10;
   for (auto [im, intra] : {std::pair{&c.Intra, true}, std::pair{&c.Extra, false}}) {
-    im->Allouer(n, n);
+    im->Allouer(cote, cote);
     im->Donnees = outils::SimulerImage(t, cam, outils::SpectreLarge(), intra);
     PreparerImage(*im, c.Prefs, !intra);
   }
-  c.Parametres.DistanceFocale = 1000e6;
-  c.Parametres.RayonInstrument = 100e6;
+  c.Parametres.DistanceFocale = t.FocaleMm * 1e6;
+  c.Parametres.RayonInstrument = t.DiametreMm * 5e5;
   c.Parametres.Defocalisation = cam.DefocalisationMm * 1e6;
   c.Parametres.ImageIntra = &c.Intra;
   c.Parametres.ImageExtra = &c.Extra;
@@ -56,12 +54,13 @@ TCas& Preparer(int n) {
   TRoddier test;
   ReconstruireTest(test, 0, c.Intra, c.Extra, c.Parametres, c.Prefs, ConstruireJeuZernike(22, 0),
                    p);
+  c.Grille = test.Preparation.Cote;
   c.Transformations = test.IterationsTotales;
   return c;
 }
 
 void QuelvaneReconstruction(benchmark::State& etat) {
-  TCas& c = Preparer(static_cast<int>(etat.range(0)));
+  TCas& c = Preparer(static_cast<int>(etat.range(0)), static_cast<int>(etat.range(1)));
   const TJeuZernike jeu = ConstruireJeuZernike(22, PolyMahajan);
   TSansProgression p;
   for (auto _ : etat) {
@@ -72,13 +71,14 @@ void QuelvaneReconstruction(benchmark::State& etat) {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   etat.counters["paires_fft"] = c.Transformations;
+  etat.counters["grille"] = c.Grille;
   etat.counters["pic_memoire_Mo"] = u.ru_maxrss / 1024.0;
 }
 
 // The transforms alone, as the reconstruction calls them.
 void QuelvaneTransformations(benchmark::State& etat) {
-  const int n = static_cast<int>(etat.range(0));
-  TCas& c = Preparer(n);
+  TCas& c = Preparer(static_cast<int>(etat.range(0)), static_cast<int>(etat.range(1)));
+  const int n = c.Grille;
   TGrilleReelle p(1, n, n);
   for (auto _ : etat)
     for (int i = 0; i < c.Transformations; ++i) {
@@ -90,8 +90,8 @@ void QuelvaneTransformations(benchmark::State& etat) {
 }
 
 void ReferenceTransformations(benchmark::State& etat) {
-  const int n = static_cast<int>(etat.range(0));
-  TCas& c = Preparer(n);
+  TCas& c = Preparer(static_cast<int>(etat.range(0)), static_cast<int>(etat.range(1)));
+  const int n = c.Grille;
   auto* a = fftwf_alloc_complex(static_cast<std::size_t>(n) * n);
   fftwf_plan avant = fftwf_plan_dft_2d(n, n, a, a, FFTW_FORWARD, FFTW_MEASURE);
   fftwf_plan arriere = fftwf_plan_dft_2d(n, n, a, a, FFTW_BACKWARD, FFTW_MEASURE);
@@ -107,25 +107,27 @@ void ReferenceTransformations(benchmark::State& etat) {
   fftwf_free(a);
 }
 
+// 256 × 256 frames with pupils of 70 pixels (a 256 grid), and a 1024 × 1024 frame with a
+// pupil of 120 pixels (cut to a 512 grid): ten passes and the fit.
 BENCHMARK(QuelvaneReconstruction)
     ->Name("Quelvane/Reconstruction")
-    ->Arg(256)
-    ->Arg(512)
+    ->Args({256, 70})
+    ->Args({1024, 120})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(QuelvaneTransformations)
     ->Name("Quelvane/Transformations")
-    ->Arg(256)
-    ->Arg(512)
+    ->Args({256, 70})
+    ->Args({1024, 120})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(ReferenceTransformations)
     ->Name("Reference/Reconstruction")
-    ->Arg(256)
-    ->Arg(512)
+    ->Args({256, 70})
+    ->Args({1024, 120})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(ReferenceTransformations)
     ->Name("Reference/Transformations")
-    ->Arg(256)
-    ->Arg(512)
+    ->Args({256, 70})
+    ->Args({1024, 120})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -13,7 +13,9 @@ constexpr double PasProfil = 0.01;   // normalised radius
 constexpr double FinLumiere = 0.03;  // share of the plateau where the light has ended
 constexpr double ExterieurMax = 1.3;
 
-double Rayon(const TPupille& s, int r, int c) { return std::hypot(s.AxeX[c], s.AxeY[r]); }
+double Rayon(const TPupille& s, int r, int c) {
+  return std::sqrt(s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r]);
+}
 
 }  // namespace
 

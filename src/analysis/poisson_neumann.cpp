@@ -106,7 +106,7 @@ void RetirerMoyenne(std::vector<double>& x) {
 // for the five-point stencil are 4 − 2cos(2πk/N) − 2cos(2πl/N).
 class TPreconditionneur {
  public:
-  explicit TPreconditionneur(const TSupport& s) : s_(s) {
+  explicit TPreconditionneur(const TSupport& s) {
     n_ = TailleFFT(s.ny, s.nx);
     inverses_.resize(static_cast<std::size_t>(n_) * n_);
     for (int r = 0; r < n_; ++r)
@@ -115,26 +115,28 @@ class TPreconditionneur {
                          2 * std::cos(2 * std::numbers::pi * (r - n_ / 2) / n_);
         inverses_[static_cast<std::size_t>(r) * n_ + c] = l > 1e-12 ? 1 / l : 0.0;
       }
+    for (int i : s.Indices) places_.push_back(i / s.nx * n_ + i % s.nx);
+    // Only the support's samples are ever written: the rest of the grid stays zero.
+    grille_.Allouer(1, n_, n_);
   }
   void Appliquer(const std::vector<double>& r, std::vector<double>& z) {
-    grille_.Allouer(1, n_, n_);
-    for (std::size_t i = 0; i < r.size(); ++i)
-      grille_.Plan(0)[s_.Indices[i] / s_.nx * n_ + s_.Indices[i] % s_.nx] = r[i];
+    auto plan = grille_.Plan(0);
+    for (std::size_t i = 0; i < r.size(); ++i) plan[places_[i]] = r[i];
     int h = n_, w = n_;
     TGrilleReelle spectre = FFT2D(grille_, h, w);
     for (int p = 0; p < 2; ++p) {
-      auto plan = spectre.Plan(p);
-      for (std::size_t k = 0; k < plan.size(); ++k) plan[k] *= inverses_[k];
+      auto sp = spectre.Plan(p);
+      for (std::size_t k = 0; k < sp.size(); ++k) sp[k] *= inverses_[k];
     }
     FFT2DInverse(spectre, n_);
-    for (std::size_t i = 0; i < r.size(); ++i)
-      z[i] = spectre.Plan(0)[s_.Indices[i] / s_.nx * n_ + s_.Indices[i] % s_.nx];
+    const auto resultat = spectre.Plan(0);
+    for (std::size_t i = 0; i < r.size(); ++i) z[i] = resultat[places_[i]];
     RetirerMoyenne(z);
   }
 
  private:
-  const TSupport& s_;
   int n_ = 0;
+  std::vector<std::size_t> places_;  // where each unknown lies in the transform's grid
   std::vector<double> inverses_;
   TGrilleReelle grille_;
 };

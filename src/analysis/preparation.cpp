@@ -45,7 +45,7 @@ namespace {
 double RayonLumiere(double rayon) { return 1.3 * rayon + 4; }
 
 constexpr long EchantillonsFondMin = 256;
-constexpr std::size_t EchantillonsFondMax = 400000;  // a full frame is sampled, not copied
+constexpr std::size_t EchantillonsFondMax = 100000;  // a full frame is sampled, not copied
 
 double Mediane(std::vector<double> v) {
   if (v.empty()) return 0;
@@ -196,12 +196,18 @@ void RetirerPixelsIsoles(TPupille& im, double bruit) {
     }
 }
 
+// Squared distance in pixels of sample (r, c) from the pupil centre.
+double Distance2(const TPupille& im, int r, int c) {
+  const double x = c + 1 - im.CentreX, y = r + 1 - im.CentreY;
+  return x * x + y * y;
+}
+
 double Flux(const TPupille& im) {
   const double limite = RayonLumiere(im.RayonPupille);
   double s = 0;
   for (int r = 0; r < im.NY; ++r)
     for (int c = 0; c < im.NX; ++c)
-      if (std::hypot(c + 1 - im.CentreX, r + 1 - im.CentreY) <= limite) s += im.V(r, c);
+      if (Distance2(im, r, c) <= limite * limite) s += im.V(r, c);
   return s;
 }
 
@@ -210,8 +216,7 @@ double Plateau(const TPupille& im) {
   std::vector<double> v;
   for (int r = 0; r < im.NY; ++r)
     for (int c = 0; c < im.NX; ++c)
-      if (im.M(r, c) == 1 &&
-          std::hypot(c + 1 - im.CentreX, r + 1 - im.CentreY) < 0.85 * im.RayonPupille)
+      if (im.M(r, c) == 1 && Distance2(im, r, c) < std::pow(0.85 * im.RayonPupille, 2))
         v.push_back(im.V(r, c));
   return Mediane(std::move(v));
 }
@@ -245,7 +250,7 @@ void ExigerPupille(const TPupille& im, const std::string& nom) {
 }
 
 // Where the star lies before anything is known of the background: on a copy binned to at most
-// 512 pixels a side and cleaned by a 3 × 3 median (hot pixels, noise), the disc above half
+// 256 pixels a side and cleaned by a 3 × 3 median (hot pixels, noise), the disc above half
 // way from the frame border's level to the brightest level.
 struct TEstimation {
   double CentreX = 0, CentreY = 0, Rayon = 0;  // 1-based, pixels of the frame
@@ -253,7 +258,7 @@ struct TEstimation {
 };
 
 TEstimation EstimerPupille(const TPupille& image, const std::string& nom) {
-  const int b = std::max(1, (std::max(image.NX, image.NY) + 511) / 512);
+  const int b = std::max(1, (std::max(image.NX, image.NY) + 255) / 256);
   const int nx = (image.NX + b - 1) / b, ny = (image.NY + b - 1) / b;
   TGrilleReelle bin(1, ny, nx);
   TGrilleEntiere compte(1, ny, nx);
@@ -353,7 +358,7 @@ TImagePreparee Preparer(const TPupille& image, const TEstimation& estimation, in
     im.Seuil = seuilManuel ? image.Seuil - p.Fond.Niveau : estimation.Demi;
     im.Seuiller();
     im.TrouverPupille();
-    if (!seuilManuel) SeuillerSurIllumination(im, pourcentSeuil);
+    if (!seuilManuel && tour == 1) SeuillerSurIllumination(im, pourcentSeuil);
     ExigerPupille(im, nom);
     cx = im.CentreX + p.Colonne;
     cy = im.CentreY + p.Ligne;

@@ -54,6 +54,19 @@ void ReconstruireTest(TRoddier& t, int couleur, const TPupille& intra, const TPu
   front.MasqueVisible = 1;
 }
 
+std::unique_ptr<TRoddier> SignalDeLaPaire(const TPupille& intra, const TPupille& extra,
+                                          const TkwValue& prefs) {
+  auto test = std::make_unique<TRoddier>();
+  TPaireTest paire = PreparerPaire(intra, extra, prefs);
+  test->Intra = std::move(paire.Intra);
+  test->Extra = std::move(paire.Extra);
+  test->Preparation = paire.Preparation;
+  test->Signal = std::make_shared<TPupille>();
+  test->Signal->Allouer(test->Intra->NX, test->Intra->NY);
+  test->CalculerSignal();
+  return test;
+}
+
 std::unique_ptr<TRoddier> ReconstruireSimple(const TParametresTest& parametres,
                                              const TkwValue& prefs, const TJeuZernike& jeu,
                                              IProgression& progression) {

@@ -24,6 +24,11 @@ void ReconstruireTest(TRoddier& test, int couleur, const TPupille& intra, const 
                       const TJeuZernike& jeu, IProgression& progression, int indice = 1,
                       int total = 1);
 
+// The signal of a pair, as the "Signal" command shows it: the test's own copies of the two
+// images prepared as a reconstruction prepares them (background, flux, cut).
+std::unique_ptr<TRoddier> SignalDeLaPaire(const TPupille& intra, const TPupille& extra,
+                                          const TkwValue& prefs);
+
 // Single mode: the current pair; the wavefront gets LambdaRef and colour 0.
 std::unique_ptr<TRoddier> ReconstruireSimple(const TParametresTest& parametres,
                                              const TkwValue& prefs, const TJeuZernike& jeu,

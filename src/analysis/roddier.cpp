@@ -125,7 +125,7 @@ void TRoddier::CalculerSignal() {
   s.NbEffectif = 0;
   for (int r = 0; r < s.NY; ++r)
     for (int c = 0; c < s.NX; ++c) {
-      const double q = std::hypot(s.AxeX[c], s.AxeY[r]);
+      const double q = std::sqrt(s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r]);
       const bool bordExterieur = q > 0.9, bordInterieur = eps > 0.05 && q < eps + 0.1;
       const bool dansBande = (q >= 1 && q <= bande.Exterieur) ||
                              (bande.Interieur > 0 && q >= bande.Interieur && q <= eps);
@@ -197,6 +197,7 @@ void TRoddier::FixerOriginaux() {
   repere_.CentreY = (Intra->CentreY + Extra->CentreY) / 2;
   repere_.Rayon = (Intra->RayonPupille + Extra->RayonPupille) / 2;
   repere_.Obstruction = ObstructionMoyenne(*Intra, *Extra, repere_);
+  base_ = std::make_shared<const TBaseModele>(JeuTransport(), repere_, Intra->NX, Intra->NY);
   modele_ = {};
 }
 
@@ -208,12 +209,8 @@ void TRoddier::CorrigerImages() {
   if (!intraOrigine_) FixerOriginaux();
 
   // The increment joins the model through its fit on the pupil.
-  TPupille increment;
-  increment.Allouer(FrontResiduel->NX, FrontResiduel->NY);
-  increment.CopierPupille(*FrontResiduel);
-  SelectionComplete(increment.Selection);
-  AjusterZernike(increment, JeuTransport());
-  for (int j = 0; j < NMaxZern; ++j) modele_[j] += increment.Coefficients[j];
+  const TCoefZernike increment = base_->Ajuster(FrontResiduel->Donnees, FrontResiduel->Masque);
+  for (int j = 0; j < NMaxZern; ++j) modele_[j] += increment[j];
 
   // Rays from the pupil land u·∇W (intra) and w·∇W (extra) away, in normalised units; in
   // pixels that is the factor times R² times the gradient in nanometres per pixel.
@@ -221,8 +218,7 @@ void TRoddier::CorrigerImages() {
   const double r2 = repere_.Rayon * repere_.Rayon;
   const double u = -f * (f - l) / (l * rho * rho);
   const double w = f * (f + l) / (l * rho * rho);
-  const TFrontModele modele =
-      EchantillonnerModele(modele_, JeuTransport(), repere_, Intra->NX, Intra->NY);
+  const TFrontModele modele = base_->Echantillonner(modele_);
   Intra = ImageCorrigee(*intraOrigine_, TransporterImage(intraOrigine_->Donnees, modele, u * r2));
   Extra = ImageCorrigee(*extraOrigine_, TransporterImage(extraOrigine_->Donnees, modele, w * r2));
 }
@@ -260,8 +256,7 @@ void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression&
     if (w.EcartType > options.RMSFront) {
       // The wavefront so far: what the images were corrected by, plus what this pass found
       // in the corrected images (everything, beyond the model's terms too).
-      const TFrontModele modele =
-          EchantillonnerModele(modele_, JeuTransport(), repere_, w.NX, w.NY);
+      const TFrontModele modele = base_->Echantillonner(modele_);
       for (int r = 0; r < w.NY; ++r)
         for (int c = 0; c < w.NX; ++c) FrontOnde->V(r, c) = modele.Valeurs(r, c) + w.V(r, c);
       FrontOnde->CopierMasque(w);

@@ -64,6 +64,7 @@ class TRoddier {
   std::shared_ptr<const TPupille> intraOrigine_;
   std::shared_ptr<const TPupille> extraOrigine_;
   TCoefZernike modele_{};
+  std::shared_ptr<const TBaseModele> base_;  // the model's terms on this grid
 };
 
 }  // namespace quelvane

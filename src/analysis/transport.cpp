@@ -10,14 +10,9 @@ namespace quelvane {
 namespace {
 
 constexpr double Pi = std::numbers::pi;
-
-double Evaluer(const TCoefZernike& coef, const TJeuZernike& jeu, double x, double y, double eps) {
-  TValZernike v{};
-  CalculZernikeEtendu(jeu, y, x, eps, v);
-  double s = 0;
-  for (int j = 0; j < jeu.NbTermes; ++j) s += coef[j] * v[j];
-  return s;
-}
+// Normalised radius beyond which an image holds no light of the star (its edge band ends well
+// inside it).
+constexpr double LoinDuBord = 1.6;
 
 // Gradient (nanometres per pixel, along columns and rows) at the points of a circle of
 // normalised radius `rho`, for `n` equally spaced angles from 0.
@@ -25,21 +20,40 @@ struct TBord {
   std::vector<double> Colonnes, Lignes;
 };
 
-TBord GradientSurCercle(const TCoefZernike& coef, const TJeuZernike& jeu, double eps,
-                        double rayonPx, double rho, int n) {
-  TBord b;
-  b.Colonnes.resize(n);
-  b.Lignes.resize(n);
+// The gradient of every term at those points: [angle][term] along columns, then along rows.
+std::vector<double> GradientsDesTermes(const TJeuZernike& jeu, double eps, double rayonPx,
+                                       double rho, int n) {
+  const int nt = jeu.NbTermes;
+  std::vector<double> g(static_cast<std::size_t>(n) * nt * 2);
   constexpr double h = 1e-4;
+  TValZernike a{}, b{}, c{}, d{};
   for (int i = 0; i < n; ++i) {
     const double t = 2 * Pi * i / n;
     const double x = rho * std::cos(t), y = rho * std::sin(t);
-    const double gx =
-        (Evaluer(coef, jeu, x + h, y, eps) - Evaluer(coef, jeu, x - h, y, eps)) / (2 * h);
-    const double gy =
-        (Evaluer(coef, jeu, x, y + h, eps) - Evaluer(coef, jeu, x, y - h, eps)) / (2 * h);
-    b.Colonnes[i] = gx / rayonPx;
-    b.Lignes[i] = -gy / rayonPx;  // rows run downward, y upward
+    CalculZernikeEtendu(jeu, y, x + h, eps, a);
+    CalculZernikeEtendu(jeu, y, x - h, eps, b);
+    CalculZernikeEtendu(jeu, y + h, x, eps, c);
+    CalculZernikeEtendu(jeu, y - h, x, eps, d);
+    double* ligne = g.data() + static_cast<std::size_t>(i) * nt * 2;
+    for (int j = 0; j < nt; ++j) {
+      ligne[j] = (a[j] - b[j]) / (2 * h) / rayonPx;
+      ligne[nt + j] = -(c[j] - d[j]) / (2 * h) / rayonPx;  // rows run downward, y upward
+    }
+  }
+  return g;
+}
+
+TBord GradientSurCercle(const TCoefZernike& coef, const std::vector<double>& termes, int nt) {
+  const std::size_t n = termes.size() / (2 * nt);
+  TBord b;
+  b.Colonnes.resize(n);
+  b.Lignes.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double* ligne = termes.data() + i * nt * 2;
+    double gc = 0, gr = 0;
+    for (int j = 0; j < nt; ++j) gc += coef[j] * ligne[j], gr += coef[j] * ligne[nt + j];
+    b.Colonnes[i] = gc;
+    b.Lignes[i] = gr;
   }
   return b;
 }
@@ -57,52 +71,147 @@ void Interpoler(const TBord& b, double angle, double& gc, double& gr) {
 
 }  // namespace
 
-TFrontModele EchantillonnerModele(const TCoefZernike& coef, const TJeuZernike& jeu,
-                                  const TRepere& rep, int nx, int ny) {
-  TFrontModele m;
-  m.Valeurs.Allouer(1, ny, nx);
-  m.GradientColonnes.Allouer(1, ny, nx);
-  m.GradientLignes.Allouer(1, ny, nx);
-  if (rep.Rayon <= 0 || nx < 3 || ny < 3) return m;
+TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int ny)
+    : jeu_(jeu), repere_(rep), nx_(nx), ny_(ny) {
+  angles_.assign(static_cast<std::size_t>(nx) * ny, 0.0f);
+  zones_.assign(angles_.size(), 1);
+  if (rep.Rayon <= 0 || nx < 3 || ny < 3) return;
   const double R = rep.Rayon, eps = rep.Obstruction;
   const double cx = rep.CentreX - 1, cy = rep.CentreY - 1;  // 0-based
-  auto rayon = [&](int r, int c) { return std::hypot((c - cx) / R, (cy - r) / R); };
-
-  // The polynomials on the ring and two pixels either side of it, for central differences.
-  const double marge = 2 / R;
-  std::vector<char> evalue(static_cast<std::size_t>(nx) * ny, 0);
+  const double marge = 2 / R;  // for central differences at the ring's edges
+  const int n = jeu.NbTermes;
+  TValZernike v{};
   for (int r = 0; r < ny; ++r)
     for (int c = 0; c < nx; ++c) {
-      const double q = rayon(r, c);
-      if (q > 1 + marge || q < eps - marge) continue;
-      m.Valeurs(r, c) = Evaluer(coef, jeu, (c - cx) / R, (cy - r) / R, eps);
-      evalue[static_cast<std::size_t>(r) * nx + c] = 1;
-    }
-
-  const int nAngles = std::max(256, static_cast<int>(8 * R));
-  const TBord exterieur = GradientSurCercle(coef, jeu, eps, R, 1.0, nAngles);
-  const TBord interieur = eps > 0 ? GradientSurCercle(coef, jeu, eps, R, eps, nAngles) : TBord{};
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c) {
-      const double q = rayon(r, c);
-      double& gc = m.GradientColonnes(r, c);
-      double& gr = m.GradientLignes(r, c);
+      const double x = (c - cx) / R, y = (cy - r) / R;
+      const double q = std::sqrt(x * x + y * y);
+      const std::size_t i = static_cast<std::size_t>(r) * nx + c;
+      angles_[i] = static_cast<float>(std::atan2(y, x));
       const bool voisins = r > 0 && r < ny - 1 && c > 0 && c < nx - 1;
-      if (q <= 1 && q >= eps && voisins) {
-        gc = (m.Valeurs(r, c + 1) - m.Valeurs(r, c - 1)) / 2;
-        gr = (m.Valeurs(r + 1, c) - m.Valeurs(r - 1, c)) / 2;
-      } else if (q > 1 || !voisins) {
-        Interpoler(exterieur, std::atan2((cy - r) / R, (c - cx) / R), gc, gr);
-      } else {
-        Interpoler(interieur, std::atan2((cy - r) / R, (c - cx) / R), gc, gr);
+      // Far beyond the edge no light is left to move: the gradient stays 0 there.
+      zones_[i] = (q <= 1 && q >= eps && voisins) ? 0
+                  : q > LoinDuBord                ? 3
+                  : (q > 1 || !voisins)           ? 1
+                                                  : 2;
+      if (q > 1 + marge || q < eps - marge) continue;
+      CalculZernikeEtendu(jeu, y, x, eps, v);
+      points_.push_back(static_cast<int>(i));
+      dansAnneau_.push_back(q <= 1 && q >= eps);
+      termes_.insert(termes_.end(), v.begin(), v.begin() + n);
+    }
+  const int nAngles = std::max(256, static_cast<int>(8 * R));
+  bordExterieur_ = GradientsDesTermes(jeu, eps, R, 1.0, nAngles);
+  if (eps > 0) bordInterieur_ = GradientsDesTermes(jeu, eps, R, eps, nAngles);
+  // The normal matrix of the whole ring, once: a pass's mask only takes a few pixels off it.
+  gram_.assign(static_cast<std::size_t>(n) * n, 0.0);
+  for (std::size_t k = 0; k < points_.size(); ++k)
+    if (dansAnneau_[k]) AjouterProduit(k, 1.0, gram_);
+}
+
+void TBaseModele::AjouterProduit(std::size_t k, double signe, std::vector<double>& g) const {
+  const int n = jeu_.NbTermes;
+  const double* t = termes_.data() + k * n;
+  for (int i = 0; i < n; ++i) {
+    double* ligne = g.data() + static_cast<std::size_t>(i) * n;
+    const double ti = signe * t[i];
+    for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
+  }
+}
+
+TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
+  TFrontModele m;
+  m.Valeurs.Allouer(1, ny_, nx_);
+  m.GradientColonnes.Allouer(1, ny_, nx_);
+  m.GradientLignes.Allouer(1, ny_, nx_);
+  if (repere_.Rayon <= 0 || nx_ < 3 || ny_ < 3) return m;
+  const int n = jeu_.NbTermes;
+  auto valeurs = m.Valeurs.Plan(0);
+  for (std::size_t k = 0; k < points_.size(); ++k) {
+    const double* t = termes_.data() + k * n;
+    double s = 0;
+    for (int j = 0; j < n; ++j) s += coef[j] * t[j];
+    valeurs[points_[k]] = s;
+  }
+  const TBord exterieur = GradientSurCercle(coef, bordExterieur_, n);
+  const TBord interieur = GradientSurCercle(coef, bordInterieur_, n);
+  auto& gc = m.GradientColonnes;
+  auto& gr = m.GradientLignes;
+  for (int r = 0; r < ny_; ++r)
+    for (int c = 0; c < nx_; ++c) {
+      const std::size_t i = static_cast<std::size_t>(r) * nx_ + c;
+      switch (zones_[i]) {
+        case 0:
+          gc(r, c) = (m.Valeurs(r, c + 1) - m.Valeurs(r, c - 1)) / 2;
+          gr(r, c) = (m.Valeurs(r + 1, c) - m.Valeurs(r - 1, c)) / 2;
+          break;
+        case 1: Interpoler(exterieur, angles_[i], gc(r, c), gr(r, c)); break;
+        case 2: Interpoler(interieur, angles_[i], gc(r, c), gr(r, c)); break;
+        default: break;
       }
     }
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c) {
-      const double q = rayon(r, c);
-      if (q > 1 || q < eps) m.Valeurs(r, c) = 0;
-    }
+  for (std::size_t k = 0; k < points_.size(); ++k)
+    if (!dansAnneau_[k]) valeurs[points_[k]] = 0;
   return m;
+}
+
+TCoefZernike TBaseModele::Ajuster(const TGrilleReelle& w, const TGrilleEntiere& masque) const {
+  // Normal equations: the annular terms are orthogonal over the ring, so they are well
+  // conditioned; Cholesky, with the terms the pupil cannot tell apart left at 0.
+  const int n = jeu_.NbTermes;
+  std::vector<double> g = gram_, b(n, 0.0);
+  for (std::size_t k = 0; k < points_.size(); ++k) {
+    if (!dansAnneau_[k]) continue;
+    if (masque.Plan(0)[points_[k]] != 1) {
+      AjouterProduit(k, -1.0, g);
+      continue;
+    }
+    const double* t = termes_.data() + k * n;
+    const double v = w.Plan(0)[points_[k]];
+    for (int i = 0; i < n; ++i) b[i] += t[i] * v;
+  }
+  TCoefZernike coef{};
+  std::vector<char> actif(n, 1);
+  for (int i = 0; i < n; ++i) {
+    for (int k = 0; k < i; ++k)
+      if (actif[k])
+        g[static_cast<std::size_t>(i) * n + i] -=
+            std::pow(g[static_cast<std::size_t>(i) * n + k], 2);
+    const double d = g[static_cast<std::size_t>(i) * n + i];
+    if (!(d > 1e-9)) {
+      actif[i] = 0;
+      continue;
+    }
+    const double racine = std::sqrt(d);
+    g[static_cast<std::size_t>(i) * n + i] = racine;
+    for (int j = i + 1; j < n; ++j) {
+      double s = g[static_cast<std::size_t>(j) * n + i];
+      for (int k = 0; k < i; ++k)
+        if (actif[k])
+          s -= g[static_cast<std::size_t>(j) * n + k] * g[static_cast<std::size_t>(i) * n + k];
+      g[static_cast<std::size_t>(j) * n + i] = s / racine;
+    }
+  }
+  std::vector<double> y(n, 0.0);
+  for (int i = 0; i < n; ++i) {
+    if (!actif[i]) continue;
+    double s = b[i];
+    for (int k = 0; k < i; ++k)
+      if (actif[k]) s -= g[static_cast<std::size_t>(i) * n + k] * y[k];
+    y[i] = s / g[static_cast<std::size_t>(i) * n + i];
+  }
+  for (int i = n - 1; i >= 0; --i) {
+    if (!actif[i]) continue;
+    double s = y[i];
+    for (int k = i + 1; k < n; ++k)
+      if (actif[k]) s -= g[static_cast<std::size_t>(k) * n + i] * coef[k];
+    coef[i] = s / g[static_cast<std::size_t>(i) * n + i];
+  }
+  return coef;
+}
+
+TFrontModele EchantillonnerModele(const TCoefZernike& coef, const TJeuZernike& jeu,
+                                  const TRepere& rep, int nx, int ny) {
+  return TBaseModele(jeu, rep, nx, ny).Echantillonner(coef);
 }
 
 TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& front, double k) {
@@ -122,6 +231,7 @@ TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& f
       const double drc = k * (gr(r, c + 1) - gr(r, c - 1)) / 2;
       const double drr = k * (gr(r + 1, c) - gr(r - 1, c)) / 2;
       const double jacobien = (1 + dcc) * (1 + drr) - dcr * drc;
+      if (!std::isfinite(jacobien)) continue;
       const int c0 = static_cast<int>(x), r0 = static_cast<int>(y);
       const double fx = x - c0, fy = y - r0;
       const double v = (1 - fx) * (1 - fy) * image(r0, c0) + fx * (1 - fy) * image(r0, c0 + 1) +

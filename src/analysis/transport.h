@@ -5,6 +5,9 @@
 // the pupil edge, where part of the edge's light lies once diffraction and seeing have
 // spread it.
 
+#include <cstdint>
+#include <vector>
+
 #include "core/grille.h"
 #include "core/pupille.h"
 #include "core/zernike.h"
@@ -23,11 +26,36 @@ struct TRepere {
 // A Zernike wavefront (nanometres, un-normalised terms of `Jeu`) sampled on a grid, with its
 // gradient in nanometres per pixel (along columns and along rows, rows numbered downward).
 // Inside the ring the gradient is that of the polynomials; outside it, the gradient at the
-// nearest point of the ring edge, so that the edge's light moves with the edge.
+// nearest point of the ring edge, so that the edge's light moves with the edge; far beyond
+// the edge, where there is no light, 0.
 struct TFrontModele {
   TGrilleReelle Valeurs;  // 0 outside the ring
   TGrilleReelle GradientColonnes;
   TGrilleReelle GradientLignes;
+};
+
+// The terms of `jeu` evaluated once at every pixel of the ring and two pixels either side of
+// it, for a reconstruction whose pupil stays where it is from pass to pass.
+class TBaseModele {
+ public:
+  TBaseModele(const TJeuZernike& jeu, const TRepere& repere, int nx, int ny);
+  TFrontModele Echantillonner(const TCoefZernike& coefficients) const;
+  // Least-squares coefficients of the samples of mask 1 inside the ring.
+  TCoefZernike Ajuster(const TGrilleReelle& valeurs, const TGrilleEntiere& masque) const;
+
+ private:
+  TJeuZernike jeu_;
+  TRepere repere_;
+  int nx_, ny_;
+  std::vector<int> points_;          // pixel (r·nx + c) of each evaluated point
+  std::vector<char> dansAnneau_;     // inside ε ≤ r ≤ 1
+  std::vector<double> termes_;       // points × NbTermes
+  std::vector<float> angles_;        // every pixel's polar angle
+  std::vector<std::uint8_t> zones_;  // 0 ring, 1 beyond the edge, 2 obstruction, 3 far out
+  // Each term's gradient around the outer and inner edges, angle by angle.
+  std::vector<double> bordExterieur_, bordInterieur_;
+  std::vector<double> gram_;  // Σ ZᵢZⱼ over the ring (lower triangle)
+  void AjouterProduit(std::size_t point, double signe, std::vector<double>& g) const;
 };
 
 TFrontModele EchantillonnerModele(const TCoefZernike& coefficients, const TJeuZernike& jeu,

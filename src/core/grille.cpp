@@ -1,7 +1,10 @@
 #include "core/grille.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -10,13 +13,67 @@
 namespace quelvane {
 
 namespace {
+
 constexpr std::size_t GrandePage = std::size_t{2} << 20;
+
+// Large grids come and go at every pass of a reconstruction (transforms, transported images,
+// work fields). A few freed blocks are kept for the next request of the same size: fresh
+// memory costs a page fault and a zeroing by the system for every page of it.
+class TReserve {
+ public:
+  void* Prendre(std::size_t taille) {
+    std::lock_guard verrou(m_);
+    const auto i = std::find_if(blocs_.begin(), blocs_.end(),
+                                [&](const TBloc& b) { return b.Taille == taille; });
+    if (i == blocs_.end()) return nullptr;
+    void* p = i->Adresse;
+    total_ -= i->Taille;
+    blocs_.erase(i);
+    return p;
+  }
+  bool Garder(void* p, std::size_t taille) {
+    std::lock_guard verrou(m_);
+    if (taille > BlocMax || blocs_.size() >= BlocsMax || total_ + taille > OctetsMax) return false;
+    blocs_.push_back({p, taille});
+    total_ += taille;
+    return true;
+  }
+  ~TReserve() {
+    for (const TBloc& b : blocs_) std::free(b.Adresse);
+  }
+
+ private:
+  // The grids of a reconstruction, not whole camera frames.
+  static constexpr std::size_t BlocMax = std::size_t{32} << 20;
+  static constexpr std::size_t BlocsMax = 12;
+  static constexpr std::size_t OctetsMax = std::size_t{128} << 20;
+  struct TBloc {
+    void* Adresse;
+    std::size_t Taille;
+  };
+  std::mutex m_;
+  std::vector<TBloc> blocs_;
+  std::size_t total_ = 0;
+};
+
+TReserve& Reserve() {
+  static TReserve r;
+  return r;
 }
 
-void* AllouerMemoireGrille(std::size_t octets) {
+std::size_t TailleArrondie(std::size_t octets, std::size_t& alignement) {
   if (octets == 0) octets = 1;
-  const std::size_t alignement = octets >= 2 * GrandePage ? GrandePage : 64;
-  const std::size_t taille = (octets + alignement - 1) / alignement * alignement;
+  alignement = octets >= 2 * GrandePage ? GrandePage : 64;
+  return (octets + alignement - 1) / alignement * alignement;
+}
+
+}  // namespace
+
+void* AllouerMemoireGrille(std::size_t octets) {
+  std::size_t alignement = 0;
+  const std::size_t taille = TailleArrondie(octets, alignement);
+  if (alignement == GrandePage)
+    if (void* p = Reserve().Prendre(taille)) return p;
   void* p = std::aligned_alloc(alignement, taille);
   if (!p) throw std::bad_alloc();
 #ifdef __linux__
@@ -25,6 +82,12 @@ void* AllouerMemoireGrille(std::size_t octets) {
   return p;
 }
 
-void LibererMemoireGrille(void* p) noexcept { std::free(p); }
+void LibererMemoireGrille(void* p, std::size_t octets) noexcept {
+  if (!p) return;
+  std::size_t alignement = 0;
+  const std::size_t taille = TailleArrondie(octets, alignement);
+  if (alignement == GrandePage && Reserve().Garder(p, taille)) return;
+  std::free(p);
+}
 
 }  // namespace quelvane

@@ -12,9 +12,10 @@
 namespace quelvane {
 
 // Grid memory: 64-byte aligned; large blocks ask the system for huge pages, which spares the
-// transforms a TLB miss per row when they walk columns.
+// transforms a TLB miss per row when they walk columns, and a few freed ones are kept for
+// reuse. `octets` is the size the block was asked for.
 void* AllouerMemoireGrille(std::size_t octets);
-void LibererMemoireGrille(void* p) noexcept;
+void LibererMemoireGrille(void* p, std::size_t octets) noexcept;
 
 // Elements are left uninitialised by resize() (grids that are about to be overwritten need no
 // zeroing pass); Allouer zero-fills explicitly.
@@ -25,7 +26,7 @@ struct TAllocateurGrille {
   template <class U>
   TAllocateurGrille(const TAllocateurGrille<U>&) {}
   T* allocate(std::size_t n) { return static_cast<T*>(AllouerMemoireGrille(n * sizeof(T))); }
-  void deallocate(T* p, std::size_t) noexcept { LibererMemoireGrille(p); }
+  void deallocate(T* p, std::size_t n) noexcept { LibererMemoireGrille(p, n * sizeof(T)); }
   template <class U>
   void construct(U* p) {
     ::new (static_cast<void*>(p)) U;

@@ -441,13 +441,9 @@ void TMainForm::RafraichirPalettes() {
 
 void TMainForm::Signal() {
   if (!ParametresTest.ImageIntra || !ParametresTest.ImageExtra) return;
-  auto test = std::make_shared<TRoddier>();
-  test->Intra = CopieImage(*ParametresTest.ImageIntra);
-  test->Extra = CopieImage(*ParametresTest.ImageExtra);
-  test->Signal = std::make_shared<TPupille>();
-  test->Signal->Allouer(test->Intra->NX, test->Intra->NY);
+  std::shared_ptr<TRoddier> test;
   try {
-    test->CalculerSignal();
+    test = SignalDeLaPaire(*ParametresTest.ImageIntra, *ParametresTest.ImageExtra, Preferences);
   } catch (const ErreurTest& e) {
     Dialogues().Avertir(this, QString::fromStdString(e.what()));
     return;
@@ -455,6 +451,18 @@ void TMainForm::Signal() {
   testCourant_ = test;
   test->Signal->Palette = Preferences.PltSignal;
   NouvelleFenetre(test->Signal, QStringLiteral("Signal"), false);
+}
+
+const TRoddier* TMainForm::TestDuChamp(const TPupille* champ) const {
+  if (!champ) return nullptr;
+  auto contient = [&](const TRoddier* t) {
+    return t && (t->FrontOnde.get() == champ || t->FrontResiduel.get() == champ ||
+                 t->Signal.get() == champ || t->Intra.get() == champ || t->Extra.get() == champ);
+  };
+  if (contient(testCourant_.get())) return testCourant_.get();
+  for (const auto& t : testsCouleurs_)
+    if (contient(t.get())) return t.get();
+  return nullptr;
 }
 
 void TMainForm::Reconstruire() {

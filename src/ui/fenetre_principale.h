@@ -82,6 +82,8 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TForm3* Coefficients() const { return coefs_; }
   TRoddier* TestCourant() const { return testCourant_.get(); }
   TRoddier* TestCouleur(int k) const { return testsCouleurs_[k].get(); }
+  // The test a field belongs to (its wavefront, residual, signal or corrected images), if any.
+  const TRoddier* TestDuChamp(const TPupille* champ) const;
   // Last read-out of the pointer (column, row, value), shown in the status bar until the
   // information panel takes it over.
   QString DerniereLecture;

@@ -16,6 +16,7 @@
 #include <numbers>
 
 #include "analysis/analyse_front.h"
+#include "analysis/roddier.h"
 #include "core/mathematiques.h"
 #include "files/nombres.h"
 #include "settings/preferences.h"
@@ -153,6 +154,12 @@ void TFormInfos::Construire() {
   vs->addWidget(LabelStrehlMax);
   vs->addWidget(LabelStrehlRMS);
   vr->addWidget(strehl);
+  auto* images = new QGroupBox(QStringLiteral("Images du test"));
+  auto* vi = new QVBoxLayout(images);
+  LabelPreparation = new QLabel;
+  LabelPreparation->setWordWrap(true);
+  vi->addWidget(LabelPreparation);
+  vr->addWidget(images);
   vr->addStretch();
   Pages->addTab(pageResultats_, QStringLiteral("Résultats"));
   Pages->setTabVisible(1, false);
@@ -354,7 +361,8 @@ void TFormInfos::AfficherResultats() {
   Pages->setCurrentIndex(1);
   TForm1* w = Courante();
   if (!w) {
-    for (QLabel* l : {LabelPTV, LabelRMS, LabelStrehl, LabelStrehlMax}) l->clear();
+    for (QLabel* l : {LabelPTV, LabelRMS, LabelStrehl, LabelStrehlMax, LabelPreparation})
+      l->clear();
     return;
   }
   TPupille& f = *w->Champ();
@@ -375,6 +383,16 @@ void TFormInfos::AfficherResultats() {
   LabelStrehl->setText(QStringLiteral("S = ") + Fixe(f.Strehl, Preferences.NDecStrehl));
   LabelStrehlMax->setText(QStringLiteral("Smax = ") + Fixe(f.StrehlMax, Preferences.NDecStrehl));
   LabelStrehlRMS->setText(QStringLiteral("S/Smax = ") + Fixe(f.StrehlRMS, Preferences.NDecStrehl));
+  LabelPreparation->setText(TextePreparation(principale_.TestDuChamp(&f)));
+}
+
+QString TFormInfos::TextePreparation(const TRoddier* test) const {
+  if (!test) return {};
+  const TPreparationPaire& p = test->Preparation;
+  if (!p.FondCorrige) return QStringLiteral("Fond et flux non corrigés (préférences).");
+  const int d = Preferences.NDecADU;
+  return QStringLiteral("Fond soustrait : intra %1 ADU, extra %2 ADU\nFlux extra/intra : %3")
+      .arg(Fixe(p.FondIntra.Niveau, d), Fixe(p.FondExtra.Niveau, d), Fixe(p.RapportFlux, 3));
 }
 
 void TFormInfos::Redessiner() {

@@ -18,6 +18,7 @@ namespace quelvane {
 
 class TForm1;
 class TMainForm;
+class TRoddier;
 
 // Slider convention: position 0 at the top is the maximum.
 int PositionCurseur(double v, double mini, double maxi, int m = 100);
@@ -64,6 +65,7 @@ class TFormInfos : public QDockWidget {
   QLabel* LabelStrehl;
   QLabel* LabelStrehlMax;
   QLabel* LabelStrehlRMS;
+  QLabel* LabelPreparation;  // background and flux of the test's images
   QComboBox* ComboBoxPalette;
   QComboBox* ComboBoxZoom;
   QLabel* ImageEchelle;
@@ -88,6 +90,7 @@ class TFormInfos : public QDockWidget {
  private:
   void Construire();
   TForm1* Courante() const;
+  QString TextePreparation(const TRoddier* test) const;
   void SeuilDeplace(int position);
   void NiveauDeplace(int position, bool haut);
   void ContrasteDeplace(int position);

@@ -97,6 +97,26 @@ nlohmann::ordered_json Tableau(const TCoefZernike& c) {
   return std::vector<double>(c.begin(), c.end());
 }
 
+nlohmann::ordered_json JsonPreparation(const TPreparationPaire& p) {
+  auto fond = [](const TFond& f) {
+    return nlohmann::ordered_json{{"level_adu", f.Niveau},
+                                  {"slope_x_adu_per_px", f.PenteX},
+                                  {"slope_y_adu_per_px", f.PenteY},
+                                  {"noise_adu", f.Bruit},
+                                  {"samples", f.Echantillons}};
+  };
+  nlohmann::ordered_json j;
+  j["background_corrected"] = p.FondCorrige;
+  if (p.FondCorrige) {
+    j["background"] = {{"intra", fond(p.FondIntra)}, {"extra", fond(p.FondExtra)}};
+    j["flux_ratio_extra_intra"] = p.RapportFlux;
+  }
+  j["grid_px"] = p.Cote;
+  j["crop"] = {{"intra", {{"column", p.ColonneIntra}, {"row", p.LigneIntra}}},
+               {"extra", {{"column", p.ColonneExtra}, {"row", p.LigneExtra}}}};
+  return j;
+}
+
 void EcrireSortie(const std::string& chemin, const std::string& texte) {
   if (chemin == "-")
     std::cout << texte;
@@ -185,6 +205,7 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
     j["pupil_radius_px"] = front.RayonPupille;
     j["obstruction"] = front.Obstruction;
     j["passes"] = test->PassesEffectuees;
+    j["preparation"] = JsonPreparation(test->Preparation);
     j["image_radius_px"] = {{"intra", intra->RayonPupille}, {"extra", extra->RayonPupille}};
     j["parameters"] = {
         {"diameter_mm", o.DiametreMm},
