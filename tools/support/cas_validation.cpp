@@ -130,7 +130,8 @@ TResultatCas EvaluerCas(const TCasValidation& cas, const TkwValue& prefs) {
   TParametresTest p;
   p.DistanceFocale = cas.Telescope.FocaleMm * 1e6;
   p.RayonInstrument = cas.Telescope.DiametreMm * 5e5;
-  p.Defocalisation = cas.Intra.DefocalisationMm * 1e6;
+  // What the pair says: the mean of the two planes' distances from focus.
+  p.Defocalisation = (cas.Intra.DefocalisationMm + cas.Extra.DefocalisationMm) / 2 * 1e6;
   p.ImageIntra = &intra;
   p.ImageExtra = &extra;
   p.ParametresValides = true;
