@@ -9,7 +9,7 @@
 
 #include "analysis/roddier.h"
 #include "ui/fenetre_image.h"
-#include "ui/parametres_test.h"
+#include "ui/dialogue_parametres.h"
 
 class QAction;
 class QComboBox;

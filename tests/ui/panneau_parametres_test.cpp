@@ -1,5 +1,7 @@
 // The information panel and the test parameters dialog, through their real controls.
 
+#include <QButtonGroup>
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -170,6 +172,25 @@ class PanneauParametresTest : public QObject {
     d.ChoisirSource(0);
     QCOMPARE(d.EditDistance->text(), QStringLiteral("Infini"));
     QCOMPARE(d.AberrationsMontage[2], 0.0);
+  }
+
+  void etoileArtificielle() {
+    // The same set-up aberrations as the command line: 187.5 nm of spherical aberration for a
+    // star at 10 m in front of a 200/1000 (the dialog gave 0).
+    TFormParam& d = *f_->Parametres();
+    d.SpinEditDiametre->setValue(200);
+    d.SpinEditFocale->setValue(1000);
+    d.ChoisirSource(0);
+    d.GroupeSource->button(1)->click();
+    d.EditDistance->setText("10");
+    d.ComboBoxUniteDistance->setCurrentIndex(1);  // metres
+    d.CalculerAberrations();
+    QVERIFY(std::abs(d.AberrationsMontage[2] - 187.5) < 1e-9);
+    d.ComboBoxOrientation->setCurrentIndex(0);
+    d.EditDefocalisation->setText("3.64");
+    d.Valider();
+    QVERIFY(std::abs(ParametresTest.Sphericite - 187.5) < 1e-9);
+    QCOMPARE(ParametresTest.DistanceSource, 1e10);
   }
 
   void listesEtValidation() {

@@ -133,6 +133,7 @@ class ReconstructionTest : public QObject {
     for (int i = 0; i < front.NY; ++i)
       for (int k = 0; k < front.NX; ++k) QVERIFY(std::abs(front.V(i, k) - mesure.V(i, k)) < 1e-9);
 
+    const TPupille avant = front;
     c.ListViewZern->topLevelItem(22)->setCheckState(0, Qt::Unchecked);  // model only
     QVERIFY(!front.OrdresSup);
     QVERIFY(w->FrontSource());
@@ -140,7 +141,7 @@ class ReconstructionTest : public QObject {
     QVERIFY(front.OrdresSup);
     QVERIFY(!w->FrontSource());
     for (int i = 0; i < front.NY; ++i)
-      for (int k = 0; k < front.NX; ++k) QCOMPARE(front.V(i, k), mesure.V(i, k));
+      for (int k = 0; k < front.NX; ++k) QVERIFY(front.V(i, k) == avant.V(i, k));
 
     c.ListViewZern->setCurrentItem(c.ListViewZern->topLevelItem(10));
     c.SelectionnerCetteAberration();

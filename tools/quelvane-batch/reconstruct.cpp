@@ -14,6 +14,7 @@
 #include "files/export_texte.h"
 #include "files/fits.h"
 #include "files/nombres.h"
+#include "settings/saisie_parametres.h"
 
 namespace quelvane::batch {
 
@@ -72,25 +73,35 @@ std::unique_ptr<TPupille> OuvrirImage(const std::string& fichier, const TkwValue
   return image;
 }
 
-struct TSource {
-  std::string Nom;
-  double DistanceNm = 0;  // 0: infinity
-  bool Autocollimation = false;
-};
-
-TSource LireSource(const std::string& texte, double focaleNm) {
-  if (texte == "infinity") return {"infinity"};
-  if (texte == "curvature") return {"curvature", 2 * focaleNm};
-  if (texte == "autocollimation") return {"autocollimation", 0, true};
+// The --source option into the entries: its kind and, for an artificial star, its distance.
+void LireSource(const std::string& texte, TEntreesTest& e) {
   const std::string prefixe = "artificial=";
-  if (texte.rfind(prefixe, 0) == 0) {
+  if (texte == "infinity") {
+    e.Source = SourceInfini;
+  } else if (texte == "curvature") {
+    e.Source = SourceCourbure;
+  } else if (texte == "autocollimation") {
+    e.Source = SourceAutocollimation;
+  } else if (texte.rfind(prefixe, 0) == 0) {
     char* fin = nullptr;
     const double metres = std::strtod(texte.c_str() + prefixe.size(), &fin);
-    if (fin && *fin == '\0' && std::isfinite(metres) && metres > 0)
-      return {"artificial", metres * 1e9};
+    if (!(fin && *fin == '\0' && std::isfinite(metres) && metres > 0))
+      throw ErreurOptions("Distance de la source invalide : " + texte);
+    e.Source = SourceArtificielle;
+    e.DistanceSourceMm = metres * 1000;
+  } else {
+    throw ErreurOptions("Source inconnue : " + texte +
+                        " (infinity, artificial=METRES, curvature ou autocollimation)");
   }
-  throw ErreurOptions("Source inconnue : " + texte +
-                      " (infinity, artificial=METRES, curvature ou autocollimation)");
+}
+
+const char* NomSource(std::uint8_t s) {
+  switch (s) {
+    case SourceArtificielle: return "artificial";
+    case SourceCourbure: return "curvature";
+    case SourceAutocollimation: return "autocollimation";
+    default: return "infinity";
+  }
 }
 
 nlohmann::ordered_json Tableau(const TCoefZernike& c) {
@@ -150,33 +161,28 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
     if (intra->NX != extra->NX || intra->NY != extra->NY)
       throw ErreurOptions("Les images intra-focale et extra-focale n'ont pas la même taille");
 
-    TParametresTest p = ParametresInitiaux;
-    p.DistanceFocale = o.FocaleMm * 1e6;
-    p.RayonInstrument = o.DiametreMm * 5e5;
+    TEntreesTest e;
+    e.DiametreMm = o.DiametreMm;
+    e.FocaleMm = o.FocaleMm;
+    e.IncidenceRadians = o.AngleDegres * 3.141592653589 / 180;
+    e.Orientation = o.Orientation == "x" ? SelonX : SelonY;
+    LireSource(o.Source, e);
     if (o.DefocalisationMm) {
-      p.Defocalisation = *o.DefocalisationMm * 1e6;
+      e.DefocalisationMm = *o.DefocalisationMm;
     } else if (o.PixelMicrons) {
-      p.Defocalisation =
-          CalculerDefocalisation(o.DiametreMm, o.FocaleMm, *o.PixelMicrons, o.Binning,
-                                 o.BinningLogiciel, intra->RayonPupille, extra->RayonPupille);
+      e.PixelMicrons = *o.PixelMicrons;
+      e.BinAcquisition = o.Binning;
+      e.BinLogiciel = o.BinningLogiciel;
+      e.DefocalisationMm =
+          DefocalisationDepuisRayons(e, intra->RayonPupille, extra->RayonPupille) / 1e6;
     } else {
       throw ErreurOptions("Il faut --defocus ou --pixel pour connaître la défocalisation");
     }
+    TParametresTest p = ParametresInitiaux;
+    AppliquerEntrees(e, CalculerAberrationsMontage(e), p);
     if (!(p.Defocalisation > 0 && p.Defocalisation < p.DistanceFocale))
       throw ErreurOptions(
           "Défocalisation invalide : elle doit être positive et inférieure à la focale");
-    const TSource source = LireSource(o.Source, p.DistanceFocale);
-    p.DistanceSource = source.DistanceNm;
-    p.Autocollimation = source.Autocollimation;
-    p.Incidence = o.AngleDegres * 3.141592653589 / 180;
-    const double a = AstigmatismeHorsAxe(p.Incidence, p.DistanceFocale, p.RayonInstrument);
-    const double c =
-        ComaHorsAxe(p.Incidence, p.DistanceFocale, p.RayonInstrument, p.DistanceSource);
-    p.Sphericite = p.DistanceSource != 0
-                       ? SphericiteSource(p.DistanceFocale, p.RayonInstrument, p.DistanceSource)
-                       : 0;
-    (o.Orientation == "x" ? p.AstigmatismeX : p.AstigmatismeY) = a;
-    (o.Orientation == "x" ? p.ComaX : p.ComaY) = c;
     p.ImageIntra = intra.get();
     p.ImageExtra = extra.get();
     p.ModeTraitement = ModeSimple;
@@ -211,7 +217,7 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
         {"diameter_mm", o.DiametreMm},
         {"focal_mm", o.FocaleMm},
         {"defocus_mm", p.Defocalisation / 1e6},
-        {"source", source.Nom},
+        {"source", NomSource(e.Source)},
         {"source_distance_mm", p.DistanceSource / 1e6},
         {"autocollimation", p.Autocollimation},
         {"angle_deg", o.AngleDegres},

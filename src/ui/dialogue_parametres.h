@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/imginfos.h"
+#include "settings/saisie_parametres.h"
 #include "settings/parametres.h"
 
 class QButtonGroup;
@@ -103,6 +104,8 @@ class TFormParam : public QDialog {
   void Deplacer(std::vector<TEntreeImage>& de, QListWidget* listeDe,
                 std::vector<TEntreeImage>& vers, QListWidget* listeVers, std::uint8_t role);
   void Remplir();
+  // What the dialog's controls say, in their units.
+  TEntreesTest EntreesSaisies() const;
   double DistanceObjetSaisie() const;
   double AngleSaisi() const;
   bool LireStrict(const QLineEdit* edit, double& valeur);
@@ -110,6 +113,7 @@ class TFormParam : public QDialog {
   TParametresTest copie_;
   QString cheminPreferences_;
   bool couplage_ = false;
+  double rayonIntra_ = 0, rayonExtra_ = 0;  // pixels, the radii the page shows
 };
 
 }  // namespace quelvane

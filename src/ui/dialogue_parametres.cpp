@@ -1,4 +1,6 @@
-#include "ui/parametres_test.h"
+#include "ui/dialogue_parametres.h"
+
+#include "settings/saisie_parametres.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -390,7 +392,7 @@ void TFormParam::RecupererInfos() {
   SpinEditDiametre->setValue(static_cast<int>(Arrondi(in.DiametreInstr)));
   SpinEditFocale->setValue(static_cast<int>(Arrondi(in.LongueurFocale)));
   EditPixel->setText(Fixe(in.PixelX, 2));
-  EditDefocalisation->setText(Fixe(ParametresTest.Defocalisation / 1e6, 3));
+  EditDefocalisation->setText(Fixe(EntreesDepuis(ParametresTest).DefocalisationMm, 3));
   SpinEditBinAcquisition->setValue(in.BinX == 0 ? 1 : in.BinX);
   EditDate->setText(Texte(DateDe(in.DateObs)));
   EditHeureIntra->setText(Texte(HeureDe(in.DateObs)));
@@ -425,16 +427,40 @@ bool TFormParam::LireStrict(const QLineEdit* edit, double& valeur) {
 }
 
 void TFormParam::CalculerDefocalisation() {
-  double pixel = 0, rIntra = 0, rExtra = 0;
-  if (!LireStrict(EditPixel, pixel)) return;
-  ParametresTest.DistanceFocale = SpinEditFocale->value() * 1e6;
-  ParametresTest.RayonInstrument = SpinEditDiametre->value() * 500000.0;
-  if (!LireStrict(EditRayonIntra, rIntra) || !LireStrict(EditRayonExtra, rExtra)) return;
-  if (SpinEditDiametre->value() == 0) return;  // no instrument: nothing to compute
-  ParametresTest.Defocalisation = quelvane::CalculerDefocalisation(
-      SpinEditDiametre->value(), SpinEditFocale->value(), pixel, SpinEditBinAcquisition->value(),
-      SpinEditBinLogiciel->value(), rIntra, rExtra);
+  TEntreesTest e = EntreesSaisies();
+  if (!LireStrict(EditPixel, e.PixelMicrons)) return;
+  ParametresTest.DistanceFocale = FocaleNm(e);
+  ParametresTest.RayonInstrument = RayonInstrumentNm(e);
+  // The radii as measured, not as the fields round them to NDecPix decimals (a field whose
+  // text was changed is read as it stands).
+  auto rayon = [&](const QLineEdit* edit, double mesure, double& r) {
+    if (edit->text() == Fixe(mesure, Preferences.NDecPix)) {
+      r = mesure;
+      return true;
+    }
+    return LireStrict(edit, r);
+  };
+  double rIntra = 0, rExtra = 0;
+  if (!rayon(EditRayonIntra, rayonIntra_, rIntra) || !rayon(EditRayonExtra, rayonExtra_, rExtra))
+    return;
+  if (e.DiametreMm == 0) return;  // no instrument: nothing to compute
+  ParametresTest.Defocalisation = DefocalisationDepuisRayons(e, rIntra, rExtra);
   EditDefocalisation->setText(Fixe(ParametresTest.Defocalisation / 1e6, 3));
+}
+
+TEntreesTest TFormParam::EntreesSaisies() const {
+  TEntreesTest e;
+  e.DiametreMm = SpinEditDiametre->value();
+  e.FocaleMm = SpinEditFocale->value();
+  e.DefocalisationMm = LireReel(EditDefocalisation->text().toStdString());
+  e.BinAcquisition = SpinEditBinAcquisition->value();
+  e.BinLogiciel = SpinEditBinLogiciel->value();
+  e.Source = static_cast<std::uint8_t>(std::max(0, GroupeSource->checkedId()));
+  e.DistanceSourceMm = DistanceObjetSaisie() / 1e6;
+  e.IncidenceRadians = AngleSaisi();
+  const int o = ComboBoxOrientation->currentIndex();
+  e.Orientation = o == 0 ? SelonX : o == 1 ? SelonY : SansOrientation;
+  return e;
 }
 
 double TFormParam::DistanceObjetSaisie() const {
@@ -446,13 +472,11 @@ double TFormParam::AngleSaisi() const {
 }
 
 void TFormParam::CalculerAberrations() {
-  ParametresTest.RayonInstrument = SpinEditDiametre->value() * 1e6 / 2;
-  ParametresTest.DistanceFocale = SpinEditFocale->value() * 1e6;
-  const double f = ParametresTest.DistanceFocale, r = ParametresTest.RayonInstrument;
-  const double theta = AngleSaisi(), d = DistanceObjetSaisie();
-  AberrationsMontage[0] = AstigmatismeHorsAxe(theta, f, r);
-  AberrationsMontage[1] = ComaHorsAxe(theta, f, r, d);
-  AberrationsMontage[2] = ParametresTest.DistanceSource != 0 ? SphericiteSource(f, r, d) : 0;
+  const TEntreesTest e = EntreesSaisies();
+  ParametresTest.RayonInstrument = RayonInstrumentNm(e);
+  ParametresTest.DistanceFocale = FocaleNm(e);
+  const TAberrationsMontage a = CalculerAberrationsMontage(e);
+  AberrationsMontage = {a.Astigmatisme, a.Coma, a.Sphericite};
   const TJeuZernike jeu = ConstruireJeuZernike(NMaxZern, PolyMahajan);
   EditAstigmatisme->setText(Fixe(AberrationsMontage[0] / jeu.FacteurNorm[4], Preferences.NDecNano));
   EditComa->setText(Fixe(AberrationsMontage[1] / jeu.FacteurNorm[6], Preferences.NDecNano));
@@ -473,8 +497,8 @@ void TFormParam::ChoisirSource(int indice) {
     case 2:
       EditDistance->setText(General(2.0 * SpinEditFocale->value()));
       ComboBoxUniteDistance->setCurrentIndex(0);
-      ParametresTest.DistanceSource = DistanceObjetSaisie();
-      ParametresTest.RayonInstrument = SpinEditDiametre->value() * 500000.0;
+      ParametresTest.DistanceSource = DistanceSourceNm(EntreesSaisies());
+      ParametresTest.RayonInstrument = RayonInstrumentNm(EntreesSaisies());
       CalculerAberrations();
       break;
     case 3:
@@ -488,12 +512,12 @@ void TFormParam::ChoisirSource(int indice) {
 
 void TFormParam::SauverDefauts() {
   double pixel = 0;
-  ParametresTest.DistanceFocale = SpinEditFocale->value() * 1e6;
-  ParametresTest.RayonInstrument = SpinEditDiametre->value() * 500000.0;
+  const TEntreesTest e = EntreesSaisies();
+  ParametresTest.DistanceFocale = FocaleNm(e);
+  ParametresTest.RayonInstrument = RayonInstrumentNm(e);
   if (!LireStrict(EditPixel, pixel)) return;
-  Preferences.Diametre =
-      static_cast<std::uint32_t>(Arrondi(2 * ParametresTest.RayonInstrument / 1e6));
-  Preferences.Focale = static_cast<std::uint32_t>(Arrondi(ParametresTest.DistanceFocale / 1e6));
+  Preferences.Diametre = static_cast<std::uint32_t>(Arrondi(e.DiametreMm));
+  Preferences.Focale = static_cast<std::uint32_t>(Arrondi(e.FocaleMm));
   Preferences.PixelCCD = static_cast<std::int32_t>(Arrondi(pixel * 1000));
   Preferences.BinAcquisition = static_cast<std::uint8_t>(SpinEditBinAcquisition->value());
   Preferences.BinLogiciel = static_cast<std::uint8_t>(SpinEditBinLogiciel->value());
@@ -518,18 +542,22 @@ void TFormParam::AfficherRayons() {
   EditRayonExtra->setText(QStringLiteral("0"));
   const bool poly = ComboBoxMode->currentIndex() == 1;
   const std::size_t position = poly ? Preferences.OriginFoc : 0;
-  auto rayon = [&](const std::vector<TEntreeImage>& l, QLineEdit* e) {
-    if (position < l.size() && l[position].Fenetre && l[position].Fenetre->Champ())
-      e->setText(Fixe(l[position].Fenetre->Champ()->RayonPupille, Preferences.NDecPix));
+  auto rayon = [&](const std::vector<TEntreeImage>& l, QLineEdit* e, double& mesure) {
+    mesure = 0;
+    if (position < l.size() && l[position].Fenetre && l[position].Fenetre->Champ()) {
+      mesure = l[position].Fenetre->Champ()->RayonPupille;
+      e->setText(Fixe(mesure, Preferences.NDecPix));
+    }
   };
-  rayon(intra_, EditRayonIntra);
-  rayon(extra_, EditRayonExtra);
+  rayon(intra_, EditRayonIntra, rayonIntra_);
+  rayon(extra_, EditRayonExtra, rayonExtra_);
 }
 
 void TFormParam::PreparerAffichage() {
   couplage_ = true;
-  SpinEditDiametre->setValue(static_cast<int>(Arrondi(ParametresTest.RayonInstrument * 2 / 1e6)));
-  SpinEditFocale->setValue(static_cast<int>(Arrondi(ParametresTest.DistanceFocale / 1e6)));
+  const TEntreesTest e = EntreesDepuis(ParametresTest);
+  SpinEditDiametre->setValue(static_cast<int>(Arrondi(e.DiametreMm)));
+  SpinEditFocale->setValue(static_cast<int>(Arrondi(e.FocaleMm)));
   couplage_ = false;
   copie_ = ParametresTest;
   if (Pages->currentIndex() == 1) AfficherRayons();
@@ -542,24 +570,8 @@ void TFormParam::showEvent(QShowEvent* e) {
 
 void TFormParam::Valider() {
   TParametresTest& p = ParametresTest;
-  p.DistanceFocale = SpinEditFocale->value() * 1e6;
-  p.RayonInstrument = SpinEditDiametre->value() * 500000.0;
-  p.Defocalisation = LireReel(EditDefocalisation->text().toStdString()) * 1e6;
-  p.DistanceSource = DistanceObjetSaisie();
-  p.Incidence = AngleSaisi();
-  p.Autocollimation = GroupeSource->checkedId() == 3;
-  p.Sphericite = AberrationsMontage[2];
-  if (ComboBoxOrientation->currentIndex() == 0) {
-    p.AstigmatismeX = AberrationsMontage[0];
-    p.AstigmatismeY = 0;
-    p.ComaX = AberrationsMontage[1];
-    p.ComaY = 0;
-  } else if (ComboBoxOrientation->currentIndex() == 1) {
-    p.AstigmatismeX = 0;
-    p.AstigmatismeY = AberrationsMontage[0];
-    p.ComaX = 0;
-    p.ComaY = AberrationsMontage[1];
-  }
+  AppliquerEntrees(EntreesSaisies(),
+                   {AberrationsMontage[0], AberrationsMontage[1], AberrationsMontage[2]}, p);
   const int mode = ComboBoxMode->currentIndex();
   p.ModeTraitement = mode < 0 ? ModeAucun : static_cast<std::uint8_t>(mode);
   auto champ = [](const std::vector<TEntreeImage>& l, std::size_t i) -> TPupille* {
