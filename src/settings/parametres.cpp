@@ -52,13 +52,20 @@ double SphericiteSource(double f, double r, double d) {
 
 namespace {
 
+// Rounded to the millisecond of the last unit before it is split, so that 59.9999 s carries
+// into the minute; the sign is written once, in front.
 std::string Sexagesimal(double x, const char* u1, const char* u2, const char* u3) {
-  const double h = std::trunc(x);
-  const double minutes = (x - h) * 60;
-  const double m = std::trunc(minutes);
-  const double s = (minutes - m) * 60;
-  return std::to_string(static_cast<long long>(h)) + u1 +
-         std::to_string(static_cast<long long>(m)) + u2 + FormaterFixe(s, 3) + u3;
+  // A header value beyond any sky coordinate is shown as it is, not split.
+  if (!std::isfinite(x) || std::fabs(x) > 1e9) return FormaterFixe(std::isfinite(x) ? x : 0, 3) + u1;
+  const bool negatif = x < 0;
+  const double milliemes = std::round(std::fabs(x) * 3600 * 1000);
+  const double h = std::floor(milliemes / 3600000);
+  const double reste = milliemes - h * 3600000;
+  const double m = std::floor(reste / 60000);
+  const double sec = (reste - m * 60000) / 1000;
+  return std::string(negatif && milliemes > 0 ? "-" : "") +
+         std::to_string(static_cast<long long>(h)) + u1 +
+         std::to_string(static_cast<long long>(m)) + u2 + FormaterFixe(sec, 3) + u3;
 }
 
 }  // namespace

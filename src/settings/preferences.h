@@ -50,7 +50,7 @@ struct TkwValue {
   std::uint8_t NDecMilli = 0;
   std::uint8_t NDecLambda = 0;
   std::uint8_t NDecPix = 0;
-  std::uint8_t NDecStrehl = 0;
+  std::uint8_t NDecStrehl = 2;  // 0 showed "S = 1" for 0.81
   std::uint8_t NDecADU = 0;
   std::uint8_t NDecDeg = 0;
   std::uint8_t NDecRed = 0;

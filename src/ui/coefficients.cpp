@@ -105,6 +105,9 @@ void TForm3::RemplirListe(TForm1* fenetre) {
   source_ = fenetre;
   remplissage_ = true;
   ListViewZern->clear();
+  // The header says what the figures are: nanometres, RMS-normalised or not.
+  ListViewZern->headerItem()->setText(2, Preferences.NormRMS ? QStringLiteral("Valeur (nm RMS)")
+                                                             : QStringLiteral("Valeur (nm)"));
   if (fenetre && fenetre->Champ()) {
     const TPupille& f = *fenetre->Champ();
     const TJeuZernike& jeu = JeuZernike();
@@ -302,10 +305,8 @@ TFormSaisieZern::TFormSaisieZern(QWidget* parent, bool alertes) : QDialog(parent
   connect(CheckBoxTous, &QCheckBox::toggled, this, [this](bool c) {
     for (int j = 2; j <= 22; ++j) CheckBoxZ[j]->setChecked(c);
   });
-  connect(SpinEditObstruction, &QSpinBox::valueChanged, this, [this](int o) {
-    ParametresSimulation.Obstruction = o / 100.0;
-    DessinerVignettes();
-  });
+  // The thumbnails follow the spin; the simulation parameters only change on OK.
+  connect(SpinEditObstruction, &QSpinBox::valueChanged, this, [this] { DessinerVignettes(); });
 
   // The form's own term set: the program's fitting set is not touched.
   AfficherCoefficients(alertes ? TCoefZernike(Preferences.ValeursAlerte)
@@ -332,7 +333,7 @@ void TFormSaisieZern::DessinerVignettes() {
     p.Allouer(80, 80);
     p.CentreX = p.CentreY = 40;
     p.RayonPupille = 28;
-    p.Obstruction = ParametresSimulation.Obstruction;
+    p.Obstruction = SpinEditObstruction->value() / 100.0;
     p.Palette = 2;
     p.MasqueVisible = 1;
     p.AxesPupille();

@@ -20,6 +20,7 @@
 #include "core/mathematiques.h"
 #include "files/nombres.h"
 #include "settings/preferences.h"
+#include "ui/coefficients.h"
 #include "ui/fenetre_image.h"
 #include "ui/fenetre_principale.h"
 
@@ -243,6 +244,12 @@ void TFormInfos::Construire() {
   vo->addWidget(psf);
   vo->addStretch();
   Pages->addTab(options, QStringLiteral("Options"));
+  // What the panel owns itself: the step of the angle, and "Zero".
+  connect(SpinEditPas, &QSpinBox::valueChanged, SpinEditAngle, &QSpinBox::setSingleStep);
+  connect(zero, &QPushButton::clicked, this, [this] { SpinEditAngle->setValue(0); });
+  // The simulations these controls drive are not in the program yet.
+  ButtonSerie->setEnabled(false);
+  psf->setEnabled(false);
 
   connect(TrackBarSeuil, &QSlider::valueChanged, this, &TFormInfos::SeuilDeplace);
   connect(TrackBarBas, &QSlider::valueChanged, this, [this](int p) { NiveauDeplace(p, false); });
@@ -353,12 +360,26 @@ void TFormInfos::Actualiser() {
     case RoleFoucault: GroupeOptions->setProperty("title", QStringLiteral("Foucaultgramme")); break;
     default: break;
   }
+  // The results and the coefficient list speak of the active window: a wavefront's figures,
+  // or none for anything else.
+  const bool front = f.Role == RoleFront || f.Role == RoleResidu;
+  if (front) {
+    RemplirResultats();
+  } else {
+    if (Pages->currentIndex() == 1) Pages->setCurrentIndex(0);
+    Pages->setTabVisible(1, false);
+  }
+  principale_.Coefficients()->RemplirListe(front ? w : nullptr);
   Redessiner();
 }
 
 void TFormInfos::AfficherResultats() {
   Pages->setTabVisible(1, true);
   Pages->setCurrentIndex(1);
+  RemplirResultats();
+}
+
+void TFormInfos::RemplirResultats() {
   TForm1* w = Courante();
   if (!w) {
     for (QLabel* l : {LabelPTV, LabelRMS, LabelStrehl, LabelStrehlMax, LabelPreparation})
@@ -453,10 +474,13 @@ void TFormInfos::AfficherCurseur(TForm1& w, int c, int l) {
     default: EditCurseurX->setText(QString::number(c)); EditCurseurY->setText(QString::number(l));
   }
   const double v = f.V(l - 1, c - 1);
-  if (f.Role == RoleIntra || f.Role == RoleExtra) EditValeur->setText(Fixe(v, Preferences.NDecADU));
-  if (ComboBoxUnite->currentIndex() == 0) EditValeur->setText(Fixe(v, Preferences.NDecNano));
-  if (ComboBoxUnite->currentIndex() == 1)
+  // The unit list belongs to wavefronts: an image reads in ADU whatever it was last set to.
+  if (f.Role == RoleIntra || f.Role == RoleExtra)
+    EditValeur->setText(Fixe(v, Preferences.NDecADU));
+  else if ((f.Role == RoleFront || f.Role == RoleResidu) && ComboBoxUnite->currentIndex() == 1)
     EditValeur->setText(Fixe(v / Preferences.LambdaRef, Preferences.NDecLambda));
+  else
+    EditValeur->setText(Fixe(v, Preferences.NDecNano));
 }
 
 void TFormInfos::SeuilAuto() {

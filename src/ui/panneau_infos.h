@@ -30,7 +30,9 @@ class TFormInfos : public QDockWidget {
   explicit TFormInfos(TMainForm& principale);
 
   void Actualiser();
+  // Shows the "Résultats" page with the active wavefront's figures.
   void AfficherResultats();
+  void RemplirResultats();
   void Redessiner();
   void AfficherDimension();
   void AfficherRayon();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/regional.h"
 #include "core/zernike.h"
 #include "files/nombres.h"
@@ -55,6 +57,12 @@ TEST(ParametresTest, UnitesDeDistanceEtDAngle) {
 TEST(ParametresTest, TextesSexagesimaux) {
   EXPECT_EQ(HeuresEnTexte(5.5), "5h 30m 0.000s");
   EXPECT_EQ(DegresEnTexte(12.25), "12° 15' 0.000\"");
+  // A southern declination keeps its sign in front; seconds that round to 60 carry.
+  EXPECT_EQ(DegresEnTexte(-0.5), "-0° 30' 0.000\"");
+  EXPECT_EQ(DegresEnTexte(-12.25), "-12° 15' 0.000\"");
+  EXPECT_EQ(HeuresEnTexte(1.99999999), "2h 0m 0.000s");
+  EXPECT_EQ(HeuresEnTexte(-0.0000000001), "0h 0m 0.000s");
+  EXPECT_EQ(DegresEnTexte(std::nan("")), "0.000° ");
   DefinirSeparateurDecimal(',');
   EXPECT_EQ(HeuresEnTexte(1.0 + 1.0 / 60 + 1.5 / 3600), "1h 1m 1,500s");
   DefinirSeparateurDecimal('.');
