@@ -42,6 +42,8 @@ struct TImgInfos {
   double Seeing = 0;
   double BZero = 0;
   double BScale = 1;
+  bool PixelsBinnes = false;       // the pixel size came binned (XPIXSZ): divided by the binning
+  bool LignesDeBasEnHaut = false;  // ROWORDER = 'BOTTOM-UP': the first row is the bottom one
 };
 
 }  // namespace quelvane

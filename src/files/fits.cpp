@@ -65,6 +65,10 @@ enum class Action : std::uint8_t {
   SousEchantillon,
   Cdelt,
   Observatoire,
+  PixelXBinne,
+  PixelYBinne,
+  FocaleMm,
+  OrdreLignes,
 };
 
 struct TMotCle {
@@ -74,7 +78,9 @@ struct TMotCle {
   std::uint8_t Niveau;
 };
 
-constexpr TMotCle TableMotsCles[62] = {
+// Level 4: keywords today's capture programs write, weaker than every keyword of the original
+// table, so that a file carrying both reads as it always did.
+constexpr TMotCle TableMotsCles[] = {
     {"BITPIX", Action::Bitpix, 1, 0},
     {"NAXIS", Action::NbAxes, 2, 0},
     {"NAXIS1", Action::Largeur, 3, 0},
@@ -137,9 +143,27 @@ constexpr TMotCle TableMotsCles[62] = {
     {"OBJCTRA", Action::Reserver, 17, 9},
     {"OBJCTDEC", Action::Reserver, 18, 9},
     {"OBSERVAT", Action::Observatoire, 0, 0},
+    {"EXPTIME", Action::Exposition, 10, 4},
+    {"XPIXSZ", Action::PixelXBinne, 13, 4},
+    {"YPIXSZ", Action::PixelYBinne, 14, 4},
+    {"PIXSIZE1", Action::PixelX, 13, 4},
+    {"PIXSIZE2", Action::PixelY, 14, 4},
+    {"XBINNING", Action::BinX, 15, 4},
+    {"YBINNING", Action::BinY, 16, 4},
+    {"FOCALLEN", Action::FocaleMm, 22, 4},
+    {"APTDIA", Action::Diametre, 29, 4},
+    {"CCD-TEMP", Action::Temperature, 30, 4},
+    {"ROWORDER", Action::OrdreLignes, 34, 0},
 };
+static_assert(std::size(TableMotsCles) == 73, "one entry per keyword, none left empty");
 
 std::string Court(const std::string& t) { return t.substr(0, 80); }
+
+std::string Rogner(std::string t) {
+  const auto debut = t.find_first_not_of(' ');
+  if (debut == std::string::npos) return {};
+  return t.substr(debut, t.find_last_not_of(' ') - debut + 1);
+}
 
 bool EntierBorne(const std::string& v, long mini, long maxi, long& sortie) {
   const auto e = ConvertirEntier(v);
@@ -189,9 +213,9 @@ bool Executer(const TMotCle& mc, const std::string& valeur, TImgInfos& in) {
     case Action::DateObs: in.DateObs = valeur; return true;
     case Action::BZero:
     case Action::BScale:
-      // Stored rounded to integers, as the program always has.
-      if (!nombre(x) || !ArrondiBorne(x, mc.Act == Action::BZero ? in.BZero : in.BScale, 1e18))
-        return false;
+      // As doubles: rounded to integers, a BSCALE of 0.5 used to zero the image.
+      if (!nombre(x) || !std::isfinite(x) || std::fabs(x) > 1e300) return false;
+      (mc.Act == Action::BZero ? in.BZero : in.BScale) = x;
       return true;
     case Action::Observateur: in.Observateur = Court(valeur); return true;
     case Action::Exposition: {
@@ -289,6 +313,17 @@ bool Executer(const TMotCle& mc, const std::string& valeur, TImgInfos& in) {
       in.PixelY = x;
       return true;
     case Action::Observatoire: in.Observatoire = Court(valeur); return true;
+    case Action::PixelXBinne:
+    case Action::PixelYBinne:
+      if (!nombre(x)) return false;
+      (mc.Act == Action::PixelXBinne ? in.PixelX : in.PixelY) = x;
+      in.PixelsBinnes = true;
+      return true;
+    case Action::FocaleMm:
+      if (!nombre(x)) return false;
+      in.LongueurFocale = x;
+      return true;
+    case Action::OrdreLignes: in.LignesDeBasEnHaut = Rogner(valeur) == "BOTTOM-UP"; return true;
     case Action::Rien:
     case Action::Reserver:
     case Action::Commentaire:
@@ -351,7 +386,7 @@ class TSourceFichier final : public TSource {
 // The value of a card with "= " in columns 9–10: quoted strings keep inner and trailing
 // blanks and '' stands for one quote; unquoted values end at '/' and are trimmed.
 // False when there is nothing to pass.
-bool ValeurCarte(const char* carte, std::string& valeur) {
+bool ValeurCarte(const char* carte, std::string& valeur, bool& chaineLue) {
   std::string texte;
   bool chaine = false, fermee = false;
   for (int i = 10; i < TailleCarte; ++i) {
@@ -373,6 +408,7 @@ bool ValeurCarte(const char* carte, std::string& valeur) {
       texte += ch;
     }
   }
+  chaineLue = fermee;
   if (fermee) {
     valeur = texte;
     return true;
@@ -384,14 +420,23 @@ bool ValeurCarte(const char* carte, std::string& valeur) {
   return true;
 }
 
-std::string Rogner(std::string t) {
-  const auto debut = t.find_first_not_of(' ');
-  if (debut == std::string::npos) return {};
-  return t.substr(debut, t.find_last_not_of(' ') - debut + 1);
+// The keywords that say how to read the data must be numbers.
+bool Structurel(const std::string& nom) {
+  return nom == "BITPIX" || nom.rfind("NAXIS", 0) == 0 || nom == "BZERO" || nom == "BSCALE";
+}
+
+// What the whole header says once read: a binned pixel size (XPIXSZ) back to the sensor's.
+void FinirEnTete(TImgInfos& in) {
+  if (in.PixelsBinnes) {
+    if (in.BinX > 0) in.PixelX /= in.BinX;
+    if (in.BinY > 0) in.PixelY /= in.BinY;
+    in.PixelsBinnes = false;
+  }
 }
 
 bool LireEnTete(TSource& source, int& tailleEnTete, TImgInfos& infos, std::string& raison) {
   TPrioritesFITS priorites;
+  InitInfos(infos);
   tailleEnTete = 0;
   std::array<std::byte, TailleBloc> bloc;
   bool premiereCarte = true;
@@ -415,22 +460,39 @@ bool LireEnTete(TSource& source, int& tailleEnTete, TImgInfos& infos, std::strin
     for (int k = 0; k < TailleBloc / TailleCarte; ++k) {
       const char* carte = texte + k * TailleCarte;
       std::string nom = Rogner(std::string(carte, 8));
-      if (premiereCarte) {
-        premiereCarte = false;
-        if (nom != "SIMPLE") {
-          raison = "la première carte n'est pas SIMPLE (pas un fichier FITS)";
-          return false;
-        }
+      // A keyword starts in column 1: " END" or "  NAXIS" is not one.
+      if (!nom.empty() && carte[0] == ' ') {
+        raison = "carte " + std::to_string(position / TailleCarte + k + 1) +
+                 " mal formée : le mot-clé « " + nom + " » ne commence pas en colonne 1";
+        return false;
       }
-      if (nom == "END") return true;
+      if (nom == "END" && !premiereCarte) {
+        FinirEnTete(infos);
+        return true;
+      }
       std::string valeur;
+      bool chaine = false, sansValeur = false;
       if (!(carte[8] == '=' && carte[9] == ' ')) {
         if (nom.empty()) nom = "COMMENT";
         valeur.assign(carte + 8, TailleCarte - 8);
         while (!valeur.empty() && static_cast<unsigned char>(valeur.back()) <= 32)
           valeur.pop_back();
-      } else if (!ValeurCarte(carte, valeur)) {
+      } else if (!ValeurCarte(carte, valeur, chaine)) {
+        sansValeur = true;
+      }
+      if (premiereCarte) {
+        premiereCarte = false;
+        // Free format allowed: the value T anywhere after "= ".
+        if (nom != "SIMPLE" || Rogner(valeur) != "T" || chaine) {
+          raison = "la première carte n'est pas SIMPLE = T (pas un fichier FITS)";
+          return false;
+        }
         continue;
+      }
+      if (sansValeur) continue;
+      if (chaine && Structurel(nom)) {
+        raison = "le mot-clé " + nom + " doit être un nombre, pas une chaîne « " + valeur + " »";
+        return false;
       }
       if (!AppliquerMotCle(nom, valeur, infos, priorites)) {
         raison = "valeur illisible pour le mot-clé " + nom + " : « " + valeur + " »";
@@ -483,11 +545,7 @@ double ValeurBrute(const std::byte* p, int bitpix) {
 
 // Physical value of a raw sample. 8-bit bytes are scaled by 256 into the 16-bit range.
 double Physique(double brut, int bitpix, const TImgInfos& in) {
-  switch (bitpix) {
-    case 8: return 256.0 * brut * in.BScale + in.BZero;
-    case -64: return brut;  // stored as read
-    default: return in.BScale * brut + in.BZero;
-  }
+  return bitpix == 8 ? 256.0 * brut * in.BScale + in.BZero : in.BScale * brut + in.BZero;
 }
 
 template <class F>
@@ -499,8 +557,10 @@ bool ParcourirDonnees(TSource& source, std::uint64_t debut, const TImgInfos& in,
     for (int r = 0; r < in.Hauteur; ++r) {
       if (!source.Lire(position, ligne.size(), ligne.data())) return false;
       position += ligne.size();
+      // BOTTOM-UP files store the bottom row first; the program's row 1 is the top.
+      const int rr = in.LignesDeBasEnHaut ? in.Hauteur - 1 - r : r;
       for (int c = 0; c < in.Largeur; ++c)
-        ranger(p, r, c, ValeurBrute(ligne.data() + c * octets, in.Bitpix));
+        ranger(p, rr, c, ValeurBrute(ligne.data() + c * octets, in.Bitpix));
     }
   return true;
 }
@@ -515,8 +575,6 @@ TResultatFITS Echec(std::string raison) {
 TResultatFITS LireDonnees(TSource& source, TImageFITS& image, TImgInfos& infos) {
   int tailleEnTete = 0;
   std::string raison;
-  infos.BScale = 1;
-  infos.BZero = 0;
   InitInfos(infos);
   if (!LireEnTete(source, tailleEnTete, infos, raison)) return Echec(raison);
 
@@ -542,7 +600,11 @@ TResultatFITS LireDonnees(TSource& source, TImageFITS& image, TImgInfos& infos) 
     couleur = plans == 3;
     if (plans == 0) return Echec("NAXIS3 nul ou absent");
   }
-  const bool reel = infos.Bitpix != 8 && infos.Bitpix != 16;
+  if (infos.BScale == 0) return Echec("BSCALE nul : toutes les valeurs seraient égales");
+  // Whole scaling keeps 8- and 16-bit data whole; any other goes to doubles.
+  const bool echelleEntiere =
+      infos.BScale == std::trunc(infos.BScale) && infos.BZero == std::trunc(infos.BZero);
+  const bool reel = (infos.Bitpix != 8 && infos.Bitpix != 16) || !echelleEntiere;
   if (couleur) {
     infos.NiveauxBas[1] = infos.NiveauxBas[2] = infos.NiveauxBas[0];
     infos.NiveauxHauts[1] = infos.NiveauxHauts[2] = infos.NiveauxHauts[0];
@@ -649,19 +711,8 @@ bool AppliquerMotCle(const std::string& nom, const std::string& valeur, TImgInfo
   return true;
 }
 
-void InitInfos(TImgInfos& in) {
-  in.DateObs.clear();
-  for (int i = 0; i < 3; ++i) in.NiveauxBas[i] = in.NiveauxHauts[i] = 0;
-  in.Telescope.clear();
-  in.Observateur.clear();
-  in.Instrument.clear();
-  in.Filtres.clear();
-  in.Observatoire.clear();
-  for (auto& c : in.Commentaires) c.clear();
-  in.LongueurFocale = in.AscDroite = in.Declinaison = in.PixelX = in.PixelY = 0;
-  in.BinX = in.BinY = 1;
-  in.MiroirX = in.MiroirY = false;
-}
+// Every field: a header read after another keeps nothing of it (DIAMETER, EXPOSURE, …).
+void InitInfos(TImgInfos& in) { in = TImgInfos{}; }
 
 bool LireEnTeteFITS(std::span<const std::byte> octets, int& tailleEnTete, TImgInfos& infos,
                     std::string* raison) {

@@ -15,7 +15,7 @@ namespace quelvane {
 
 // Priority levels already applied, by slot (0 strongest, 9 weakest, 255 free).
 struct TPrioritesFITS {
-  std::array<std::uint8_t, 34> Niveaux;
+  std::array<std::uint8_t, 35> Niveaux;
   TPrioritesFITS() { Niveaux.fill(255); }
 };
 

@@ -41,8 +41,12 @@ std::optional<int> ConvertirEntier(std::string_view texte) {
 
 std::optional<double> LireReelFITS(std::string_view texte) {
   std::string t(texte);
+  // Either decimal separator, and the Fortran exponent letter D that FITS allows (1.0D3).
   for (char& c : t)
-    if (c == ',') c = '.';
+    if (c == ',')
+      c = '.';
+    else if (c == 'D' || c == 'd')
+      c = 'E';
   return ConvertirReel(t);
 }
 

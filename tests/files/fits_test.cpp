@@ -85,7 +85,7 @@ TEST(FITSEnTete, ValeursEtChaines) {
   EXPECT_EQ(in.Observateur, "O'Brien / Smith  ");
   EXPECT_EQ(in.Telescope, "Newton");
   EXPECT_EQ(in.Exposition, 12);
-  EXPECT_EQ(in.BZero, 32768);
+  EXPECT_EQ(in.BZero, 32768.4);  // a double, as FITS means it (it used to be rounded)
   EXPECT_EQ(in.DateObs, "2024-05-01T22:10:03");
   EXPECT_EQ(in.NiveauxHauts[0], 4000);
   EXPECT_EQ(in.NiveauxHauts[2], 4000);
@@ -117,10 +117,15 @@ TEST(FITSDonnees, SeizeBitsSansEtAvecDebordement) {
   EXPECT_EQ(image.GrilleReelle(1, 2), 33768);
   EXPECT_EQ(image.GrilleReelle(0, 0), 32768);
 
-  im.Cartes = {{"BSCALE", "0.5"}};  // stored rounded: 0, and the data scale with it
+  // A scale that is not whole goes to doubles, exactly (rounded to 0, it zeroed the image).
+  im.Cartes = {{"BSCALE", "0.5"}};
   ASSERT_TRUE(Lire(im, image, infos).Reussi());
-  EXPECT_EQ(infos.BScale, 0);
-  EXPECT_EQ(image.GrilleEntiere(1, 2), 0);
+  EXPECT_EQ(infos.BScale, 0.5);
+  EXPECT_EQ(image.TypeImage, 5);
+  EXPECT_EQ(image.GrilleReelle(1, 2), 500);
+  EXPECT_EQ(image.GrilleReelle(0, 1), 0.5);
+  im.Cartes = {{"BSCALE", "0"}};
+  EXPECT_FALSE(Lire(im, image, infos).Reussi());
 }
 
 TEST(FITSDonnees, FlottantsEtCubesCouleur) {
@@ -139,8 +144,8 @@ TEST(FITSDonnees, FlottantsEtCubesCouleur) {
   auto d = Image(-64, 2, 2, {{"BZERO", "100"}, {"BSCALE", "3"}});
   d.Valeurs = {0.125, 1e300, -7, 2};
   ASSERT_TRUE(Lire(d, image, infos).Reussi());
-  EXPECT_EQ(image.GrilleReelle(0, 0), 0.125);  // stored as read
-  EXPECT_EQ(image.GrilleReelle(0, 1), 1e300);
+  EXPECT_EQ(image.GrilleReelle(0, 0), 100.375);  // scaled like every other depth
+  EXPECT_EQ(image.GrilleReelle(1, 0), 79);
 
   auto cube = Image(16, 2, 2, {{"DATAMIN", "7"}});
   cube.Plans = 3;
@@ -178,6 +183,67 @@ TEST(FITSDonnees, HuitEtTrenteDeuxBits) {
   longs.Valeurs = {-12345678901.0};
   ASSERT_TRUE(Lire(longs, image, infos).Reussi());
   EXPECT_EQ(image.GrilleReelle(0, 0), -12345678901.0);
+}
+
+TEST(FITSEnTete, UnSecondFichierNeGardeRienDuPremier) {
+  TImageFITS image;
+  TImgInfos infos;
+  ASSERT_TRUE(Lire(Image(16, 4, 3, {{"DIAMETER", "250"}, {"EXPOSURE", "12"}, {"SEEING", "2"}}),
+                   image, infos)
+                  .Reussi());
+  ASSERT_TRUE(Lire(Image(16, 4, 3), image, infos).Reussi());
+  EXPECT_EQ(infos.DiametreInstr, 0);
+  EXPECT_EQ(infos.Exposition, 0);
+  EXPECT_EQ(infos.Seeing, 0);
+}
+
+TEST(FITSEnTete, FormesLegalesDuStandard) {
+  // The Fortran exponent, and SIMPLE written in free format.
+  EXPECT_EQ(EnTete({{"DIAMETER", "2.5D2"}}).DiametreInstr, 250);
+  auto im = Image(16, 2, 2);
+  auto octets = outils::CoderFITS(im);
+  const std::string libre = outils::Carte("SIMPLE", "T          / libre");
+  std::copy(libre.begin(), libre.end(), octets.begin());
+  TImageFITS image;
+  TImgInfos infos;
+  EXPECT_TRUE(Lire(octets, image, infos).Reussi());
+}
+
+TEST(FITSEnTete, MotsClesDesLogicielsDAcquisition) {
+  const auto in = EnTete({{"EXPTIME", "2.0"},
+                          {"XPIXSZ", "7.52"},
+                          {"YPIXSZ", "7.52"},
+                          {"XBINNING", "2"},
+                          {"YBINNING", "2"},
+                          {"FOCALLEN", "1000"},
+                          {"APTDIA", "200"},
+                          {"CCD-TEMP", "-10.5"}});
+  EXPECT_EQ(in.Exposition, 2);
+  EXPECT_EQ(in.BinX, 2);
+  EXPECT_DOUBLE_EQ(in.PixelX, 3.76);  // XPIXSZ is the binned pixel
+  EXPECT_DOUBLE_EQ(in.PixelY, 3.76);
+  EXPECT_EQ(in.LongueurFocale, 1000);
+  EXPECT_EQ(in.DiametreInstr, 200);
+  EXPECT_EQ(in.Temperature, -10.5);
+  EXPECT_DOUBLE_EQ(EnTete({{"PIXSIZE1", "4.63"}}).PixelX, 4.63);
+  // The original keywords keep their priority, in whatever order.
+  EXPECT_EQ(EnTete({{"XPIXSZ", "7.52"}, {"XPIXELSZ", "9"}}).PixelX, 9);
+  EXPECT_EQ(EnTete({{"FOCLEN", "0.8"}, {"FOCALLEN", "1000"}}).LongueurFocale, 800);
+  EXPECT_EQ(EnTete({{"EXPOSURE", "5"}, {"EXPTIME", "9"}}).Exposition, 5);
+  EXPECT_EQ(EnTete({{"DIAMETER", "150"}, {"APTDIA", "200"}}).DiametreInstr, 150);
+}
+
+TEST(FITSDonnees, LignesDeBasEnHaut) {
+  TImageFITS image;
+  TImgInfos infos;
+  auto im = Image(16, 3, 2, {{"ROWORDER", "'BOTTOM-UP'"}});
+  im.Valeurs = {1, 2, 3, 4, 5, 6};
+  ASSERT_TRUE(Lire(im, image, infos).Reussi());
+  EXPECT_EQ(image.GrilleEntiere(0, 0), 4);  // the first row stored is the bottom one
+  EXPECT_EQ(image.GrilleEntiere(1, 2), 3);
+  im.Cartes = {{"ROWORDER", "'TOP-DOWN'"}};
+  ASSERT_TRUE(Lire(im, image, infos).Reussi());
+  EXPECT_EQ(image.GrilleEntiere(0, 0), 1);
 }
 
 // Every malformed file is refused with a reason; nothing is delivered.
@@ -232,6 +298,22 @@ TEST(FITSRefus, FichiersMalFormes) {
   auto trois = Image(16, 2, 2);
   trois.Plans = 0;
   refuse(outils::CoderFITS(trois), "NAXIS3 nul");
+  // NAXIS given as a string, END not starting in column 1, SIMPLE = F.
+  auto chaine = outils::CoderFITS(Image(16, 2, 2));
+  const std::string naxis = outils::Carte("NAXIS", "'2'");
+  std::copy(naxis.begin(), naxis.end(), chaine.begin() + 2 * 80);
+  refuse(chaine, "NAXIS en chaîne");
+  auto decale = outils::CoderFITS(Image(16, 2, 2));
+  for (std::size_t k = 0; k < 36; ++k)
+    if (std::string(decale.begin() + k * 80, decale.begin() + k * 80 + 3) == "END") {
+      decale[k * 80] = ' ';
+      decale[k * 80 + 1] = 'E', decale[k * 80 + 2] = 'N', decale[k * 80 + 3] = 'D';
+    }
+  refuse(decale, "END décalé");
+  auto faux = outils::CoderFITS(Image(16, 2, 2));
+  const std::string f = outils::Carte("SIMPLE", "F");
+  std::copy(f.begin(), f.end(), faux.begin());
+  refuse(faux, "SIMPLE = F");
 }
 
 TEST(FITSFichier, ChargerGardeLeChampEnCasDEchec) {

@@ -1,7 +1,7 @@
 // The information panel and the test parameters dialog, through their real controls.
 
-#include <QButtonGroup>
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,12 +12,14 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <deque>
 
 #include "core/regional.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
 #include "support/dialogues_scriptes.h"
+#include "ui/coefficients.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 #include "ui/panneau_infos.h"
@@ -124,9 +126,35 @@ class PanneauParametresTest : public QObject {
     QVERIFY(p.Pages->isTabVisible(1));
     QCOMPARE(p.LabelPTV->text(), QStringLiteral("138.75 nm"));
     QCOMPARE(p.LabelPTVLambda->text(), QStringLiteral("Lambda/4"));
-    QCOMPARE(p.LabelStrehlMax->text(), QStringLiteral("Smax = 1"));
+    QCOMPARE(p.LabelStrehlMax->text(), QStringLiteral("Smax = 1.00"));
     QCOMPARE(p.LabelValeur->text(), QStringLiteral("W="));
     QVERIFY(p.LabelMaxi->text().endsWith(" nm"));
+  }
+
+  void laLectureEtLesResultatsSuiventLaFenetreActive() {
+    TForm1* image = Ouvrir();
+    auto front = std::make_shared<TPupille>();
+    front->Allouer(3, 1);
+    front->Role = RoleFront;
+    front->V(0, 2) = 100;
+    front->M(0, 0) = front->M(0, 2) = 1;
+    front->Coefficients[4] = 12;
+    TForm1* w = f_->NouvelleFenetre(front, "Polychromatique Front d'onde");
+    TFormInfos& p = *f_->Infos();
+    p.ComboBoxUnite->setCurrentIndex(1);  // wavefront values in waves
+    f_->Coefficients()->RemplirListe(w);
+    QVERIFY(f_->Coefficients()->ListViewZern->topLevelItemCount() > 0);
+    f_->ImageActivee(image);
+    // An image reads in ADU whatever the wavefront unit; its window has no results page and
+    // the coefficient list no longer shows the wavefront.
+    image->Champ()->V(9, 9) = 1234.57;
+    p.AfficherCurseur(*image, 10, 10);
+    QCOMPARE(p.EditValeur->text(), QStringLiteral("1235"));
+    QVERIFY(!p.Pages->isTabVisible(1));
+    QCOMPARE(f_->Coefficients()->ListViewZern->topLevelItemCount(), 0);
+    f_->ImageActivee(w);
+    QVERIFY(p.Pages->isTabVisible(1));
+    QCOMPARE(f_->Coefficients()->ListViewZern->topLevelItemCount(), JeuZernike().NbTermes + 1);
   }
 
   void couplageDiametreFocale() {

@@ -212,6 +212,16 @@ class ReconstructionTest : public QObject {
     QCOMPARE(f_->Coefficients()->ListViewZern->topLevelItemCount(), 23);
   }
 
+  void annulerLaSimulationNeChangeRien() {
+    ParametresSimulation.Obstruction = 0.25;
+    {
+      TFormSaisieZern s(f_.get(), false);
+      s.SpinEditObstruction->setValue(60);  // the thumbnails follow, the parameters do not
+      s.reject();
+    }
+    QCOMPARE(ParametresSimulation.Obstruction, 0.25);
+  }
+
   void alertesAnnuleesOuValidees() {
     Preferences.ValeursAlerte[10] = 7;
     {
