@@ -146,11 +146,18 @@ TFond MesurerFond(const TPupille& image, double centreX, double centreY, double 
 
 namespace {
 
+// Side of the grids of a test: a dozen of them live at once, 32 MB each at 2048².
+constexpr int CoteGrilleMax = 2048;
+
 int CoteGrille(double rayon) {
   // The transforms need room around the ring for the solution to continue beyond the pupil.
   const double besoin = std::max(3 * rayon, 2 * RayonLumiere(rayon) + 4);
   int n = 128;
-  while (n < besoin && n < (1 << 15)) n *= 2;
+  while (n < besoin && n <= CoteGrilleMax) n *= 2;
+  if (n > CoteGrilleMax)
+    throw ErreurTest("Pupille trop grande (" + std::to_string(std::lround(rayon)) +
+                     " pixels de rayon, " + std::to_string(CoteGrilleMax / 3) +
+                     " au plus) : défocalisez moins ou groupez les pixels (binning).");
   return n;
 }
 

@@ -7,6 +7,7 @@
 #include "core/regional.h"
 #include "core/zernike.h"
 #include "settings/preferences.h"
+#include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 
 int main(int argc, char** argv) {
@@ -15,9 +16,12 @@ int main(int argc, char** argv) {
   const QString separateur = QLocale().decimalPoint();
   quelvane::DefinirSeparateurDecimal(separateur.isEmpty() ? '.' : separateur.at(0).toLatin1());
   const std::string prefs = quelvane::CheminPreferences();
-  quelvane::LirePreferences(quelvane::Preferences, prefs);
+  const auto lecture = quelvane::LirePreferences(quelvane::Preferences, prefs);
   quelvane::InitZernike(quelvane::Preferences.NPolyZern, quelvane::Preferences.ModePoly);
   quelvane::TMainForm fenetre(QString::fromStdString(prefs));
   fenetre.show();
+  // What the preferences file held that could not be used, once, at start.
+  if (const std::string texte = quelvane::TexteLecturePreferences(lecture); !texte.empty())
+    quelvane::Dialogues().Avertir(&fenetre, QString::fromStdString(texte));
   return app.exec();
 }

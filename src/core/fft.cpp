@@ -9,6 +9,7 @@
 #include <mutex>
 #include <numbers>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "core/multiversion.h"
@@ -403,6 +404,9 @@ TGrilleReelle FFT2DGenerique(const TGrilleReelle& entree, bool complexe, int& h,
   w = std::clamp(w, 0, entree.Colonnes());
   if (complexe && entree.Plans() < 2) throw std::invalid_argument("spectre sans partie imaginaire");
   const int n = TailleFFT(h, w);
+  if (n > TailleFFTMax)
+    throw std::length_error("transformée de " + std::to_string(n) + " × " + std::to_string(n) +
+                            " points : l'image est trop grande");
   const TTableFFT& t = Table(n);
   // Every element is written: rows below h are zeroed here, the rest by the row pass.
   TGrilleReelle sortie;
@@ -446,6 +450,7 @@ TGrilleReelle FFT2DComplexe(const TGrilleReelle& entree, int& h, int& w) {
 void FFT2DInverse(TGrilleReelle& spectre, int n) {
   if (spectre.Plans() < 2 || spectre.Lignes() != n || spectre.Colonnes() != n)
     throw std::invalid_argument("spectre non carré de taille N");
+  if (n > TailleFFTMax) throw std::length_error("transformée trop grande");
   const TTableFFT& t = Table(n);
   TBrouillon& b = Brouillon(n);
   const int moitie = n / 2;

@@ -8,7 +8,12 @@
 
 namespace quelvane {
 
-// Smallest power of two ≥ 2, ≥ w and ≥ h.
+// Largest transform side: a complex 4096² grid already takes 256 MB, and a picture padded
+// beyond it (a 4097-pixel-wide strip) must be refused, not allocated.
+constexpr int TailleFFTMax = 4096;
+
+// Smallest power of two ≥ 2, ≥ w and ≥ h. The transforms throw std::length_error beyond
+// TailleFFTMax.
 int TailleFFT(int h, int w);
 
 // Real input of h rows by w columns (plane 0) → complex N×N (planes 0 real, 1 imaginary).

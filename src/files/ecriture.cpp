@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <vector>
+#include <memory>
 
 namespace quelvane {
 
@@ -18,47 +20,128 @@ namespace {
   throw ErreurEcriture("Impossible d'écrire le fichier " + chemin + " : " + std::strerror(erreur));
 }
 
-}  // namespace
-
-void EcrireFichierAtomique(const std::string& chemin, std::string_view contenu) {
-  const std::filesystem::path cible(chemin);
-  const std::string dossier =
-      cible.has_parent_path() ? cible.parent_path().string() : std::string(".");
-  std::string modele = dossier + "/." + cible.filename().string() + ".XXXXXX";
-  std::vector<char> nom(modele.begin(), modele.end());
-  nom.push_back('\0');
-  const int fd = ::mkstemp(nom.data());
-  if (fd < 0) Echouer(chemin, errno);
-  auto abandonner = [&](int erreur) {
-    ::close(fd);
-    ::unlink(nom.data());
-    Echouer(chemin, erreur);
-  };
+bool ToutEcrire(int fd, std::string_view contenu, int& erreur) {
   const char* p = contenu.data();
   std::size_t reste = contenu.size();
   while (reste > 0) {
     const ssize_t n = ::write(fd, p, reste);
     if (n < 0) {
       if (errno == EINTR) continue;
-      abandonner(errno);
+      erreur = errno;
+      return false;
     }
     p += n;
     reste -= static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0) abandonner(errno);
-  // mkstemp makes the file private; a replaced file keeps the usual permissions.
-  const mode_t masque = ::umask(0);
-  ::umask(masque);
-  ::fchmod(fd, 0666 & ~masque);
-  if (::close(fd) != 0) {
-    ::unlink(nom.data());
-    Echouer(chemin, errno);
+  return true;
+}
+
+// The file a path designates: a symbolic link's final target (a dangling link's target is
+// created); otherwise the path itself.
+std::string Destination(const std::string& chemin) {
+  std::error_code ec;
+  if (!std::filesystem::is_symlink(chemin, ec)) return chemin;
+  char resolu[PATH_MAX];
+  if (::realpath(chemin.c_str(), resolu)) return resolu;
+  // Dangling: follow the links by hand to the name that does not exist yet.
+  std::filesystem::path p = chemin;
+  for (int i = 0; i < 40 && std::filesystem::is_symlink(p, ec); ++i) {
+    const auto cible = std::filesystem::read_symlink(p, ec);
+    if (ec) break;
+    p = cible.is_absolute() ? cible : p.parent_path() / cible;
   }
-  if (std::rename(nom.data(), chemin.c_str()) != 0) {
-    const int erreur = errno;
-    ::unlink(nom.data());
-    Echouer(chemin, erreur);
+  return p.string();
+}
+
+// One file being written: either a temporary file to rename, or the target itself.
+class TFichierEnCours {
+ public:
+  TFichierEnCours(std::string chemin, std::string_view contenu) : demande_(std::move(chemin)) {
+    cible_ = Destination(demande_);
+    struct stat st {};
+    const bool existe = ::stat(cible_.c_str(), &st) == 0;
+    if (existe && (!S_ISREG(st.st_mode) || st.st_nlink > 1)) {
+      enPlace_ = true;
+      contenu_ = contenu;
+      return;
+    }
+    const std::filesystem::path c(cible_);
+    const std::string dossier = c.has_parent_path() ? c.parent_path().string() : ".";
+    std::string modele = dossier + "/." + c.filename().string() + ".XXXXXX";
+    temporaire_.assign(modele.begin(), modele.end());
+    temporaire_.push_back('\0');
+    const int fd = ::mkstemp(temporaire_.data());
+    if (fd < 0) {
+      temporaire_.clear();
+      Echouer(demande_, errno);
+    }
+    int erreur = 0;
+    bool ok = ToutEcrire(fd, contenu, erreur);
+    if (ok && ::fsync(fd) != 0) ok = false, erreur = errno;
+    // mkstemp makes the file private: a replaced file keeps its permissions, a new one gets
+    // the usual ones.
+    mode_t mode = 0666;
+    if (existe) {
+      mode = st.st_mode & 07777;
+    } else {
+      const mode_t masque = ::umask(0);
+      ::umask(masque);
+      mode &= ~masque;
+    }
+    ::fchmod(fd, mode);
+    if (::close(fd) != 0 && ok) ok = false, erreur = errno;
+    if (!ok) {
+      Abandonner();
+      Echouer(demande_, erreur);
+    }
   }
+  ~TFichierEnCours() { Abandonner(); }
+  bool EnPlace() const { return enPlace_; }
+
+  void Valider() {
+    if (enPlace_) {
+      const int fd = ::open(cible_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+      if (fd < 0) Echouer(demande_, errno);
+      int erreur = 0;
+      const bool ok = ToutEcrire(fd, contenu_, erreur);
+      if (::close(fd) != 0 && ok) Echouer(demande_, errno);
+      if (!ok) Echouer(demande_, erreur);
+      return;
+    }
+    if (std::rename(temporaire_.data(), cible_.c_str()) != 0) {
+      const int erreur = errno;
+      Abandonner();
+      Echouer(demande_, erreur);
+    }
+    temporaire_.clear();
+  }
+  void Abandonner() {
+    if (!temporaire_.empty()) ::unlink(temporaire_.data());
+    temporaire_.clear();
+  }
+
+ private:
+  std::string demande_, cible_;
+  std::vector<char> temporaire_;
+  bool enPlace_ = false;
+  std::string contenu_;
+};
+
+}  // namespace
+
+void EcrireFichierAtomique(const std::string& chemin, std::string_view contenu) {
+  TFichierEnCours f(chemin, contenu);
+  f.Valider();
+}
+
+void EcrireFichiersAtomiques(const std::vector<std::pair<std::string, std::string>>& fichiers) {
+  std::vector<std::unique_ptr<TFichierEnCours>> enCours;
+  for (const auto& [chemin, contenu] : fichiers)
+    enCours.push_back(std::make_unique<TFichierEnCours>(chemin, contenu));
+  for (auto& f : enCours)
+    if (!f->EnPlace()) f->Valider();
+  for (auto& f : enCours)
+    if (f->EnPlace()) f->Valider();
 }
 
 }  // namespace quelvane

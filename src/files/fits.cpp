@@ -420,6 +420,17 @@ bool ValeurCarte(const char* carte, std::string& valeur, bool& chaineLue) {
   return true;
 }
 
+// Why a file is not FITS, recognising the pictures a user may pick by mistake.
+std::string NatureDuFichier(const unsigned char* o) {
+  if (o[0] == 0xFF && o[1] == 0xD8 && o[2] == 0xFF)
+    return "c'est une image JPEG, pas un fichier FITS (menu « Importer une image jpeg »)";
+  if (o[0] == 0x89 && o[1] == 'P' && o[2] == 'N' && o[3] == 'G')
+    return "c'est une image PNG, pas un fichier FITS";
+  if ((o[0] == 'I' && o[1] == 'I' && o[2] == 42) || (o[0] == 'M' && o[1] == 'M' && o[3] == 42))
+    return "c'est une image TIFF, pas un fichier FITS";
+  return "la première carte n'est pas SIMPLE = T (pas un fichier FITS)";
+}
+
 // The keywords that say how to read the data must be numbers.
 bool Structurel(const std::string& nom) {
   return nom == "BITPIX" || nom.rfind("NAXIS", 0) == 0 || nom == "BZERO" || nom == "BSCALE";
@@ -484,7 +495,7 @@ bool LireEnTete(TSource& source, int& tailleEnTete, TImgInfos& infos, std::strin
         premiereCarte = false;
         // Free format allowed: the value T anywhere after "= ".
         if (nom != "SIMPLE" || Rogner(valeur) != "T" || chaine) {
-          raison = "la première carte n'est pas SIMPLE = T (pas un fichier FITS)";
+          raison = NatureDuFichier(reinterpret_cast<const unsigned char*>(texte));
           return false;
         }
         continue;

@@ -11,6 +11,8 @@
 #include <functional>
 #include <limits>
 #include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 #include <variant>
 
 #include "files/ecriture.h"
@@ -62,7 +64,7 @@ const std::vector<TCle>& Cles() {
       {"AjustAuto", &TkwValue::AjustAuto, 0, 1},
       {"SubTiltFocus", &TkwValue::SubTiltFocus, 0, 1},
       {"SubComa", &TkwValue::SubComa, 0, 1},
-      {"NPolyZern", &TkwValue::NPolyZern, 0, NMaxZern},
+      {"NPolyZern", &TkwValue::NPolyZern, 1, NMaxZern},  // 0 would fit nothing
       {"ModePoly", &TkwValue::ModePoly, 0, 1},
       {"NDecNano", &TkwValue::NDecNano, 0, 4},
       {"NDecMilli", &TkwValue::NDecMilli, 0, 4},
@@ -118,19 +120,19 @@ bool AffecterValeur(TkwValue& v, const TCle& c, const std::string& texte) {
   return true;
 }
 
-bool MemeNomSansCasse(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 }  // namespace
 
 TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chemin) {
   TLecturePreferences resultat;
   std::error_code ec;
   if (!std::filesystem::exists(chemin, ec)) return resultat;
+  // A preferences file is a few kilobytes; anything far larger is not one.
+  const auto taille = std::filesystem::file_size(chemin, ec);
+  if (!ec && taille > TaillePreferencesMax) {
+    resultat.Erreur = "Fichier de préférences trop grand (" + std::to_string(taille) +
+                      " octets) : " + chemin + " n'est pas lu.";
+    return resultat;
+  }
   std::ifstream f(chemin, std::ios::binary);
   if (!f) {
     resultat.Erreur = "Impossible de lire " + chemin;
@@ -155,6 +157,13 @@ TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chem
     const auto e = l.find('=');
     return e == std::string::npos ? std::string() : l.substr(e + 1);
   };
+  auto minuscules = [](std::string t) {
+    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return t;
+  };
+  // A key written twice: the first line of that name, whatever its case, wins.
+  std::unordered_map<std::string, std::size_t> premiere;
+  std::unordered_set<std::string> exacts;
   std::ptrdiff_t debutAlertes = -1;
   for (std::size_t i = 0; i < lignes.size(); ++i) {
     const std::string& l = lignes[i];
@@ -165,20 +174,21 @@ TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chem
       prefs.DossierRapports = valeur(l);
     } else if (n == "Aide") {
       prefs.FichierAide = valeur(l);
-    } else {
-      for (const TCle& c : Cles()) {
-        if (n != c.Nom) continue;
-        // A key written twice: the first line of that name, whatever its case, wins.
-        const auto premiere = std::find_if(lignes.begin(), lignes.end(), [&](const std::string& x) {
-          return MemeNomSansCasse(nom(x), c.Nom);
-        });
-        if (!AffecterValeur(prefs, c, valeur(*premiere)))
-          resultat.ValeursRefusees.push_back(*premiere);
-      }
+    } else if (!n.empty()) {
+      premiere.emplace(minuscules(n), i);
+      exacts.insert(n);
     }
-    if (!prefs.DossiersImagesRecents.empty())
-      prefs.DossierImages = prefs.DossiersImagesRecents.front();
-    if (l == "[Warnings]") debutAlertes = static_cast<std::ptrdiff_t>(i);
+    if (l == "[Warnings]" && debutAlertes < 0) debutAlertes = static_cast<std::ptrdiff_t>(i);
+  }
+  if (!prefs.DossiersImagesRecents.empty())
+    prefs.DossierImages = prefs.DossiersImagesRecents.front();
+  for (const TCle& c : Cles()) {
+    const auto trouve = premiere.find(minuscules(c.Nom));
+    if (trouve == premiere.end()) continue;
+    // Only a key spelt exactly is read, but then from its first line in any case.
+    if (!exacts.count(c.Nom)) continue;
+    const std::string& l = lignes[trouve->second];
+    if (!AffecterValeur(prefs, c, valeur(l))) resultat.ValeursRefusees.push_back(l);
   }
   if (debutAlertes >= 0) {
     for (int j = 0; j < prefs.NPolyZern; ++j) {
@@ -191,6 +201,16 @@ TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chem
     }
   }
   return resultat;
+}
+
+std::string TexteLecturePreferences(const TLecturePreferences& lecture) {
+  std::string t = lecture.Erreur;
+  if (!lecture.ValeursRefusees.empty()) {
+    if (!t.empty()) t += "\n";
+    t += "Valeurs ignorées dans les préférences (refusées, la valeur par défaut est gardée) :";
+    for (const auto& l : lecture.ValeursRefusees) t += "\n  " + l;
+  }
+  return t;
 }
 
 std::string TextePreferences(const TPreferences& prefs) {
@@ -210,6 +230,12 @@ void EcrirePreferences(const TPreferences& prefs, const std::string& chemin) {
   EcrireFichierAtomique(chemin, TextePreferences(prefs));
 }
 
+void CreerDossierPreferences(const std::string& chemin) {
+  std::error_code ec;
+  const auto dossier = std::filesystem::path(chemin).parent_path();
+  if (!dossier.empty()) std::filesystem::create_directories(dossier, ec);
+}
+
 std::string CheminPreferences() {
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -224,9 +250,8 @@ std::string CheminPreferences() {
     config = std::filesystem::path(h) / ".config";
   else
     config = std::filesystem::temp_directory_path();
-  config /= "quelvane";
-  std::filesystem::create_directories(config, ec);
-  return (config / "Prefs.txt").string();
+  // Reading creates nothing: the folder is made when the file is first written.
+  return (config / "quelvane" / "Prefs.txt").string();
 }
 
 }  // namespace quelvane

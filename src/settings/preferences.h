@@ -83,12 +83,23 @@ struct TLecturePreferences {
   std::string Erreur;  // the file exists but cannot be read
 };
 
+// A larger file is not a preferences file: it is refused, not read.
+constexpr std::uintmax_t TaillePreferencesMax = 1 << 20;
+
+// What a reading could not use, as the user reads it (empty when all was used): the file's
+// error, then one line per refused value.
+std::string TexteLecturePreferences(const TLecturePreferences& lecture);
+
 // Reads the file into `prefs` (fields absent from the file keep their values).
 TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chemin);
 // The file's text, as EcrirePreferences writes it.
 std::string TextePreferences(const TPreferences& prefs);
 // Written atomically; throws ErreurEcriture and leaves the old file as it was.
 void EcrirePreferences(const TPreferences& prefs, const std::string& chemin);
+
+// The folder of `chemin`, made when the program is about to write there (reading the
+// preferences creates nothing).
+void CreerDossierPreferences(const std::string& chemin);
 
 // "Prefs.txt" beside the executable when that folder can be written, otherwise in the user's
 // configuration folder (an installed program).

@@ -1,7 +1,5 @@
 #include "ui/dialogue_parametres.h"
 
-#include "settings/saisie_parametres.h"
-
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -27,6 +25,7 @@
 #include "files/ecriture.h"
 #include "files/nombres.h"
 #include "settings/preferences.h"
+#include "settings/saisie_parametres.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_image.h"
 
@@ -522,6 +521,7 @@ void TFormParam::SauverDefauts() {
   Preferences.BinAcquisition = static_cast<std::uint8_t>(SpinEditBinAcquisition->value());
   Preferences.BinLogiciel = static_cast<std::uint8_t>(SpinEditBinLogiciel->value());
   try {
+    CreerDossierPreferences(cheminPreferences_.toStdString());
     EcrirePreferences(Preferences, cheminPreferences_.toStdString());
   } catch (const std::exception& e) {
     Dialogues().Avertir(this, Texte(e.what()));

@@ -426,7 +426,13 @@ void TMainForm::ZoomMoins() {
 void TMainForm::CalculFFT() {
   if (!active_ || !active_->Champ() || !active_->Champ()->Alloue()) return;
   auto spectre = std::make_shared<TPupille>();
-  spectre->FFTDirecte(*active_->Champ());
+  try {
+    spectre->FFTDirecte(*active_->Champ());
+  } catch (const std::length_error& e) {
+    Dialogues().Avertir(
+        this, QStringLiteral("Action impossible. %1").arg(QString::fromStdString(e.what())));
+    return;
+  }
   NouvelleFenetre(spectre, QStringLiteral("FFT"));
 }
 
@@ -601,6 +607,7 @@ void TMainForm::SaisieAlertes() {
   if (saisie.exec() != QDialog::Accepted) return;
   Preferences.ValeursAlerte = ParametresSimulation.Coefficients;
   try {
+    CreerDossierPreferences(CheminPreferences.toStdString());
     EcrirePreferences(Preferences, CheminPreferences.toStdString());
   } catch (const std::exception& e) {
     Dialogues().Avertir(this, QString::fromStdString(e.what()));

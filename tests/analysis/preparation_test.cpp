@@ -181,3 +181,19 @@ TEST(PreparationPaire, PairesImpossiblesAMesurer) {
 
 }  // namespace
 }  // namespace quelvane
+
+namespace quelvane {
+namespace {
+
+TEST(PreparationPaire, UneBandeDe4097PixelsNeDevientPasUneGrilleGeante) {
+  // A 4097 × 3 strip once became an 8192² grid: now the pupil is too small to test.
+  TPupille bande;
+  bande.Allouer(4097, 3);
+  for (int c = 2000; c < 2003; ++c) bande.V(1, c) = 5000;
+  TkwValue prefs;
+  PreparerImage(bande, prefs, false);
+  EXPECT_THROW(PreparerPaire(bande, bande, prefs), ErreurTest);
+}
+
+}  // namespace
+}  // namespace quelvane

@@ -236,3 +236,15 @@ TEST(FFTChamp, DirecteEtInverse) {
 
 }  // namespace
 }  // namespace quelvane
+
+namespace quelvane {
+namespace {
+
+TEST(FFTLimites, UneTransformeeGeanteEstRefuseeSansAllouer) {
+  TGrilleReelle bande(1, 3, TailleFFTMax + 1);
+  int h = 3, w = TailleFFTMax + 1;
+  EXPECT_THROW(FFT2D(bande, h, w), std::length_error);
+}
+
+}  // namespace
+}  // namespace quelvane

@@ -129,5 +129,25 @@ TEST_F(PreferencesFichier, EcritureImpossibleGardeLAncienFichier) {
             1);  // no temporary left
 }
 
+TEST_F(PreferencesFichier, GrandsFichiersEtValeurQuiNeFiteRien) {
+  // Forty thousand lines read in one pass (the first of each key wins); a file over the limit
+  // is refused with its reason; NPolyZern = 0 would fit nothing.
+  std::string texte = "NPolyZern=0\r\n";
+  for (int i = 0; i < 40000; ++i) texte += "NIter=" + std::to_string(1 + i % 20) + "\r\n";
+  Ecrire(texte);
+  TPreferences p;
+  const auto r = LirePreferences(p, chemin_);
+  EXPECT_EQ(p.NIter, 1);
+  EXPECT_EQ(p.NPolyZern, 22);
+  ASSERT_EQ(r.ValeursRefusees.size(), 1u);
+  EXPECT_NE(TexteLecturePreferences(r).find("NPolyZern=0"), std::string::npos);
+  Ecrire(std::string(TaillePreferencesMax + 1, 'x'));
+  TPreferences q;
+  const auto trop = LirePreferences(q, chemin_);
+  EXPECT_FALSE(trop.FichierLu);
+  EXPECT_NE(trop.Erreur.find("trop grand"), std::string::npos);
+  EXPECT_EQ(q.NIter, PreferencesParDefaut.NIter);
+}
+
 }  // namespace
 }  // namespace quelvane

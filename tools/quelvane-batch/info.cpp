@@ -1,10 +1,13 @@
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "commandes.h"
 #include "core/pupille.h"
 #include "files/fits.h"
+#include "files/utf8.h"
+#include "sortie.h"
 
 namespace quelvane::batch {
 
@@ -17,7 +20,7 @@ nlohmann::ordered_json EnTete(const TImgInfos& in) {
   j["NbPlans"] = in.NbPlans;
   j["NbAxes"] = in.NbAxes;
   j["Bitpix"] = in.Bitpix;
-  j["DateObs"] = in.DateObs;
+  j["DateObs"] = EnUtf8(in.DateObs);
   j["NiveauxBas"] = {in.NiveauxBas[0], in.NiveauxBas[1], in.NiveauxBas[2]};
   j["NiveauxHauts"] = {in.NiveauxHauts[0], in.NiveauxHauts[1], in.NiveauxHauts[2]};
   j["Exposition"] = in.Exposition;
@@ -25,11 +28,11 @@ nlohmann::ordered_json EnTete(const TImgInfos& in) {
   j["BinY"] = in.BinY;
   j["MiroirX"] = in.MiroirX;
   j["MiroirY"] = in.MiroirY;
-  j["Telescope"] = in.Telescope;
-  j["Observateur"] = in.Observateur;
-  j["Instrument"] = in.Instrument;
-  j["Filtres"] = in.Filtres;
-  j["Observatoire"] = in.Observatoire;
+  j["Telescope"] = EnUtf8(in.Telescope);
+  j["Observateur"] = EnUtf8(in.Observateur);
+  j["Instrument"] = EnUtf8(in.Instrument);
+  j["Filtres"] = EnUtf8(in.Filtres);
+  j["Observatoire"] = EnUtf8(in.Observatoire);
   j["LongueurFocale"] = in.LongueurFocale;
   j["AscDroite"] = in.AscDroite;
   j["Declinaison"] = in.Declinaison;
@@ -39,7 +42,8 @@ nlohmann::ordered_json EnTete(const TImgInfos& in) {
   j["FenetreY1"] = in.FenetreY1;
   j["FenetreX2"] = in.FenetreX2;
   j["FenetreY2"] = in.FenetreY2;
-  j["Commentaires"] = in.Commentaires;
+  j["Commentaires"] = nlohmann::ordered_json::array();
+  for (const auto& c : in.Commentaires) j["Commentaires"].push_back(EnUtf8(c));
   j["DiametreInstr"] = in.DiametreInstr;
   j["Temperature"] = in.Temperature;
   j["Orientation"] = in.Orientation;
@@ -49,13 +53,17 @@ nlohmann::ordered_json EnTete(const TImgInfos& in) {
   return j;
 }
 
-void AfficherTexte(const nlohmann::ordered_json& j, const std::string& prefixe = "") {
+void AfficherTexte(const nlohmann::ordered_json& j, std::ostream& o,
+                   const std::string& prefixe = "") {
   for (const auto& [cle, valeur] : j.items()) {
     if (valeur.is_object()) {
-      AfficherTexte(valeur, prefixe + cle + ".");
+      AfficherTexte(valeur, o, prefixe + cle + ".");
     } else {
-      std::cout << prefixe << cle << " : "
-                << (valeur.is_string() ? valeur.get<std::string>() : valeur.dump()) << '\n';
+      o << prefixe << cle << " : "
+        << (valeur.is_string()
+                ? valeur.get<std::string>()
+                : valeur.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+        << '\n';
     }
   }
 }
@@ -73,7 +81,8 @@ int CommandeInfo(const TOptionsInfo& options) {
   TPupille image;
   const TResultatFITS lecture = ChargerFITS(image, options.Fichier);
   if (!lecture.Reussi()) {
-    std::cerr << "Format d'image incompatible\n" << lecture.Raison << '\n';
+    std::cerr << "Format d'image incompatible\n"
+              << EnUtf8(options.Fichier) << " : " << EnUtf8(lecture.Raison) << '\n';
     return SortieErreur;
   }
   image.MinMax();
@@ -85,7 +94,7 @@ int CommandeInfo(const TOptionsInfo& options) {
   image.TrouverPupille();
 
   nlohmann::ordered_json j;
-  j["file"] = options.Fichier;
+  j["file"] = EnUtf8(options.Fichier);
   j["header"] = EnTete(image.Infos);
   j["kind"] = lecture.TypeImage;
   j["planes"] = lecture.Plans;
@@ -99,10 +108,18 @@ int CommandeInfo(const TOptionsInfo& options) {
   j["threshold"] = image.Seuil;
   j["pupil"] = {
       {"centre_x", image.CentreX}, {"centre_y", image.CentreY}, {"radius", image.RayonPupille}};
-  if (options.Json)
-    std::cout << j.dump(2) << '\n';
-  else
-    AfficherTexte(j);
+  try {
+    if (options.Json) {
+      EcrireSortieStandard(TexteJson(j));
+    } else {
+      std::ostringstream t;
+      AfficherTexte(j, t);
+      EcrireSortieStandard(t.str());
+    }
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return SortieErreur;
+  }
   return 0;
 }
 

@@ -1,12 +1,16 @@
 // quelvane-batch: the program's computations from the command line, for scripts.
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <iostream>
 
 #include "commandes.h"
 
 int main(int argc, char** argv) {
   using namespace quelvane::batch;
+  // Past a file size limit a write fails with EFBIG instead of killing the process, so that
+  // the temporary files are removed and the error reported.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app{"Quelvane en ligne de commande"};
   app.require_subcommand(1);
 

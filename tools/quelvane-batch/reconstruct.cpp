@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "analysis/analyse_front.h"
 #include "analysis/preparation.h"
@@ -15,6 +16,7 @@
 #include "files/fits.h"
 #include "files/nombres.h"
 #include "settings/saisie_parametres.h"
+#include "sortie.h"
 
 namespace quelvane::batch {
 
@@ -60,16 +62,17 @@ struct ErreurOptions : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// `role` names the input in messages ("intra-focale").
 std::unique_ptr<TPupille> OuvrirImage(const std::string& fichier, const TkwValue& prefs,
                                       bool extra) {
+  const std::string role = std::string("image ") + (extra ? "extra-focale " : "intra-focale ");
   auto image = std::make_unique<TPupille>();
   const TResultatFITS lecture = ChargerFITS(*image, fichier);
-  if (!lecture.Reussi()) throw ErreurOptions("Format d'image incompatible\n" + lecture.Raison);
+  if (!lecture.Reussi())
+    throw ErreurOptions("Format d'image incompatible\n" + role + fichier + " : " + lecture.Raison);
   if (!PreparerImage(*image, prefs, extra))
-    throw ErreurOptions("Format d'image incompatible\n" + fichier +
+    throw ErreurOptions("Format d'image incompatible\n" + role + fichier +
                         " : image de moins de 3 × 3 pixels");
-  if (image->RayonPupille <= 0)
-    throw ErreurOptions("Aucune pupille trouvée dans " + fichier + " au seuil d'extraction");
   return image;
 }
 
@@ -128,13 +131,6 @@ nlohmann::ordered_json JsonPreparation(const TPreparationPaire& p) {
   return j;
 }
 
-void EcrireSortie(const std::string& chemin, const std::string& texte) {
-  if (chemin == "-")
-    std::cout << texte;
-  else
-    EcrireFichierAtomique(chemin, texte);
-}
-
 }  // namespace
 
 int CommandeReconstruction(const TOptionsReconstruction& o) {
@@ -158,8 +154,6 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
 
     const auto intra = OuvrirImage(o.Intra, prefs, false);
     const auto extra = OuvrirImage(o.Extra, prefs, true);
-    if (intra->NX != extra->NX || intra->NY != extra->NY)
-      throw ErreurOptions("Les images intra-focale et extra-focale n'ont pas la même taille");
 
     TEntreesTest e;
     e.DiametreMm = o.DiametreMm;
@@ -238,22 +232,27 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
           {"subtract_tilt_focus", prefs.SubTiltFocus},
           {"subtract_coma", prefs.SubComa}}},
     };
-    if (!o.Json.empty()) EcrireSortie(o.Json, j.dump(2) + "\n");
-    if (!o.Opd.empty()) ExportOPD(front, o.Opd);
+    // Everything asked for, or nothing: an OPD export that fails leaves the JSON file of an
+    // earlier run as it was.
+    TSorties sorties;
+    if (!o.Json.empty()) sorties.Ajouter(o.Json, TexteJson(j));
+    if (!o.Opd.empty()) sorties.Ajouter(o.Opd, TexteOPD(front));
     if (!o.Zernike.empty())
-      EnregistrerCoefficients(front.Coefficients, prefs.NPolyZern, JeuZernike(), o.Zernike);
+      sorties.Ajouter(o.Zernike,
+                      TexteCoefficients(front.Coefficients, prefs.NPolyZern, JeuZernike()));
     if (o.Json != "-") {
-      std::cout << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << " nm ("
-                << j["ptv_lambda"].get<std::string>() << "), RMS "
-                << FormaterFixe(front.EcartType, prefs.NDecNano) << " nm ("
-                << j["rms_lambda"].get<std::string>() << "), S = " << FormaterFixe(front.Strehl, 3)
-                << "\n";
+      std::ostringstream t;
+      t << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << " nm ("
+        << j["ptv_lambda"].get<std::string>() << "), RMS "
+        << FormaterFixe(front.EcartType, prefs.NDecNano) << " nm ("
+        << j["rms_lambda"].get<std::string>() << "), S = " << FormaterFixe(front.Strehl, 3) << "\n";
       for (int k = 1; k <= prefs.NPolyZern; ++k)
-        std::cout << LibelleZernike(k) << " " << NomZernike(k) << " : "
-                  << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1],
-                                  prefs.NDecNano)
-                  << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
+        t << LibelleZernike(k) << " " << NomZernike(k) << " : "
+          << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1], prefs.NDecNano)
+          << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
+      sorties.Ajouter("-", t.str());
     }
+    sorties.Ecrire();
     return 0;
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';

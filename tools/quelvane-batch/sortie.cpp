@@ -1,0 +1,35 @@
+#include "sortie.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "files/ecriture.h"
+
+namespace quelvane::batch {
+
+void EcrireSortieStandard(const std::string& texte) {
+  const std::size_t n = std::fwrite(texte.data(), 1, texte.size(), stdout);
+  if (n != texte.size() || std::fflush(stdout) != 0 || std::ferror(stdout))
+    throw std::runtime_error(std::string("Impossible d'écrire sur la sortie standard : ") +
+                             std::strerror(errno));
+}
+
+std::string TexteJson(const nlohmann::ordered_json& j) {
+  return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+void TSorties::Ajouter(const std::string& chemin, std::string texte) {
+  if (chemin == "-")
+    standard_ += texte;
+  else
+    fichiers_.emplace_back(chemin, std::move(texte));
+}
+
+void TSorties::Ecrire() const {
+  EcrireFichiersAtomiques(fichiers_);
+  if (!standard_.empty()) EcrireSortieStandard(standard_);
+}
+
+}  // namespace quelvane::batch
