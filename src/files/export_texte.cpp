@@ -1,5 +1,10 @@
 #include "files/export_texte.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
 #include "files/ecriture.h"
 #include "files/nombres.h"
 
@@ -22,6 +27,102 @@ std::string TexteOPD(const TPupille& front) {
                nombre(front.V(r, c) / front.Lambda) + FinLigne;
     }
   return texte;
+}
+
+namespace {
+
+// The three numbers of an OPD line, "." as decimal separator.
+bool Triplet(const std::string& ligne, double v[3], int attendus) {
+  std::size_t debut = 0;
+  for (int k = 0; k < attendus; ++k) {
+    const std::size_t fin = k + 1 < attendus ? ligne.find(',', debut) : ligne.size();
+    if (fin == std::string::npos) return false;
+    const auto x = ConvertirReel(ligne.substr(debut, fin - debut));
+    if (!x || !std::isfinite(*x)) return false;
+    v[k] = *x;
+    debut = fin + 1;
+  }
+  return true;
+}
+
+constexpr int CoteOPDMax = 4096;
+
+}  // namespace
+
+TPupille LireOPD(const std::string& texte) {
+  std::vector<std::array<double, 3>> points;
+  double entete[3] = {0, 0, 0};
+  std::size_t debut = 0;
+  int numero = 0;
+  while (debut < texte.size()) {
+    std::size_t fin = texte.find('\n', debut);
+    if (fin == std::string::npos) fin = texte.size();
+    std::string ligne = texte.substr(debut, fin - debut);
+    debut = fin + 1;
+    if (!ligne.empty() && ligne.back() == '\r') ligne.pop_back();
+    ++numero;
+    if (ligne.empty()) continue;
+    double v[3];
+    if (numero == 1) {
+      if (!Triplet(ligne, entete, 2) || !(entete[0] > 0) || !(entete[1] > 0))
+        throw ErreurLectureOPD(
+            "Export OPD illisible : la première ligne doit donner la longueur "
+            "d'onde (nm) et le diamètre (mm)");
+      continue;
+    }
+    if (!Triplet(ligne, v, 3))
+      throw ErreurLectureOPD("Export OPD illisible à la ligne " + std::to_string(numero) + " : « " +
+                             ligne.substr(0, 60) + " »");
+    points.push_back({v[0], v[1], v[2]});
+  }
+  if (points.size() < 4) throw ErreurLectureOPD("Export OPD sans échantillons");
+  // The pixel step: the smallest distance between two distinct abscissae.
+  std::vector<double> xs;
+  for (const auto& p : points) xs.push_back(p[0]);
+  std::sort(xs.begin(), xs.end());
+  double pas = 0;
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    const double d = xs[i] - xs[i - 1];
+    if (d > 1e-9 * (std::fabs(xs[i]) + 1) && (pas == 0 || d < pas)) pas = d;
+  }
+  if (!(pas > 0)) throw ErreurLectureOPD("Export OPD sans pas d'échantillonnage");
+  // Positions are (column − centre)·step: a common fraction of a step, kept as the centre's.
+  const double fx = points[0][0] / pas - std::round(points[0][0] / pas);
+  const double fy = points[0][1] / pas - std::round(points[0][1] / pas);
+  long ixMin = 0, ixMax = 0, iyMin = 0, iyMax = 0;
+  for (const auto& p : points) {
+    // Positions millions of steps out are no pupil (and must not reach an integer).
+    if (!(std::fabs(p[0] / pas) < 1e6 && std::fabs(p[1] / pas) < 1e6))
+      throw ErreurLectureOPD("Export OPD illisible : échantillons trop dispersés");
+    const long ix = std::lround(p[0] / pas - fx), iy = std::lround(p[1] / pas - fy);
+    ixMin = std::min(ixMin, ix), ixMax = std::max(ixMax, ix);
+    iyMin = std::min(iyMin, iy), iyMax = std::max(iyMax, iy);
+  }
+  constexpr int marge = 4;
+  const long nx = ixMax - ixMin + 1 + 2 * marge, ny = iyMax - iyMin + 1 + 2 * marge;
+  if (nx > CoteOPDMax || ny > CoteOPDMax)
+    throw ErreurLectureOPD("Export OPD trop grand (" + std::to_string(nx) + " × " +
+                           std::to_string(ny) + " échantillons)");
+  TPupille f;
+  f.Allouer(static_cast<int>(nx), static_cast<int>(ny));
+  f.Lambda = entete[0];
+  f.RayonPhysique = entete[1] / 2 * 1e6;
+  f.RayonPupille = entete[1] / 2 / pas;
+  f.CentreX = 1 - ixMin + marge - fx;
+  f.CentreY = iyMax + marge + fy + 1;
+  for (const auto& p : points) {
+    const long c = std::lround(p[0] / pas - fx) - ixMin + marge;
+    const long r = iyMax - std::lround(p[1] / pas - fy) + marge;
+    f.V(static_cast<int>(r), static_cast<int>(c)) = p[2] * f.Lambda;
+    f.M(static_cast<int>(r), static_cast<int>(c)) = 1;
+  }
+  f.AxesPupille();
+  f.CalculerObstruction();
+  f.Role = RoleFront;
+  f.MasqueVisible = 1;
+  SelectionComplete(f.Selection);
+  f.OrdresSup = true;
+  return f;
 }
 
 void ExportOPD(const TPupille& front, const std::string& chemin) {

@@ -2,6 +2,7 @@
 // The two text formats the program writes for other software and for the user: the OPD
 // export of a wavefront and the Zernike coefficient file.
 
+#include <stdexcept>
 #include <string>
 
 #include "core/pupille.h"
@@ -14,6 +15,14 @@ namespace quelvane {
 // field has no wavelength (every line would divide by zero).
 std::string TexteOPD(const TPupille& front);
 void ExportOPD(const TPupille& front, const std::string& chemin);
+
+// A wavefront back from its OPD export, on a grid of the export's pixel step: values in
+// nanometres, mask 1 on the exported samples, centre and radius from the positions and the
+// diameter, obstruction measured; role 3. Throws ErreurLectureOPD with the line at fault.
+struct ErreurLectureOPD : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+TPupille LireOPD(const std::string& texte);
 
 // "j;name;value" for j = 1..nombre, values RMS-normalised (nanometres RMS), general notation
 // with the regional decimal separator, CR LF.

@@ -97,6 +97,7 @@ TForm1::~TForm1() = default;
 
 void TForm1::OublierFrontSource(const TPupille* f) {
   if (frontSource_.get() == f) frontSource_.reset();
+  if (sourceSimulation_.lock().get() == f) sourceSimulation_.reset();
 }
 
 void TForm1::Visualiser() {
@@ -106,31 +107,11 @@ void TForm1::Visualiser() {
   const double z = FacteursZoom[IndiceZoom];
   champ_->Zoom = z;
 
-  TPalettes& palettes = Palettes();
-  const double lambda = palettes.LongueurOnde;
-  if (CouleurLambda) palettes.LongueurOnde = champ_->Lambda;
-  TImage24 image;
-  Dessiner(*champ_, palettes, image);
-  palettes.LongueurOnde = lambda;
-  if (AfficherEchelle) {
-    // A 4-pixel bar against the right edge, 20 pixels from top and bottom.
-    palettes.TracerPalette(image.Largeur - 4, 20, 4, image.Hauteur - 40, image);
-  }
+  TPupille& f = *champ_;
+  const TImage24 image = ImageDuChamp(f, Palettes(), f.Lambda, CouleurLambda, AfficherEchelle);
   image_ = QImage(image.Pixels.data(), image.Largeur, image.Hauteur, image.Largeur * 3,
                   QImage::Format_RGB888)
                .copy();
-  {
-    QPainter p(&image_);
-    p.setPen(QColor(255, 0, 0));
-    p.setBrush(Qt::NoBrush);
-    for (const TTraceEcran& t : TracesEcran(*champ_)) {
-      if (t.Cercle)
-        p.drawEllipse(
-            QRect(QPoint(t.X1, std::min(t.Y1, t.Y2)), QPoint(t.X2, std::max(t.Y1, t.Y2))));
-      else
-        p.drawLine(t.X1, t.Y1, t.X2, t.Y2);
-    }
-  }
   zone_->Affichee = image_;
   zone_->setFixedSize(static_cast<int>(Arrondi(champ_->NX * z)),
                       static_cast<int>(Arrondi(champ_->NY * z)));

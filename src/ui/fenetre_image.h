@@ -48,8 +48,14 @@ class TForm1 : public QWidget {
   const std::shared_ptr<TPupille>& ChampPartage() const { return champ_; }
   // Replaces the field (the window keeps its settings).
   void DefinirChamp(std::shared_ptr<TPupille> champ) { champ_ = std::move(champ); }
-  TPupille* FrontSource() const { return frontSource_.get(); }
-  void DefinirFrontSource(std::unique_ptr<TPupille> f) { frontSource_ = std::move(f); }
+  // The second field: the window's own (the full wavefront kept while "Ordres sup." is off,
+  // the theoretical PSF), or, for an interferogram or a gram, the wavefront it was computed
+  // from, which the window does not own and which goes when that wavefront's window closes.
+  std::shared_ptr<TPupille> FrontSource() const {
+    return frontSource_ ? frontSource_ : sourceSimulation_.lock();
+  }
+  void DefinirFrontSource(std::shared_ptr<TPupille> f) { frontSource_ = std::move(f); }
+  void DefinirSourceSimulation(const std::shared_ptr<TPupille>& f) { sourceSimulation_ = f; }
   void OublierFrontSource(const TPupille* f);
   bool ProprietaireChamp() const { return proprietaire_; }
 
@@ -84,7 +90,8 @@ class TForm1 : public QWidget {
   class TZoneImage;
   IHoteImages& hote_;
   std::shared_ptr<TPupille> champ_;
-  std::unique_ptr<TPupille> frontSource_;
+  std::shared_ptr<TPupille> frontSource_;
+  std::weak_ptr<TPupille> sourceSimulation_;
   bool proprietaire_;
   TZoneImage* zone_;
   QImage image_;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -21,6 +23,8 @@
 #include "files/nombres.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "simulation/foucault.h"
+#include "simulation/interferogramme.h"
 #include "ui/aide.h"
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
@@ -112,8 +116,11 @@ void TMainForm::CreerMenus() {
     QAction* a = menu->addAction(legende);
     if (!raccourci.isEmpty()) a->setShortcut(raccourci);
     a->setStatusTip(aide.isEmpty() ? QString(legende).remove('&') : aide);
+    // An entry whose command is not in the program yet is shown disabled, not silent.
     if constexpr (!std::is_same_v<decltype(commande), std::nullptr_t>)
       connect(a, &QAction::triggered, this, commande);
+    else
+      a->setEnabled(false);
     actions_.push_back(a);
     return a;
   };
@@ -209,10 +216,11 @@ void TMainForm::CreerMenus() {
   QAction* reconstruire =
       ajouter(calcul, QStringLiteral("Reconstruire le front d'onde"), &TMainForm::Reconstruire);
   ajouter(calcul, QStringLiteral("Ajuster"), &TMainForm::Ajuster);
-  QAction* interfero = ajouter(calcul, QStringLiteral("Interférogramme"), nullptr);
+  QAction* interfero =
+      ajouter(calcul, QStringLiteral("Interférogramme"), &TMainForm::Interferogramme);
   QAction* psf = ajouter(calcul, QStringLiteral("PSF"), nullptr);
   ajouter(calcul, QStringLiteral("FFT"), &TMainForm::CalculFFT);
-  QAction* foucault = ajouter(calcul, QStringLiteral("Foucaultgramme"), nullptr);
+  QAction* foucault = ajouter(calcul, QStringLiteral("Foucaultgramme"), &TMainForm::Foucaultgramme);
   QAction* spots = ajouter(calcul, QStringLiteral("Spots"), nullptr);
 
   QMenu* resultats = menuBar()->addMenu(QStringLiteral("Résultats"));
@@ -457,6 +465,134 @@ void TMainForm::Signal() {
   testCourant_ = test;
   test->Signal->Palette = Preferences.PltSignal;
   NouvelleFenetre(test->Signal, QStringLiteral("Signal"), false);
+}
+
+namespace {
+
+const QString SelectionnezUnFront =
+    QStringLiteral("Action impossible. Sélectionnez un front d'onde.");
+
+QString FrontIntrouvable(const QString& quoi) {
+  return QStringLiteral("Impossible de modifier %1. Front d'onde introuvable.").arg(quoi);
+}
+
+bool EstUnFront(const TPupille* p) { return p && (p->Role == RoleFront || p->Role == RoleResidu); }
+
+}  // namespace
+
+void TMainForm::Activer(TForm1* fenetre) {
+  for (QMdiSubWindow* s : zone_->subWindowList())
+    if (s->widget() == fenetre) zone_->setActiveSubWindow(s);
+  ImageActivee(fenetre);
+}
+
+void TMainForm::Serie(const std::function<void(int)>& calculer) {
+  TForm1* source = active_;
+  for (const int angle :
+       AnglesSerie(infos_->SpinEditAngle->value(), infos_->SpinEditPas->value())) {
+    calculer(angle);
+    Activer(source);
+  }
+}
+
+void TMainForm::Interferogramme() {
+  if (!active_ || !active_->Champ()) return;
+  if (!EstUnFront(active_->Champ())) {
+    Dialogues().Avertir(this, SelectionnezUnFront);
+    return;
+  }
+  if (infos_->CheckBoxSerie->isChecked())
+    Serie([this](int a) { CalculerInterferogramme(a, infos_->SpinEditFranges->value()); });
+  else
+    CalculerInterferogramme(infos_->SpinEditAngle->value(), infos_->SpinEditFranges->value());
+}
+
+void TMainForm::Foucaultgramme() {
+  if (!active_ || !active_->Champ()) return;
+  if (!EstUnFront(active_->Champ())) {
+    Dialogues().Avertir(this, SelectionnezUnFront);
+    return;
+  }
+  if (infos_->CheckBoxSerie->isChecked())
+    Serie([this](int a) { CalculerFoucault(a); });
+  else
+    CalculerFoucault(infos_->SpinEditAngle->value());
+}
+
+void TMainForm::RecalculerSimulation(TForm1& fenetre) {
+  if (&fenetre != active_ || !fenetre.Champ()) return;
+  if (fenetre.Champ()->Role == RoleInterferogramme)
+    CalculerInterferogramme(infos_->SpinEditAngle->value(), infos_->SpinEditFranges->value());
+  else if (fenetre.Champ()->Role == RoleFoucault)
+    CalculerFoucault(infos_->SpinEditAngle->value());
+}
+
+void TMainForm::CalculerInterferogramme(int angle, int franges) {
+  TForm1* w = active_;
+  if (!w || !w->Champ()) return;
+  std::shared_ptr<TPupille> source, cible;
+  const bool nouveau = EstUnFront(w->Champ());
+  if (nouveau) {
+    source = w->ChampPartage();
+    cible = std::make_shared<TPupille>();
+  } else if (w->Champ()->Role == RoleInterferogramme) {
+    source = w->FrontSource();
+    cible = w->ChampPartage();
+    if (!source) {
+      Dialogues().Avertir(this, FrontIntrouvable(QStringLiteral("Interférogramme")));
+      return;
+    }
+  } else {
+    Dialogues().Avertir(this, SelectionnezUnFront);
+    return;
+  }
+  try {
+    quelvane::CalculerInterferogramme(*source, angle, franges, Preferences.LambdaInterfero,
+                                      Preferences.PltInterfero, *cible);
+  } catch (const ErreurSimulation& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  TForm1* f = w;
+  if (nouveau) {
+    f = NouvelleFenetre(cible, QStringLiteral("Interférogramme%1").arg(angle));
+    f->DefinirSourceSimulation(source);
+  }
+  f->CouleurLambda = true;
+  f->Visualiser();
+}
+
+void TMainForm::CalculerFoucault(int angle) {
+  TForm1* w = active_;
+  if (!w || !w->Champ()) return;
+  std::shared_ptr<TPupille> source, cible;
+  const bool nouveau = EstUnFront(w->Champ());
+  if (nouveau) {
+    source = w->ChampPartage();
+    cible = std::make_shared<TPupille>();
+  } else if (w->Champ()->Role == RoleFoucault) {
+    source = w->FrontSource();
+    cible = w->ChampPartage();
+    if (!source) {
+      Dialogues().Avertir(this, FrontIntrouvable(QStringLiteral("Foucaultgramme")));
+      return;
+    }
+  } else {
+    Dialogues().Avertir(this, FrontIntrouvable(QStringLiteral("Foucaultgramme")));
+    return;
+  }
+  // The knife reads a wavefront, not a residual.
+  if (source->Role != RoleFront) {
+    Dialogues().Avertir(this, SelectionnezUnFront);
+    return;
+  }
+  quelvane::CalculerFoucault(*source, angle, *cible);
+  TForm1* f = w;
+  if (nouveau) {
+    f = NouvelleFenetre(cible, QStringLiteral("Foucaultgramme%1").arg(angle));
+    f->DefinirSourceSimulation(source);
+  }
+  f->Visualiser();
 }
 
 const TRoddier* TMainForm::TestDuChamp(const TPupille* champ) const {

@@ -4,12 +4,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "analysis/roddier.h"
-#include "ui/fenetre_image.h"
 #include "ui/dialogue_parametres.h"
+#include "ui/fenetre_image.h"
 
 class QAction;
 class QComboBox;
@@ -82,6 +83,13 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TForm3* Coefficients() const { return coefs_; }
   TRoddier* TestCourant() const { return testCourant_.get(); }
   TRoddier* TestCouleur(int k) const { return testsCouleurs_[k].get(); }
+  // "Interférogramme" and "Foucaultgramme": on a wavefront, one picture at the panel's angle
+  // (a series over half a turn when "Calculer une série" is ticked).
+  void Interferogramme();
+  void Foucaultgramme();
+  // The panel's angle or fringes changed while `fenetre` is active: an interferogram or gram
+  // is computed again in place from its wavefront.
+  void RecalculerSimulation(TForm1& fenetre);
   // The test a field belongs to (its wavefront, residual, signal or corrected images), if any.
   const TRoddier* TestDuChamp(const TPupille* champ) const;
   // Last read-out of the pointer (column, row, value), shown in the status bar until the
@@ -102,6 +110,12 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void FermerFenetres(const std::vector<TForm1*>& fenetres);
   void MosaiqueVerticale();
   void MosaiqueHorizontale();
+  void CalculerInterferogramme(int angle, int franges);
+  void CalculerFoucault(int angle);
+  // The series of `calculer` over half a turn from the panel's angle, every picture from the
+  // window active at the start.
+  void Serie(const std::function<void(int)>& calculer);
+  void Activer(TForm1* fenetre);
 
   QMdiArea* zone_;
   QComboBox* zoom_;

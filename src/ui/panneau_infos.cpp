@@ -221,12 +221,12 @@ void TFormInfos::Construire() {
   SpinEditFranges = new QSpinBox;
   SpinEditFranges->setRange(1, 24);
   SpinEditFranges->setValue(8);
-  ButtonSerie = new QPushButton(QStringLiteral("Calculer une série"));
+  CheckBoxSerie = new QCheckBox(QStringLiteral("Calculer une série"));
   fo->addRow(QStringLiteral("Angle (deg) :"), SpinEditAngle);
   fo->addRow(QStringLiteral("Pas (deg) :"), SpinEditPas);
   fo->addRow(zero);
   fo->addRow(QStringLiteral("Franges :"), SpinEditFranges);
-  fo->addRow(ButtonSerie);
+  fo->addRow(CheckBoxSerie);
   vo->addWidget(groupe);
   auto* psf = new QGroupBox(QStringLiteral("PSF"));
   auto* fp = new QFormLayout(psf);
@@ -244,11 +244,14 @@ void TFormInfos::Construire() {
   vo->addWidget(psf);
   vo->addStretch();
   Pages->addTab(options, QStringLiteral("Options"));
-  // What the panel owns itself: the step of the angle, and "Zero".
-  connect(SpinEditPas, &QSpinBox::valueChanged, SpinEditAngle, &QSpinBox::setSingleStep);
-  connect(zero, &QPushButton::clicked, this, [this] { SpinEditAngle->setValue(0); });
+  // The angle and the fringes recompute the active interferogram or gram in place.
+  auto recalculer = [this] {
+    if (garde_) return;
+    if (TForm1* f = Courante()) principale_.RecalculerSimulation(*f);
+  };
+  connect(SpinEditAngle, &QSpinBox::valueChanged, this, recalculer);
+  connect(SpinEditFranges, &QSpinBox::valueChanged, this, recalculer);
   // The simulations these controls drive are not in the program yet.
-  ButtonSerie->setEnabled(false);
   psf->setEnabled(false);
 
   connect(TrackBarSeuil, &QSlider::valueChanged, this, &TFormInfos::SeuilDeplace);
@@ -369,7 +372,10 @@ void TFormInfos::Actualiser() {
     if (Pages->currentIndex() == 1) Pages->setCurrentIndex(0);
     Pages->setTabVisible(1, false);
   }
-  principale_.Coefficients()->RemplirListe(front ? w : nullptr);
+  // Only when the list shows another window: refilling it from inside one of its own check
+  // changes would delete the item being changed.
+  TForm3& liste = *principale_.Coefficients();
+  if (liste.Source() != (front ? w : nullptr)) liste.RemplirListe(front ? w : nullptr);
   Redessiner();
 }
 

@@ -84,7 +84,7 @@ class TFormInfos : public QDockWidget {
   QSpinBox* SpinEditAngle;
   QSpinBox* SpinEditPas;
   QSpinBox* SpinEditFranges;
-  QPushButton* ButtonSerie;
+  QCheckBox* CheckBoxSerie;
   QComboBox* ComboBoxPSF;
   QComboBox* ComboBoxEchellePSF;
   QComboBox* ComboBoxTaille;

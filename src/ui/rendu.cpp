@@ -1,5 +1,6 @@
 #include "ui/rendu.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -63,6 +64,63 @@ std::vector<TTraceEcran> TracesEcran(const TFctXY& f) {
     traces.push_back(e);
   }
   return traces;
+}
+
+namespace {
+
+constexpr TCouleur24 RougeTrace{255, 0, 0};
+
+void Point(TImage24& im, int x, int y) {
+  if (x >= 0 && y >= 0 && x < im.Largeur && y < im.Hauteur) im.DefinirPixel(x, y, RougeTrace);
+}
+
+void Segment(TImage24& im, int x1, int y1, int x2, int y2) {
+  // Bresenham, every octant; ends far outside the picture are clipped to a bound first.
+  const int borne = 4 * (im.Largeur + im.Hauteur) + 16;
+  x1 = std::clamp(x1, -borne, borne), x2 = std::clamp(x2, -borne, borne);
+  y1 = std::clamp(y1, -borne, borne), y2 = std::clamp(y2, -borne, borne);
+  const int dx = std::abs(x2 - x1), dy = -std::abs(y2 - y1);
+  const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
+  int e = dx + dy;
+  for (;;) {
+    Point(im, x1, y1);
+    if (x1 == x2 && y1 == y2) break;
+    const int e2 = 2 * e;
+    if (e2 >= dy) e += dy, x1 += sx;
+    if (e2 <= dx) e += dx, y1 += sy;
+  }
+}
+
+void Ellipse(TImage24& im, int x1, int y1, int x2, int y2) {
+  const double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
+  const double a = std::abs(x2 - x1) / 2.0, b = std::abs(y2 - y1) / 2.0;
+  if (a > 4 * (im.Largeur + im.Hauteur) || b > 4 * (im.Largeur + im.Hauteur)) return;
+  const int n = std::max(16, static_cast<int>(8 * (a + b)));
+  for (int i = 0; i < n; ++i) {
+    const double t = 2 * 3.14159265358979 * i / n;
+    Point(im, static_cast<int>(std::lround(cx + a * std::cos(t))),
+          static_cast<int>(std::lround(cy + b * std::sin(t))));
+  }
+}
+
+}  // namespace
+
+TImage24 ImageDuChamp(TFctXY& champ, TPalettes& palettes, double lambda, bool couleurLambda,
+                      bool echelle) {
+  const double avant = palettes.LongueurOnde;
+  if (couleurLambda) palettes.LongueurOnde = lambda;
+  TImage24 image;
+  Dessiner(champ, palettes, image);
+  palettes.LongueurOnde = avant;
+  // A 4-pixel bar against the right edge, 20 pixels from top and bottom.
+  if (echelle) palettes.TracerPalette(image.Largeur - 4, 20, 4, image.Hauteur - 40, image);
+  for (const TTraceEcran& t : TracesEcran(champ)) {
+    if (t.Cercle)
+      Ellipse(image, t.X1, std::min(t.Y1, t.Y2), t.X2, std::max(t.Y1, t.Y2));
+    else
+      Segment(image, t.X1, t.Y1, t.X2, t.Y2);
+  }
+  return image;
 }
 
 }  // namespace quelvane

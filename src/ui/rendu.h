@@ -19,4 +19,10 @@ struct TTraceEcran {
 // The visible overlays in picture pixels (0-based).
 std::vector<TTraceEcran> TracesEcran(const TFctXY& champ);
 
+// The picture a window shows of a field, the same in the windows, the saved pictures and the
+// command line: the field through its palette (in the colour of its wavelength when
+// `couleurLambda`), the palette bar against the right edge when `echelle`, the overlays in red.
+TImage24 ImageDuChamp(TFctXY& champ, TPalettes& palettes, double lambda, bool couleurLambda,
+                      bool echelle);
+
 }  // namespace quelvane

@@ -1,9 +1,12 @@
 #pragma once
 // Subcommands of quelvane-batch. Each returns the process exit status.
 
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
+#include "analysis/roddier.h"
 #include "settings/preferences.h"
 
 namespace quelvane::batch {
@@ -43,5 +46,28 @@ struct TOptionsReconstruction {
 };
 
 int CommandeReconstruction(const TOptionsReconstruction& options);
+
+// The reconstruction the subcommands share: preferences read, images opened and prepared,
+// the test run; throws std::exception with the message to print.
+struct TReconstructionBatch {
+  TPreferences Prefs;
+  std::unique_ptr<TRoddier> Test;
+  nlohmann::ordered_json Json;  // the figures, as `reconstruct --json` writes them
+};
+TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& options);
+
+// interferogram and foucault: from an OPD export or a reconstruction, one picture at an angle
+// or a series over half a turn.
+struct TOptionsSimulation {
+  TOptionsReconstruction Reconstruction;  // used when no wavefront file is given
+  std::string Front;                      // OPD export of a wavefront
+  int Direction = 0;                      // degrees
+  int Franges = 8;
+  int Pas = 0;        // > 0: a series over half a turn by this step
+  std::string Image;  // JPEG picture; a series inserts the angle before the extension
+  std::string Json;
+};
+int CommandeInterferogramme(const TOptionsSimulation& options);
+int CommandeFoucault(const TOptionsSimulation& options);
 
 }  // namespace quelvane::batch

@@ -6,6 +6,50 @@
 
 #include "commandes.h"
 
+namespace {
+
+using namespace quelvane::batch;
+
+// The options of a reconstruction, for `reconstruct` and for the simulations made from one.
+void OptionsReconstruction(CLI::App& cmd, TOptionsReconstruction& rec, bool obligatoires) {
+  auto* intra = cmd.add_option("--intra", rec.Intra, "Image intra-focale (FITS)");
+  auto* extra = cmd.add_option("--extra", rec.Extra,
+                               "Image extra-focale (FITS), telle que la caméra l'a vue");
+  auto* diametre = cmd.add_option("--diameter", rec.DiametreMm, "Diamètre de l'instrument (mm)");
+  auto* focale = cmd.add_option("--focal", rec.FocaleMm, "Distance focale (mm)");
+  if (obligatoires)
+    for (CLI::Option* o : {intra, extra, diametre, focale}) o->required();
+  auto* defoc = cmd.add_option("--defocus", rec.DefocalisationMm, "Défocalisation (mm)");
+  auto* pixel = cmd.add_option("--pixel", rec.PixelMicrons,
+                               "Taille des pixels (µm) : défocalisation d'après les rayons");
+  defoc->excludes(pixel);
+  cmd.add_option("--binning", rec.Binning, "Binning d'acquisition")->needs(pixel);
+  cmd.add_option("--soft-binning", rec.BinningLogiciel, "Binning logiciel")->needs(pixel);
+  cmd.add_option("--source", rec.Source,
+                 "infinity | artificial=METRES | curvature | autocollimation");
+  cmd.add_option("--angle", rec.AngleDegres, "Angle d'incidence (degrés)");
+  cmd.add_option("--orientation", rec.Orientation,
+                 "Orientation des aberrations de montage : x ou y");
+  cmd.add_option("--iterations", rec.Iterations, "Nombre maximal de passes (1 à 20)");
+  cmd.add_option("--lambda", rec.LambdaNm, "Longueur d'onde de référence (nm)");
+  cmd.add_option("--prefs", rec.Preferences, "Fichier de préférences (Prefs.txt)");
+}
+
+void OptionsSimulation(CLI::App& cmd, TOptionsSimulation& s, bool franges) {
+  cmd.add_option("--wavefront", s.Front, "Export OPD du front d'onde (sinon : une reconstruction)");
+  OptionsReconstruction(cmd, s.Reconstruction, false);
+  cmd.add_option(
+      "--direction", s.Direction,
+      franges ? "Angle des franges (degrés)" : "Direction d'où vient le couteau (degrés)");
+  if (franges) cmd.add_option("--fringes", s.Franges, "Nombre de franges (1 à 24)");
+  cmd.add_option("--series", s.Pas, "Une série sur un demi-tour, par pas de ce nombre de degrés");
+  cmd.add_option("--out", s.Image, "Image JPEG (une série ajoute l'angle avant l'extension)")
+      ->required();
+  cmd.add_option("--json", s.Json, "Liste des images en JSON (- : sortie standard)");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace quelvane::batch;
   // Past a file size limit a write fails with EFBIG instead of killing the process, so that
@@ -23,28 +67,18 @@ int main(int argc, char** argv) {
   TOptionsReconstruction rec;
   auto* cmdRec =
       app.add_subcommand("reconstruct", "Reconstruction du front d'onde d'une paire intra/extra");
-  cmdRec->add_option("--intra", rec.Intra, "Image intra-focale (FITS)")->required();
-  cmdRec->add_option("--extra", rec.Extra, "Image extra-focale (FITS), telle que la caméra l'a vue")
-      ->required();
-  cmdRec->add_option("--diameter", rec.DiametreMm, "Diamètre de l'instrument (mm)")->required();
-  cmdRec->add_option("--focal", rec.FocaleMm, "Distance focale (mm)")->required();
-  auto* defoc = cmdRec->add_option("--defocus", rec.DefocalisationMm, "Défocalisation (mm)");
-  auto* pixel = cmdRec->add_option("--pixel", rec.PixelMicrons,
-                                   "Taille des pixels (µm) : défocalisation d'après les rayons");
-  defoc->excludes(pixel);
-  cmdRec->add_option("--binning", rec.Binning, "Binning d'acquisition")->needs(pixel);
-  cmdRec->add_option("--soft-binning", rec.BinningLogiciel, "Binning logiciel")->needs(pixel);
-  cmdRec->add_option("--source", rec.Source,
-                     "infinity | artificial=METRES | curvature | autocollimation");
-  cmdRec->add_option("--angle", rec.AngleDegres, "Angle d'incidence (degrés)");
-  cmdRec->add_option("--orientation", rec.Orientation,
-                     "Orientation des aberrations de montage : x ou y");
-  cmdRec->add_option("--iterations", rec.Iterations, "Nombre maximal de passes (1 à 20)");
-  cmdRec->add_option("--lambda", rec.LambdaNm, "Longueur d'onde de référence (nm)");
-  cmdRec->add_option("--prefs", rec.Preferences, "Fichier de préférences (Prefs.txt)");
+  OptionsReconstruction(*cmdRec, rec, true);
   cmdRec->add_option("--json", rec.Json, "Résultats en JSON dans ce fichier (- : sortie standard)");
   cmdRec->add_option("--opd", rec.Opd, "Export OPD du front d'onde");
   cmdRec->add_option("--zernike", rec.Zernike, "Fichier des coefficients de Zernike");
+
+  TOptionsSimulation interfero, foucault;
+  auto* cmdInterfero = app.add_subcommand(
+      "interferogram", "Interférogramme d'un front d'onde (export OPD ou reconstruction)");
+  OptionsSimulation(*cmdInterfero, interfero, true);
+  auto* cmdFoucault = app.add_subcommand(
+      "foucault", "Foucaultgramme d'un front d'onde (export OPD ou reconstruction)");
+  OptionsSimulation(*cmdFoucault, foucault, false);
 
   try {
     app.parse(argc, argv);
@@ -55,6 +89,8 @@ int main(int argc, char** argv) {
   try {
     if (*cmdInfo) return CommandeInfo(info);
     if (*cmdRec) return CommandeReconstruction(rec);
+    if (*cmdInterfero) return CommandeInterferogramme(interfero);
+    if (*cmdFoucault) return CommandeFoucault(foucault);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return SortieErreur;

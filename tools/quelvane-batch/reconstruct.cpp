@@ -133,9 +133,11 @@ nlohmann::ordered_json JsonPreparation(const TPreparationPaire& p) {
 
 }  // namespace
 
-int CommandeReconstruction(const TOptionsReconstruction& o) {
-  try {
-    TPreferences prefs = ChargerPreferences(o.Preferences);
+TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
+  TReconstructionBatch res;
+  TPreferences& prefs = res.Prefs;
+  {
+    prefs = ChargerPreferences(o.Preferences);
     if (o.Iterations) {
       if (*o.Iterations < 1 || *o.Iterations > 20) throw ErreurOptions("--iterations : de 1 à 20");
       prefs.NIter = static_cast<std::uint8_t>(*o.Iterations);
@@ -183,7 +185,8 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
     p.ParametresValides = true;
 
     TBarreTexte barre;
-    const auto test = ReconstruireSimple(p, prefs, JeuZernike(), barre);
+    res.Test = ReconstruireSimple(p, prefs, JeuZernike(), barre);
+    const auto& test = res.Test;
     TPupille& front = *test->FrontOnde;
     front.MoyenneEcartType();
     front.MinMaxMasque();
@@ -191,7 +194,7 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
 
     TCoefZernike rms = front.Coefficients;
     CoefVersRMS(JeuZernike(), rms);
-    nlohmann::ordered_json j;
+    nlohmann::ordered_json& j = res.Json;
     j["coefficients_nm"] = Tableau(front.Coefficients);
     j["coefficients_rms_nm"] = Tableau(rms);
     j["selection"] = std::vector<bool>(front.Selection.begin(), front.Selection.end());
@@ -232,6 +235,18 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
           {"subtract_tilt_focus", prefs.SubTiltFocus},
           {"subtract_coma", prefs.SubComa}}},
     };
+  }
+  return res;
+}
+
+int CommandeReconstruction(const TOptionsReconstruction& o) {
+  try {
+    const TReconstructionBatch res = ExecuterReconstruction(o);
+    const TPreferences& prefs = res.Prefs;
+    TPupille& front = *res.Test->FrontOnde;
+    const nlohmann::ordered_json& j = res.Json;
+    TCoefZernike rms = front.Coefficients;
+    CoefVersRMS(JeuZernike(), rms);
     // Everything asked for, or nothing: an OPD export that fails leaves the JSON file of an
     // earlier run as it was.
     TSorties sorties;

@@ -1,0 +1,65 @@
+// quelvane-batch interferogram and foucault as a script runs them.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "files/jpeg.h"
+#include "support/processus.h"
+
+namespace {
+
+using quelvane::essais::LancerBatch;
+using quelvane::essais::LireFichier;
+
+class BatchSimulation : public quelvane::essais::TestAvecDossier {
+ protected:
+  void SetUp() override {
+    TestAvecDossier::SetUp();
+    Ecrire("Prefs.txt", "");
+    const auto s = LancerBatch(std::string("reconstruct --intra ") + QUELVANE_SAMPLES +
+                               "/etoile-intra.fit --extra " + QUELVANE_SAMPLES +
+                               "/etoile-extra.fit --diameter 200 --focal 1000 --pixel 5.2 "
+                               "--iterations 2 --prefs " +
+                               Chemin("Prefs.txt") + " --opd " + Chemin("front.opd"));
+    ASSERT_EQ(s.Statut, 0) << s.Texte;
+  }
+  std::string Depuis() const {
+    return " --wavefront " + Chemin("front.opd") + " --prefs " + Chemin("Prefs.txt");
+  }
+};
+
+TEST_F(BatchSimulation, InterferogrammeEtSerieDeFoucaultgrammes) {
+  auto s = LancerBatch("interferogram" + Depuis() + " --direction 45 --fringes 6 --out " +
+                       Chemin("i.jpg") + " --json -");
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto j = nlohmann::json::parse(s.Texte);
+  EXPECT_EQ(j["pictures"][0]["angle_deg"], 45);
+  const quelvane::TImageJPEG im = quelvane::LireJPEG(Chemin("i.jpg"));
+  ASSERT_TRUE(im.Reussi()) << im.Erreur;
+  EXPECT_EQ(im.Largeur, j["pictures"][0]["width"]);
+
+  s = LancerBatch("foucault" + Depuis() + " --series 45 --out " + Chemin("g.jpg"));
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  for (const char* n : {"g135.jpg", "g90.jpg", "g45.jpg", "g0.jpg"})
+    EXPECT_TRUE(quelvane::LireJPEG(Chemin(n)).Reussi()) << n;
+}
+
+TEST_F(BatchSimulation, Refus) {
+  Ecrire("zero.txt", "LambdaInterfero=0\r\n");
+  auto s = LancerBatch("interferogram --wavefront " + Chemin("front.opd") + " --prefs " +
+                       Chemin("zero.txt") + " --out " + Chemin("i.jpg"));
+  // A wavelength of 0 is refused by the preferences, which say so and keep 555 nm.
+  EXPECT_EQ(s.Statut, 0) << s.Texte;
+  EXPECT_NE(s.Texte.find("LambdaInterfero=0"), std::string::npos) << s.Texte;
+  Ecrire("mauvais.opd", "rien\r\n");
+  s = LancerBatch("foucault --wavefront " + Chemin("mauvais.opd") + " --out " + Chemin("g.jpg"));
+  EXPECT_EQ(s.Statut, 2);
+  EXPECT_NE(s.Texte.find("OPD"), std::string::npos) << s.Texte;
+  EXPECT_FALSE(std::filesystem::exists(Chemin("g.jpg")));
+  s = LancerBatch("foucault" + Depuis());  // no picture asked for
+  EXPECT_EQ(s.Statut, 2);
+}
+
+}  // namespace

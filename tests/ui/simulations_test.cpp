@@ -1,0 +1,124 @@
+// Interferograms and Foucault grams from the windows: commands, in-place recomputation from
+// the panel, series, and the wavefront's window closed first.
+
+#include <QCheckBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "settings/parametres.h"
+#include "settings/preferences.h"
+#include "support/dialogues_scriptes.h"
+#include "ui/dialogues.h"
+#include "ui/fenetre_principale.h"
+#include "ui/panneau_infos.h"
+
+using namespace quelvane;
+using namespace quelvane::essais;
+
+class SimulationsTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<TDialoguesInstalles> installes_;
+  TDialoguesScriptes* d_ = nullptr;
+  QTemporaryDir dossier_;
+  std::unique_ptr<TMainForm> f_;
+
+  // A synthesised wavefront with some defocus, in its own window.
+  TForm1* Front() {
+    ParametresSimulation.Dimension = 128;
+    ParametresSimulation.Rayon = 50;
+    ParametresSimulation.Coefficients[3] = 200;
+    SelectionComplete(ParametresSimulation.Selection);
+    f_->FrontDOnde();
+    return f_->FenetreActive();
+  }
+  TForm1* Nommee(const QString& t) const {
+    for (TForm1* w : f_->Fenetres())
+      if (w->windowTitle() == t) return w;
+    return nullptr;
+  }
+  void Fermer(TForm1* w) {
+    for (QMdiSubWindow* s : f_->Zone()->subWindowList())
+      if (s->widget() == w) s->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
+ private slots:
+  void init() {
+    Preferences = TPreferences{};
+    ParametresSimulation = {};
+    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
+    installes_ = std::make_unique<TDialoguesInstalles>();
+    d_ = &installes_->Dialogues;
+    d_->ReponseParDefaut = true;
+    f_ = std::make_unique<TMainForm>(dossier_.filePath("Prefs.txt"));
+    f_->show();
+  }
+  void cleanup() {
+    f_.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    installes_.reset();
+  }
+
+  void interferogrammeRecalculeEnPlace() {
+    TForm1* front = Front();
+    QVERIFY(front);
+    TFormInfos& p = *f_->Infos();
+    p.SpinEditAngle->setValue(30);
+    f_->Interferogramme();
+    TForm1* i = Nommee("Interférogramme30");
+    QVERIFY(i);
+    QCOMPARE(i->Champ()->Role, RoleInterferogramme);
+    QCOMPARE(i->FrontSource().get(), front->Champ());
+    QVERIFY(i->CouleurLambda);
+    QCOMPARE(i->Champ()->Lambda, Preferences.LambdaInterfero);
+    const std::size_t fenetres = f_->Fenetres().size();
+    // 8 → 9 fringes on the interferogram window: the same window, its title kept.
+    p.SpinEditFranges->setValue(9);
+    QCOMPARE(f_->Fenetres().size(), fenetres);
+    QCOMPARE(i->Champ()->Franges, 9);
+    QCOMPARE(i->windowTitle(), QStringLiteral("Interférogramme30"));
+    // The wavefront's window closed: a change of angle says so, and nothing breaks.
+    Fermer(front);
+    QVERIFY(!i->FrontSource());
+    p.SpinEditAngle->setValue(45);
+    QCOMPARE(d_->Messages.last(),
+             QStringLiteral("Impossible de modifier Interférogramme. Front d'onde introuvable."));
+  }
+
+  void serieDeFoucaultgrammes() {
+    Front();
+    TFormInfos& p = *f_->Infos();
+    p.SpinEditAngle->setValue(0);
+    p.SpinEditPas->setValue(45);
+    p.CheckBoxSerie->setChecked(true);
+    f_->Foucaultgramme();
+    for (const char* t :
+         {"Foucaultgramme135", "Foucaultgramme90", "Foucaultgramme45", "Foucaultgramme0"})
+      QVERIFY2(Nommee(QString::fromUtf8(t)), t);
+    TForm1* g = Nommee("Foucaultgramme0");
+    QCOMPARE(g->Champ()->Role, RoleFoucault);
+    QCOMPARE(g->Champ()->Traces[2].Visible, std::uint8_t{1});
+    // The series came from the wavefront each time, which is active again.
+    QCOMPARE(f_->FenetreActive()->Champ()->Role, RoleFront);
+  }
+
+  void refusHorsDUnFront() {
+    Front();
+    TFormInfos& p = *f_->Infos();
+    f_->Interferogramme();
+    TForm1* i = f_->FenetreActive();
+    QCOMPARE(i->Champ()->Role, RoleInterferogramme);
+    f_->Foucaultgramme();  // an interferogram is no wavefront
+    QCOMPARE(d_->Messages.last(),
+             QStringLiteral("Action impossible. Sélectionnez un front d'onde."));
+    Preferences.LambdaInterfero = 0;
+    p.SpinEditFranges->setValue(5);
+    QVERIFY(d_->Messages.last().contains("LambdaInterfero"));
+  }
+};
+
+QTEST_MAIN(SimulationsTest)
+#include "simulations_test.moc"
