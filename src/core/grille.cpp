@@ -44,9 +44,9 @@ class TReserve {
 
  private:
   // The grids of a reconstruction, not whole camera frames.
-  static constexpr std::size_t BlocMax = std::size_t{32} << 20;
+  static constexpr std::size_t BlocMax = std::size_t{64} << 20;  // a 2048² complex grid
   static constexpr std::size_t BlocsMax = 12;
-  static constexpr std::size_t OctetsMax = std::size_t{128} << 20;
+  static constexpr std::size_t OctetsMax = std::size_t{384} << 20;
   struct TBloc {
     void* Adresse;
     std::size_t Taille;

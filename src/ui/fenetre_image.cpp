@@ -108,7 +108,11 @@ void TForm1::Visualiser() {
   champ_->Zoom = z;
 
   TPupille& f = *champ_;
-  const TImage24 image = ImageDuChamp(f, Palettes(), f.Lambda, CouleurLambda, AfficherEchelle);
+  const bool psf = f.Role == RolePSF || f.Role == RolePSFTheorique;
+  TFctXY vueLog;
+  if (EchelleLog && psf) vueLog = VueLogarithmique(f);
+  const TImage24 image = ImageDuChamp(EchelleLog && psf ? vueLog : f, Palettes(), f.Lambda,
+                                      CouleurLambda, AfficherEchelle);
   image_ = QImage(image.Pixels.data(), image.Largeur, image.Hauteur, image.Largeur * 3,
                   QImage::Format_RGB888)
                .copy();

@@ -48,6 +48,8 @@ class TForm1 : public QWidget {
   const std::shared_ptr<TPupille>& ChampPartage() const { return champ_; }
   // Replaces the field (the window keeps its settings).
   void DefinirChamp(std::shared_ptr<TPupille> champ) { champ_ = std::move(champ); }
+  // A PSF window shows its other PSF (real and theoretical exchanged).
+  void EchangerChamps() { std::swap(champ_, frontSource_); }
   // The second field: the window's own (the full wavefront kept while "Ordres sup." is off,
   // the theoretical PSF), or, for an interferogram or a gram, the wavefront it was computed
   // from, which the window does not own and which goes when that wavefront's window closes.
@@ -62,6 +64,7 @@ class TForm1 : public QWidget {
   bool AfficherEchelle = false;
   int IndiceZoom = IndiceZoomCent;
   bool CouleurLambda = false;
+  bool EchelleLog = false;  // a PSF shown on a logarithmic scale
   double ValeurCurseur = 0;
   QString FichierJPEG;
 

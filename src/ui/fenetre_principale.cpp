@@ -25,9 +25,12 @@
 #include "settings/preferences.h"
 #include "simulation/foucault.h"
 #include "simulation/interferogramme.h"
+#include "simulation/psf.h"
+#include "simulation/spots.h"
 #include "ui/aide.h"
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
+#include "ui/fenetre_ftm.h"
 #include "ui/panneau_infos.h"
 
 namespace quelvane {
@@ -218,10 +221,11 @@ void TMainForm::CreerMenus() {
   ajouter(calcul, QStringLiteral("Ajuster"), &TMainForm::Ajuster);
   QAction* interfero =
       ajouter(calcul, QStringLiteral("Interférogramme"), &TMainForm::Interferogramme);
-  QAction* psf = ajouter(calcul, QStringLiteral("PSF"), nullptr);
+  QAction* psf = ajouter(calcul, QStringLiteral("PSF"), &TMainForm::PSF);
   ajouter(calcul, QStringLiteral("FFT"), &TMainForm::CalculFFT);
   QAction* foucault = ajouter(calcul, QStringLiteral("Foucaultgramme"), &TMainForm::Foucaultgramme);
-  QAction* spots = ajouter(calcul, QStringLiteral("Spots"), nullptr);
+  QAction* spots = ajouter(calcul, QStringLiteral("Spots"), &TMainForm::Spots);
+  ajouter(calcul, QStringLiteral("FTM et énergie encerclée"), &TMainForm::FTM);
 
   QMenu* resultats = menuBar()->addMenu(QStringLiteral("Résultats"));
   ajouter(resultats, QStringLiteral("Coefficients de Zernike"), &TMainForm::AfficherCoefficients);
@@ -593,6 +597,80 @@ void TMainForm::CalculerFoucault(int angle) {
     f->DefinirSourceSimulation(source);
   }
   f->Visualiser();
+}
+
+void TMainForm::PSF() {
+  if (!active_ || !active_->Champ()) return;
+  QComboBox* taille = infos_->ComboBoxTaille;
+  if (taille->currentIndex() < 0) taille->setCurrentIndex(Preferences.FactMultDiff);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  TPSF psf;
+  try {
+    psf = PSFDuFront(*active_->Champ(), taille->currentIndex(), Preferences.LambdaRef,
+                     Preferences.PltPSF);
+  } catch (const ErreurSimulation& e) {
+    QApplication::restoreOverrideCursor();
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  TForm1* f = NouvelleFenetre(psf.Reelle, QStringLiteral("PSF réelle"));
+  f->DefinirFrontSource(psf.Theorique);
+  QApplication::restoreOverrideCursor();
+}
+
+namespace {
+
+// Focal length and pupil radius (nanometres) for a wavefront: its own test's, else the test
+// parameters'.
+std::pair<double, double> Instrument(const TRoddier* test) {
+  if (test && test->FocaleNm > 0 && test->RayonNm > 0) return {test->FocaleNm, test->RayonNm};
+  return {ParametresTest.DistanceFocale, ParametresTest.RayonInstrument};
+}
+
+}  // namespace
+
+void TMainForm::Spots() {
+  if (!active_ || !active_->Champ()) return;
+  if (active_->Champ()->Role != RoleFront) {
+    Dialogues().Avertir(this, SelectionnezUnFront);
+    return;
+  }
+  const auto [f, rho] = Instrument(TestDuChamp(active_->Champ()));
+  auto spots = std::make_shared<TPupille>();
+  try {
+    CalculerSpots(*active_->Champ(),
+                  {f, rho, Preferences.LambdaRef, infos_->SpinEditFranges->value()}, *spots);
+  } catch (const ErreurSimulation& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  spots->Palette = Preferences.PltPSF;
+  NouvelleFenetre(spots, QStringLiteral("Spots"));
+}
+
+void TMainForm::FTM() {
+  if (!active_ || !active_->Champ()) return;
+  if (!EstUnFront(active_->Champ())) {
+    Dialogues().Avertir(this, SelectionnezUnFront);
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  TAnalysePSF a;
+  try {
+    a = AnalyserPSF(*active_->Champ(), Preferences.LambdaRef);
+  } catch (const ErreurSimulation& e) {
+    QApplication::restoreOverrideCursor();
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  const auto [f, rho] = Instrument(TestDuChamp(active_->Champ()));
+  // Cut-off D/(λf) in cycles per millimetre.
+  const double coupure = f > 0 ? 2 * rho / (Preferences.LambdaRef * f) * 1e6 : 0;
+  if (!ftm_) ftm_ = new TFormFTM(this);
+  ftm_->Afficher(a, coupure, active_->windowTitle());
+  ftm_->show();
+  ftm_->raise();
+  QApplication::restoreOverrideCursor();
 }
 
 const TRoddier* TMainForm::TestDuChamp(const TPupille* champ) const {

@@ -90,6 +90,10 @@ class TMainForm : public QMainWindow, public IHoteImages {
   // The panel's angle or fringes changed while `fenetre` is active: an interferogram or gram
   // is computed again in place from its wavefront.
   void RecalculerSimulation(TForm1& fenetre);
+  // "PSF", "Spots" and "FTM" on the active wavefront.
+  void PSF();
+  void Spots();
+  void FTM();
   // The test a field belongs to (its wavefront, residual, signal or corrected images), if any.
   const TRoddier* TestDuChamp(const TPupille* champ) const;
   // Last read-out of the pointer (column, row, value), shown in the status bar until the
@@ -130,6 +134,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TFormInfos* infos_;
   TFormParam* param_;
   TForm3* coefs_;
+  class TFormFTM* ftm_ = nullptr;
 };
 
 }  // namespace quelvane

@@ -251,8 +251,18 @@ void TFormInfos::Construire() {
   };
   connect(SpinEditAngle, &QSpinBox::valueChanged, this, recalculer);
   connect(SpinEditFranges, &QSpinBox::valueChanged, this, recalculer);
-  // The simulations these controls drive are not in the program yet.
-  psf->setEnabled(false);
+  // "Réelle" / "Théorique" exchange a PSF window's two fields; "Log" draws it on six decades.
+  connect(ComboBoxPSF, &QComboBox::activated, this, [this](int i) {
+    TForm1* f = Courante();
+    if (!f) return;
+    const auto role = f->Champ()->Role;
+    if ((i == 0 && role == RolePSFTheorique) || (i == 1 && role == RolePSF)) f->EchangerChamps();
+    Redessiner();
+  });
+  connect(ComboBoxEchellePSF, &QComboBox::activated, this, [this](int i) {
+    if (TForm1* f = Courante()) f->EchelleLog = i == 1;
+    Redessiner();
+  });
 
   connect(TrackBarSeuil, &QSlider::valueChanged, this, &TFormInfos::SeuilDeplace);
   connect(TrackBarBas, &QSlider::valueChanged, this, [this](int p) { NiveauDeplace(p, false); });

@@ -105,6 +105,16 @@ void Ellipse(TImage24& im, int x1, int y1, int x2, int y2) {
 
 }  // namespace
 
+TFctXY VueLogarithmique(const TFctXY& champ) {
+  TFctXY v;
+  v.Copier(champ);
+  double maxi = 0;
+  for (double x : champ.Donnees.Plan(0)) maxi = std::max(maxi, x);
+  for (double& x : v.Donnees.Plan(0)) x = maxi > 0 ? std::log10(std::max(x / maxi, 1e-6)) : 0;
+  v.SeuilBas = v.SeuilHaut = 0;  // the display range follows the new values
+  return v;
+}
+
 TImage24 ImageDuChamp(TFctXY& champ, TPalettes& palettes, double lambda, bool couleurLambda,
                       bool echelle) {
   const double avant = palettes.LongueurOnde;

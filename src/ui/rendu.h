@@ -19,6 +19,10 @@ struct TTraceEcran {
 // The visible overlays in picture pixels (0-based).
 std::vector<TTraceEcran> TracesEcran(const TFctXY& champ);
 
+// A PSF shown on a logarithmic scale: log₁₀ of the value over the maximum, 10⁻⁶ at the least
+// (six decades: the rings far out show, the peak does not swamp them).
+TFctXY VueLogarithmique(const TFctXY& champ);
+
 // The picture a window shows of a field, the same in the windows, the saved pictures and the
 // command line: the field through its palette (in the colour of its wavelength when
 // `couleurLambda`), the palette bar against the right edge when `echelle`, the overlays in red.

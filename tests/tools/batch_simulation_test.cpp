@@ -63,3 +63,23 @@ TEST_F(BatchSimulation, Refus) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BatchSimulation, PSFEtSesCourbes) {
+  const auto s = LancerBatch("psf" + Depuis() + " --focal 1000 --out " + Chemin("p.jpg") +
+                             " --log --csv " + Chemin("p.csv") + " --json -");
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto j = nlohmann::json::parse(s.Texte);
+  // The peak ratio follows the RMS Strehl for a small aberration.
+  EXPECT_NEAR(j["peak_ratio"].get<double>(), j["strehl_rms"].get<double>(), 0.02);
+  EXPECT_GT(j["encircled_energy"]["airy_2"].get<double>(), j["encircled_energy"]["airy_1"]);
+  EXPECT_NEAR(j["cutoff_cycles_per_mm"].get<double>(), 200 / (555e-6 * 1000), 1e-6);
+  EXPECT_EQ(j["mtf"][0]["mtf"], 1.0);
+  EXPECT_TRUE(quelvane::LireJPEG(Chemin("p.jpg")).Reussi());
+  const std::string csv = LireFichier(Chemin("p.csv"));
+  EXPECT_EQ(csv.rfind("curve,x,measured,perfect\r\n", 0), 0u);
+  EXPECT_NE(csv.find("encircled_energy,"), std::string::npos);
+}
+
+}  // namespace

@@ -1,7 +1,9 @@
 // Interferograms and Foucault grams from the windows: commands, in-place recomputation from
 // the panel, series, and the wavefront's window closed first.
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSpinBox>
@@ -49,6 +51,7 @@ class SimulationsTest : public QObject {
   void init() {
     Preferences = TPreferences{};
     ParametresSimulation = {};
+    ParametresTest = ParametresInitiaux;
     InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
     installes_ = std::make_unique<TDialoguesInstalles>();
     d_ = &installes_->Dialogues;
@@ -117,6 +120,46 @@ class SimulationsTest : public QObject {
     Preferences.LambdaInterfero = 0;
     p.SpinEditFranges->setValue(5);
     QVERIFY(d_->Messages.last().contains("LambdaInterfero"));
+  }
+
+  void psfReelleEtTheorique() {
+    TForm1* front = Front();
+    f_->PSF();
+    TForm1* w = Nommee("PSF réelle");
+    QVERIFY(w);
+    QCOMPARE(w->Champ()->Role, RolePSF);
+    QCOMPARE(w->FrontSource()->Role, RolePSFTheorique);
+    TFormInfos& p = *f_->Infos();
+    QCOMPARE(p.ComboBoxTaille->currentIndex(), int{Preferences.FactMultDiff});
+    p.ComboBoxPSF->setCurrentIndex(1);
+    emit p.ComboBoxPSF->activated(1);
+    QCOMPARE(w->Champ()->Role, RolePSFTheorique);
+    QCOMPARE(w->windowTitle(), QStringLiteral("PSF théorique"));
+    emit p.ComboBoxEchellePSF->activated(1);
+    QVERIFY(w->EchelleLog);
+    // Closing the wavefront leaves the PSF window its own two fields.
+    Fermer(front);
+    QVERIFY(w->FrontSource());
+  }
+
+  void spotsEtFTM() {
+    Front();
+    f_->Spots();  // no instrument known yet
+    QVERIFY(d_->Messages.last().contains("focale"));
+    ParametresTest.DistanceFocale = 1e9;
+    ParametresTest.RayonInstrument = 1e8;
+    f_->Spots();
+    TForm1* s = Nommee("Spots");
+    QVERIFY(s);
+    QCOMPARE(s->Champ()->Role, RoleSpot);
+    QCOMPARE(s->Champ()->Traces[1].Forme, std::uint8_t{1});
+    f_->ImageActivee(Nommee("Front d'onde"));
+    f_->FTM();
+    QWidget* ftm = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->windowTitle().startsWith("FTM et énergie encerclée")) ftm = w;
+    QVERIFY(ftm && ftm->isVisible());
+    ParametresTest = ParametresInitiaux;
   }
 };
 

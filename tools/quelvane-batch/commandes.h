@@ -68,6 +68,17 @@ struct TOptionsSimulation {
   std::string Json;
 };
 int CommandeInterferogramme(const TOptionsSimulation& options);
+
+// psf: the figures of the PSF (peak ratio, encircled energy, transfer function) as JSON and
+// CSV, and the PSF picture.
+struct TOptionsPSF {
+  TOptionsReconstruction Reconstruction;
+  std::string Front;
+  int Taille = -1;  // index of x1 … x8; −1: the preference FactMultDiff
+  bool Log = false;
+  std::string Image, Csv, Json;
+};
+int CommandePSF(const TOptionsPSF& options);
 int CommandeFoucault(const TOptionsSimulation& options);
 
 }  // namespace quelvane::batch

@@ -80,6 +80,17 @@ int main(int argc, char** argv) {
       "foucault", "Foucaultgramme d'un front d'onde (export OPD ou reconstruction)");
   OptionsSimulation(*cmdFoucault, foucault, false);
 
+  TOptionsPSF psf;
+  auto* cmdPSF = app.add_subcommand(
+      "psf", "PSF, énergie encerclée et FTM d'un front d'onde (export OPD ou reconstruction)");
+  cmdPSF->add_option("--wavefront", psf.Front, "Export OPD du front d'onde");
+  OptionsReconstruction(*cmdPSF, psf.Reconstruction, false);
+  cmdPSF->add_option("--size", psf.Taille, "Taille de la PSF : 0 (x1) à 3 (x8)");
+  cmdPSF->add_flag("--log", psf.Log, "Image en échelle logarithmique");
+  cmdPSF->add_option("--out", psf.Image, "Image JPEG de la PSF réelle");
+  cmdPSF->add_option("--csv", psf.Csv, "Courbes FTM et énergie encerclée en CSV");
+  cmdPSF->add_option("--json", psf.Json, "Résultats en JSON (- : sortie standard)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -91,6 +102,7 @@ int main(int argc, char** argv) {
     if (*cmdRec) return CommandeReconstruction(rec);
     if (*cmdInterfero) return CommandeInterferogramme(interfero);
     if (*cmdFoucault) return CommandeFoucault(foucault);
+    if (*cmdPSF) return CommandePSF(psf);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return SortieErreur;

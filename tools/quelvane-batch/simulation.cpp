@@ -4,11 +4,14 @@
 #include <iostream>
 #include <iterator>
 
+#include "analysis/analyse_front.h"
 #include "commandes.h"
 #include "files/export_texte.h"
 #include "files/jpeg.h"
+#include "files/nombres.h"
 #include "simulation/foucault.h"
 #include "simulation/interferogramme.h"
+#include "simulation/psf.h"
 #include "sortie.h"
 #include "ui/rendu.h"
 
@@ -33,6 +36,32 @@ std::string NomImage(const std::string& image, int angle, bool serie) {
                    : image + std::to_string(angle);
 }
 
+// The wavefront of a simulation subcommand: an OPD export, or a reconstruction.
+struct TFrontBatch {
+  TPreferences Prefs;
+  std::shared_ptr<TPupille> Front;
+  double FocaleNm = 0, RayonNm = 0;  // when known
+};
+
+TFrontBatch FrontDe(const std::string& opd, const TOptionsReconstruction& rec) {
+  TFrontBatch f;
+  if (!opd.empty()) {
+    f.Prefs = ChargerPreferences(rec.Preferences);
+    f.Front = std::make_shared<TPupille>(LireOPD(LireTexte(opd)));
+    f.RayonNm = f.Front->RayonPhysique;
+    f.FocaleNm = rec.FocaleMm > 0 ? rec.FocaleMm * 1e6 : 0;
+    return f;
+  }
+  if (rec.Intra.empty() || rec.Extra.empty())
+    throw std::runtime_error("Il faut --wavefront FICHIER.opd, ou --intra et --extra");
+  TReconstructionBatch r = ExecuterReconstruction(rec);
+  f.Prefs = r.Prefs;
+  f.Front = r.Test->FrontOnde;
+  f.FocaleNm = r.Test->FocaleNm;
+  f.RayonNm = r.Test->RayonNm;
+  return f;
+}
+
 using TCalcul = void (*)(const TPupille& front, int angle, const TOptionsSimulation& o,
                          const TPreferences& prefs, TPupille& cible);
 
@@ -40,18 +69,9 @@ int Simuler(const TOptionsSimulation& o, TCalcul calculer, bool couleurLambda,
             std::uint8_t TkwValue::*palette) {
   try {
     if (o.Image.empty()) throw std::runtime_error("Il faut --out pour l'image à écrire");
-    TPreferences prefs;
-    std::shared_ptr<TPupille> front;
-    if (!o.Front.empty()) {
-      prefs = ChargerPreferences(o.Reconstruction.Preferences);
-      front = std::make_shared<TPupille>(LireOPD(LireTexte(o.Front)));
-    } else {
-      if (o.Reconstruction.Intra.empty() || o.Reconstruction.Extra.empty())
-        throw std::runtime_error("Il faut --wavefront FICHIER.opd, ou --intra et --extra");
-      TReconstructionBatch r = ExecuterReconstruction(o.Reconstruction);
-      prefs = r.Prefs;
-      front = r.Test->FrontOnde;
-    }
+    const TFrontBatch fb = FrontDe(o.Front, o.Reconstruction);
+    const TPreferences& prefs = fb.Prefs;
+    const std::shared_ptr<TPupille>& front = fb.Front;
     if (o.Franges < 1 || o.Franges > 24) throw std::runtime_error("--fringes : de 1 à 24");
     const std::vector<int> angles =
         o.Pas > 0 ? AnglesSerie(o.Direction, o.Pas) : std::vector<int>{o.Direction};
@@ -105,6 +125,64 @@ int CommandeFoucault(const TOptionsSimulation& o) {
       [](const TPupille& front, int angle, const TOptionsSimulation&, const TPreferences&,
          TPupille& cible) { CalculerFoucault(front, angle, cible); },
       false, nullptr);
+}
+
+int CommandePSF(const TOptionsPSF& o) {
+  try {
+    const TFrontBatch fb = FrontDe(o.Front, o.Reconstruction);
+    const TPreferences& prefs = fb.Prefs;
+    const double lambda = prefs.LambdaRef;
+    const TAnalysePSF a = AnalyserPSF(*fb.Front, lambda);
+    // Cut-off D/(λf) in cycles per millimetre, when the focal length is known.
+    const double coupure = fb.FocaleNm > 0 ? 2 * fb.RayonNm / (lambda * fb.FocaleNm) * 1e6 : 0;
+    TSorties sorties;
+    nlohmann::ordered_json j;
+    j["lambda_nm"] = lambda;
+    j["peak_ratio"] = a.RapportPics;
+    {
+      // The figure the panel shows, S/Smax from the RMS, beside the peak ratio measured.
+      TPupille f = *fb.Front;
+      f.MoyenneEcartType();
+      f.Lambda = lambda;
+      CalculerStrehl(f);
+      j["strehl_rms"] = f.StrehlRMS;
+    }
+    j["encircled_energy"] = {{"airy_1", a.EnergieAiry1}, {"airy_2", a.EnergieAiry2}};
+    j["centroid_airy"] = {{"x", a.CentroideX}, {"y", a.CentroideY}};
+    if (coupure > 0) j["cutoff_cycles_per_mm"] = coupure;
+    nlohmann::ordered_json ftm = nlohmann::ordered_json::array();
+    std::string csv = "curve,x,measured,perfect\r\n";
+    auto nombre = [](double v) { return FormaterGeneral(v, 8, '.'); };
+    for (const TPointCourbe& p : a.FTM) {
+      if (p.X > 1) break;
+      nlohmann::ordered_json e = {
+          {"fraction", p.X}, {"mtf", p.Reelle}, {"mtf_perfect", p.Parfaite}};
+      if (coupure > 0) e["cycles_per_mm"] = p.X * coupure;
+      ftm.push_back(e);
+      csv += "mtf," + nombre(p.X) + "," + nombre(p.Reelle) + "," + nombre(p.Parfaite) + "\r\n";
+    }
+    for (const TPointCourbe& p : a.Energie)
+      csv += "encircled_energy," + nombre(p.X) + "," + nombre(p.Reelle) + "," + nombre(p.Parfaite) +
+             "\r\n";
+    j["mtf"] = ftm;
+    if (!o.Image.empty()) {
+      const int taille = o.Taille >= 0 ? o.Taille : prefs.FactMultDiff;
+      if (taille > 3) throw std::runtime_error("--size : de 0 (x1) à 3 (x8)");
+      TPSF psf = PSFDuFront(*fb.Front, taille, lambda, prefs.PltPSF);
+      TPalettes palettes;
+      palettes.ChoisirPalette(prefs.PltPSF);
+      TFctXY vue = o.Log ? VueLogarithmique(*psf.Reelle) : TFctXY(*psf.Reelle);
+      const TImage24 image = ImageDuChamp(vue, palettes, lambda, false, false);
+      sorties.Ajouter(o.Image, CoderJPEG(image.Pixels, image.Largeur, image.Hauteur));
+    }
+    if (!o.Csv.empty()) sorties.Ajouter(o.Csv, csv);
+    if (!o.Json.empty()) sorties.Ajouter(o.Json, TexteJson(j));
+    sorties.Ecrire();
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return SortieErreur;
+  }
 }
 
 }  // namespace quelvane::batch
