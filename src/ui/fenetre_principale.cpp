@@ -26,11 +26,13 @@
 #include "simulation/foucault.h"
 #include "simulation/interferogramme.h"
 #include "simulation/psf.h"
+#include "simulation/seidel.h"
 #include "simulation/spots.h"
 #include "ui/aide.h"
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_ftm.h"
+#include "ui/fenetres_resultats.h"
 #include "ui/panneau_infos.h"
 
 namespace quelvane {
@@ -87,6 +89,9 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
     infos_->Actualiser();
     infos_->AfficherResultats();
   });
+  seidel_ = new TFormSeidel(this);
+  rvb_ = new TFormRVB(this);
+  meridienne_ = new TFormMeridienne(this);
   CreerMenus();
   statusBar()->showMessage(QString());
   if (const QScreen* ecran = QGuiApplication::primaryScreen()) {
@@ -204,7 +209,7 @@ void TMainForm::CreerMenus() {
   QMenu* image = menuBar()->addMenu(QStringLiteral("Image"));
   QAction* symetrie = ajouter(image, QStringLiteral("Symétrie 180°"), &TMainForm::Symetrie);
   ajouter(image, QStringLiteral("Centrer"), &TMainForm::Centrer);
-  ajouter(image, QStringLiteral("Méridienne"), nullptr);
+  ajouter(image, QStringLiteral("Méridienne"), &TMainForm::CommandeMeridienne);
 
   QMenu* saisie = menuBar()->addMenu(QStringLiteral("Saisie"));
   QAction* parametres =
@@ -229,8 +234,8 @@ void TMainForm::CreerMenus() {
 
   QMenu* resultats = menuBar()->addMenu(QStringLiteral("Résultats"));
   ajouter(resultats, QStringLiteral("Coefficients de Zernike"), &TMainForm::AfficherCoefficients);
-  ajouter(resultats, QStringLiteral("Aberrations de Seidel"), nullptr);
-  ajouter(resultats, QStringLiteral("Trichromie"), nullptr);
+  ajouter(resultats, QStringLiteral("Aberrations de Seidel"), &TMainForm::Seidel);
+  ajouter(resultats, QStringLiteral("Trichromie"), &TMainForm::Trichromie);
   ajouter(resultats, QStringLiteral("Front résiduel"), &TMainForm::FrontResiduel);
   ajouter(resultats, QStringLiteral("Images après correction"), &TMainForm::ImagesApresCorrection);
   ajouter(resultats, QStringLiteral("Editer un rapport"), nullptr);
@@ -318,6 +323,10 @@ void TMainForm::ImageFermee(TForm1* fenetre) {
     if (autre != fenetre) autre->OublierFrontSource(fenetre->Champ());
   if (active_ == fenetre) active_ = nullptr;
   if (coefs_->Source() == fenetre) coefs_->RemplirListe(nullptr);
+  // The result forms go with the window they describe.
+  if (seidel_->Source() == fenetre) seidel_->hide();
+  if (rvb_->Decrit(fenetre)) rvb_->hide();
+  if (meridienne_->Source() == fenetre) meridienne_->hide();
   if (Fenetres().size() <= 1) {
     active_ = nullptr;
     infos_->hide();
@@ -397,6 +406,7 @@ void TMainForm::NouveauTest() {
   for (auto& t : testsCouleurs_) t.reset();
   infos_->hide();
   coefs_->hide();
+  for (QWidget* w : std::initializer_list<QWidget*>{seidel_, rvb_, meridienne_}) w->hide();
   ParametresTest = ParametresInitiaux;
   param_->Reinitialiser();
 }
@@ -671,6 +681,37 @@ void TMainForm::FTM() {
   ftm_->show();
   ftm_->raise();
   QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::Seidel() {
+  if (!active_ || !active_->Champ() || active_->Champ()->Role != RoleFront) return;
+  const TPupille& f = *active_->Champ();
+  seidel_->Afficher(active_,
+                    CalculerSeidel(f.Coefficients, f.Selection, JeuZernike(), f.Obstruction));
+}
+
+void TMainForm::Trichromie() {
+  if (ParametresTest.ModeTraitement != ModePolychromatique || !ParametresTest.ParametresValides)
+    return;
+  std::array<TForm1*, 3> fenetres{};
+  std::array<const TPupille*, 3> fronts{};
+  for (int k = 0; k < 3; ++k) {
+    if (!testsCouleurs_[k] || !testsCouleurs_[k]->FrontOnde) return;
+    TPupille& f = *testsCouleurs_[k]->FrontOnde;
+    f.MoyenneEcartType();
+    fronts[k] = &f;
+    for (TForm1* w : Fenetres())
+      if (w->Champ() == &f) fenetres[k] = w;
+  }
+  rvb_->Afficher(fenetres,
+                 CalculerTrichromie(fronts, JeuZernike(), ParametresTest.DistanceFocale,
+                                    ParametresTest.RayonInstrument,
+                                    {Preferences.PoidsB, Preferences.PoidsV, Preferences.PoidsR}));
+}
+
+void TMainForm::CommandeMeridienne() {
+  if (!active_ || !active_->Champ()) return;
+  meridienne_->Prendre(active_);
 }
 
 const TRoddier* TMainForm::TestDuChamp(const TPupille* champ) const {

@@ -36,7 +36,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void ImageActivee(TForm1* fenetre) override;
   void ImageFermee(TForm1* fenetre) override;
   void LectureCurseur(TForm1* fenetre, int colonne, int ligne) override;
-  void CommandeMeridienne() override {}
+  void CommandeMeridienne() override;
 
   // Commands.
   void NouveauTest();
@@ -94,6 +94,18 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void PSF();
   void Spots();
   void FTM();
+  // "Aberrations de Seidel", "Trichromie" and "Méridienne".
+  void Seidel();
+  void Trichromie();
+  class TFormSeidel* FormeSeidel() const {
+    return seidel_;
+  }
+  class TFormRVB* FormeRVB() const {
+    return rvb_;
+  }
+  class TFormMeridienne* FormeMeridienne() const {
+    return meridienne_;
+  }
   // The test a field belongs to (its wavefront, residual, signal or corrected images), if any.
   const TRoddier* TestDuChamp(const TPupille* champ) const;
   // Last read-out of the pointer (column, row, value), shown in the status bar until the
@@ -135,6 +147,9 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TFormParam* param_;
   TForm3* coefs_;
   class TFormFTM* ftm_ = nullptr;
+  class TFormSeidel* seidel_;
+  class TFormRVB* rvb_;
+  class TFormMeridienne* meridienne_;
 };
 
 }  // namespace quelvane

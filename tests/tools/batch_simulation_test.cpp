@@ -83,3 +83,28 @@ TEST_F(BatchSimulation, PSFEtSesCourbes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BatchSimulation, ProfilMeridienEtTermesDeSeidel) {
+  auto s = LancerBatch("profile" + Depuis() + " --azimuth 90 --out " + Chemin("m.csv"));
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const std::string csv = LireFichier(Chemin("m.csv"));
+  EXPECT_EQ(csv.rfind("segment,x_mm,opd_nm\r\n", 0), 0u);
+  // The demonstration mirror is obstructed: two segments, none across the hole.
+  EXPECT_NE(csv.find("\r\n2,"), std::string::npos);
+  EXPECT_EQ(csv.find("\r\n3,"), std::string::npos);
+  s = LancerBatch(std::string("reconstruct --intra ") + QUELVANE_SAMPLES +
+                  "/etoile-intra.fit --extra " + QUELVANE_SAMPLES +
+                  "/etoile-extra.fit --diameter 200 --focal 1000 --pixel 5.2 --iterations 2 "
+                  "--prefs " +
+                  Chemin("Prefs.txt") + " --json -");
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto j = nlohmann::json::parse(s.Texte);
+  ASSERT_EQ(j["seidel"].size(), 6u);
+  EXPECT_EQ(j["seidel"][5]["name"], "Sphéricité");
+  EXPECT_GT(j["seidel"][5]["value_nm"].get<double>(), 0);  // under-corrected: positive Z11
+  EXPECT_TRUE(j["seidel"][3].contains("orientation_deg"));
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSpinBox>
@@ -23,6 +24,7 @@
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
+#include "ui/fenetres_resultats.h"
 
 using namespace quelvane;
 using namespace quelvane::essais;
@@ -191,6 +193,17 @@ class ReconstructionTest : public QObject {
     QCOMPARE(ParametresTest.ImageIntra, ParametresTest.IntraRouge);
     QVERIFY(Preferences.AjustAuto);
     QVERIFY(Preferences.SubTiltFocus);
+    // The table of the three colours: the green focus is the origin, the weights 1, 1, 1 give
+    // the mean Strehl.
+    f_->Trichromie();
+    TFormRVB& t = *f_->FormeRVB();
+    QVERIFY(t.isVisible());
+    QCOMPARE(t.ListViewRVB->topLevelItem(1)->text(0), QStringLiteral("Foyers (mm)"));
+    QCOMPARE(t.ListViewRVB->topLevelItem(1)->text(2), QStringLiteral("0.000"));
+    double moyenne = 0;
+    for (int c = 1; c <= 3; ++c) moyenne += t.ListViewRVB->topLevelItem(5)->text(c).toDouble() / 3;
+    QVERIFY(std::abs(t.Edit1->text().toDouble() - moyenne) < 0.002);
+    QVERIFY(t.LabelChromatisme->text().contains("mm"));
   }
 
   void frontSimule() {

@@ -9,12 +9,14 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "settings/parametres.h"
 #include "settings/preferences.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
+#include "ui/fenetres_resultats.h"
 #include "ui/panneau_infos.h"
 
 using namespace quelvane;
@@ -160,6 +162,26 @@ class SimulationsTest : public QObject {
       if (w->windowTitle().startsWith("FTM et énergie encerclée")) ftm = w;
     QVERIFY(ftm && ftm->isVisible());
     ParametresTest = ParametresInitiaux;
+  }
+
+  void seidelEtMeridienne() {
+    ParametresSimulation.Obstruction = 0.3;
+    TForm1* front = Front();  // 200 nm of Z4
+    f_->Seidel();
+    TFormSeidel& s = *f_->FormeSeidel();
+    QVERIFY(s.isVisible());
+    QCOMPARE(s.ListViewSeidel->topLevelItemCount(), 6);
+    QCOMPARE(s.ListViewSeidel->topLevelItem(2)->text(0), QStringLiteral("Défocalisation"));
+    f_->CommandeMeridienne();
+    TFormMeridienne& m = *f_->FormeMeridienne();
+    QVERIFY(m.isVisible());
+    QCOMPARE(m.Segments, 2);  // the obstruction is a gap
+    m.SpinEdit1->setValue(90);
+    QVERIFY(std::abs(front->Champ()->AngleTrace - 3.14159265358979 / 2) < 1e-12);
+    // Both forms go with the window they describe.
+    Fermer(front);
+    QVERIFY(!s.isVisible());
+    QVERIFY(!m.isVisible());
   }
 };
 

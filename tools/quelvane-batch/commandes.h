@@ -79,6 +79,16 @@ struct TOptionsPSF {
   std::string Image, Csv, Json;
 };
 int CommandePSF(const TOptionsPSF& options);
+
+// profile: the meridian profile of a wavefront as CSV.
+struct TOptionsProfil {
+  TOptionsReconstruction Reconstruction;
+  std::string Front;
+  double AzimutDeg = 0;
+  int Zoom = 1;
+  std::string Csv;
+};
+int CommandeProfil(const TOptionsProfil& options);
 int CommandeFoucault(const TOptionsSimulation& options);
 
 }  // namespace quelvane::batch

@@ -91,6 +91,15 @@ int main(int argc, char** argv) {
   cmdPSF->add_option("--csv", psf.Csv, "Courbes FTM et énergie encerclée en CSV");
   cmdPSF->add_option("--json", psf.Json, "Résultats en JSON (- : sortie standard)");
 
+  TOptionsProfil profil;
+  auto* cmdProfil = app.add_subcommand(
+      "profile", "Profil méridien d'un front d'onde en CSV (export OPD ou reconstruction)");
+  cmdProfil->add_option("--wavefront", profil.Front, "Export OPD du front d'onde");
+  OptionsReconstruction(*cmdProfil, profil.Reconstruction, false);
+  cmdProfil->add_option("--azimuth", profil.AzimutDeg, "Azimut du diamètre (degrés)");
+  cmdProfil->add_option("--zoom", profil.Zoom, "Partie centrale : 1/zoom du diamètre (1 à 10)");
+  cmdProfil->add_option("--out", profil.Csv, "Fichier CSV (sinon : sortie standard)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -103,6 +112,7 @@ int main(int argc, char** argv) {
     if (*cmdInterfero) return CommandeInterferogramme(interfero);
     if (*cmdFoucault) return CommandeFoucault(foucault);
     if (*cmdPSF) return CommandePSF(psf);
+    if (*cmdProfil) return CommandeProfil(profil);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return SortieErreur;

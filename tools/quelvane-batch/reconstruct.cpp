@@ -16,6 +16,7 @@
 #include "files/fits.h"
 #include "files/nombres.h"
 #include "settings/saisie_parametres.h"
+#include "simulation/seidel.h"
 #include "sortie.h"
 
 namespace quelvane::batch {
@@ -207,6 +208,13 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
     j["strehl_rms"] = front.StrehlRMS;
     j["pupil_radius_px"] = front.RayonPupille;
     j["obstruction"] = front.Obstruction;
+    j["seidel"] = nlohmann::ordered_json::array();
+    for (const TLigneSeidel& l :
+         CalculerSeidel(front.Coefficients, front.Selection, JeuZernike(), front.Obstruction)) {
+      nlohmann::ordered_json e = {{"name", l.Nom}, {"value_nm", l.Valeur}};
+      if (l.OrientationDeg) e["orientation_deg"] = *l.OrientationDeg;
+      j["seidel"].push_back(e);
+    }
     j["passes"] = test->PassesEffectuees;
     j["preparation"] = JsonPreparation(test->Preparation);
     j["image_radius_px"] = {{"intra", intra->RayonPupille}, {"extra", extra->RayonPupille}};

@@ -12,6 +12,7 @@
 #include "simulation/foucault.h"
 #include "simulation/interferogramme.h"
 #include "simulation/psf.h"
+#include "simulation/seidel.h"
 #include "sortie.h"
 #include "ui/rendu.h"
 
@@ -177,6 +178,29 @@ int CommandePSF(const TOptionsPSF& o) {
     }
     if (!o.Csv.empty()) sorties.Ajouter(o.Csv, csv);
     if (!o.Json.empty()) sorties.Ajouter(o.Json, TexteJson(j));
+    sorties.Ecrire();
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return SortieErreur;
+  }
+}
+
+int CommandeProfil(const TOptionsProfil& o) {
+  try {
+    if (o.Zoom < 1 || o.Zoom > 10) throw std::runtime_error("--zoom : de 1 à 10");
+    const TFrontBatch fb = FrontDe(o.Front, o.Reconstruction);
+    bool mm = false;
+    const auto segments =
+        ProfilMeridien(*fb.Front, o.AzimutDeg * 3.14159265358979323846 / 180, o.Zoom, mm);
+    // One segment per stretch without a gap: the central obstruction separates two of them.
+    std::string csv = std::string("segment,") + (mm ? "x_mm" : "x_px") + ",opd_nm\r\n";
+    for (std::size_t s = 0; s < segments.size(); ++s)
+      for (const TPointProfil& p : segments[s])
+        csv += std::to_string(s + 1) + "," + FormaterGeneral(p.X, 10, '.') + "," +
+               FormaterGeneral(p.Valeur, 10, '.') + "\r\n";
+    TSorties sorties;
+    sorties.Ajouter(o.Csv.empty() ? "-" : o.Csv, csv);
     sorties.Ecrire();
     return 0;
   } catch (const std::exception& e) {
