@@ -56,7 +56,8 @@ namespace {
 // into the minute; the sign is written once, in front.
 std::string Sexagesimal(double x, const char* u1, const char* u2, const char* u3) {
   // A header value beyond any sky coordinate is shown as it is, not split.
-  if (!std::isfinite(x) || std::fabs(x) > 1e9) return FormaterFixe(std::isfinite(x) ? x : 0, 3) + u1;
+  if (!std::isfinite(x) || std::fabs(x) > 1e9)
+    return FormaterFixe(std::isfinite(x) ? x : 0, 3) + u1;
   const bool negatif = x < 0;
   const double milliemes = std::round(std::fabs(x) * 3600 * 1000);
   const double h = std::floor(milliemes / 3600000);

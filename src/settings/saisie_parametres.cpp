@@ -19,12 +19,9 @@ double RayonInstrumentNm(const TEntreesTest& e) { return e.DiametreMm * NmParMm 
 
 double DistanceSourceNm(const TEntreesTest& e) {
   switch (e.Source) {
-    case SourceArtificielle:
-      return e.DistanceSourceMm > 0 ? e.DistanceSourceMm * NmParMm : 0;
-    case SourceCourbure:
-      return 2 * FocaleNm(e);
-    default:
-      return 0;
+    case SourceArtificielle: return e.DistanceSourceMm > 0 ? e.DistanceSourceMm * NmParMm : 0;
+    case SourceCourbure: return 2 * FocaleNm(e);
+    default: return 0;
   }
 }
 

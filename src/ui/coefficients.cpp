@@ -106,8 +106,8 @@ void TForm3::RemplirListe(TForm1* fenetre) {
   remplissage_ = true;
   ListViewZern->clear();
   // The header says what the figures are: nanometres, RMS-normalised or not.
-  ListViewZern->headerItem()->setText(2, Preferences.NormRMS ? QStringLiteral("Valeur (nm RMS)")
-                                                             : QStringLiteral("Valeur (nm)"));
+  ListViewZern->headerItem()->setText(
+      2, Preferences.NormRMS ? QStringLiteral("Valeur (nm RMS)") : QStringLiteral("Valeur (nm)"));
   if (fenetre && fenetre->Champ()) {
     const TPupille& f = *fenetre->Champ();
     const TJeuZernike& jeu = JeuZernike();

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/imginfos.h"
-#include "settings/saisie_parametres.h"
 #include "settings/parametres.h"
+#include "settings/saisie_parametres.h"
 
 class QButtonGroup;
 class QComboBox;

@@ -12,6 +12,7 @@
 #include "core/mathematiques.h"
 #include "files/ecriture.h"
 #include "files/export_texte.h"
+#include "files/jpeg.h"
 #include "ui/dialogues.h"
 #include "ui/rendu.h"
 
@@ -88,7 +89,7 @@ TForm1::TForm1(IHoteImages& hote, std::shared_ptr<TPupille> champ, bool propriet
   actionRelief_ = menu_->addAction(QStringLiteral("effet 3D"), this, &TForm1::BasculerRelief);
   actionRelief_->setCheckable(true);
   menu_->addSeparator();
-  menu_->addAction(QStringLiteral("Enregistrer"));
+  menu_->addAction(QStringLiteral("Enregistrer"), this, &TForm1::EnregistrerSous);
   menu_->addAction(QStringLiteral("Exporter"), this, &TForm1::Exporter);
   menu_->addAction(QStringLiteral("Imprimer"), this, &TForm1::Imprimer);
 }
@@ -111,8 +112,9 @@ void TForm1::Visualiser() {
   const bool psf = f.Role == RolePSF || f.Role == RolePSFTheorique;
   TFctXY vueLog;
   if (EchelleLog && psf) vueLog = VueLogarithmique(f);
-  const TImage24 image = ImageDuChamp(EchelleLog && psf ? vueLog : f, Palettes(), f.Lambda,
-                                      CouleurLambda, AfficherEchelle);
+  image24_ = ImageDuChamp(EchelleLog && psf ? vueLog : f, Palettes(), f.Lambda, CouleurLambda,
+                          AfficherEchelle);
+  const TImage24& image = image24_;
   image_ = QImage(image.Pixels.data(), image.Largeur, image.Hauteur, image.Largeur * 3,
                   QImage::Format_RGB888)
                .copy();
@@ -148,6 +150,39 @@ void TForm1::BasculerRelief() {
   champ_->Relief = champ_->Relief ? 0 : 1;
   actionRelief_->setChecked(champ_->Relief != 0);
   Visualiser();
+}
+
+void TForm1::EnregistrerJPG(const QString& nom) {
+  if (image24_.Pixels.empty()) Visualiser();
+  EcrireFichierAtomique(nom.toStdString(),
+                        CoderJPEG(image24_.Pixels, image24_.Largeur, image24_.Hauteur));
+}
+
+void TForm1::Enregistrer() {
+  if (FichierJPEG.isEmpty()) {
+    EnregistrerSous();
+    return;
+  }
+  try {
+    EnregistrerJPG(FichierJPEG);
+  } catch (const std::exception& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+  }
+}
+
+void TForm1::EnregistrerSous() {
+  const auto nom = Dialogues().FichierAEnregistrer(
+      this, QStringLiteral("Enregistrer l'image en cours"),
+      QStringLiteral("Image jpeg (*.jpeg *.jpg *.JPG)"), windowTitle());
+  if (!nom) return;
+  // ".jpg" always appended, as to every picture saved from a window.
+  const QString chemin = *nom + QStringLiteral(".jpg");
+  try {
+    EnregistrerJPG(chemin);
+    FichierJPEG = chemin;
+  } catch (const std::exception& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+  }
 }
 
 void TForm1::Exporter() {

@@ -77,6 +77,11 @@ class TForm1 : public QWidget {
   void SeuilACetteValeur();
   void BasculerRelief();
   void Exporter();
+  // The picture as shown (one pixel per sample, overlays included) as a JPEG file; throws
+  // ErreurEcriture or std::runtime_error.
+  void EnregistrerJPG(const QString& nom);
+  void Enregistrer();  // to the last name, or as EnregistrerSous
+  void EnregistrerSous();
   void Imprimer();
 
   static TPalettes& Palettes();
@@ -98,6 +103,7 @@ class TForm1 : public QWidget {
   bool proprietaire_;
   TZoneImage* zone_;
   QImage image_;
+  TImage24 image24_;
   QMenu* menu_;
   QAction* actionRelief_;
 };

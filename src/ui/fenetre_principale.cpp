@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -20,7 +23,9 @@
 #include "analysis/reconstruction.h"
 #include "core/ajustement.h"
 #include "files/fits.h"
+#include "files/jpeg.h"
 #include "files/nombres.h"
+#include "report/rapport.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
 #include "simulation/foucault.h"
@@ -32,6 +37,7 @@
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_ftm.h"
+#include "ui/fenetre_rapport.h"
 #include "ui/fenetres_resultats.h"
 #include "ui/panneau_infos.h"
 
@@ -92,6 +98,7 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   seidel_ = new TFormSeidel(this);
   rvb_ = new TFormRVB(this);
   meridienne_ = new TFormMeridienne(this);
+  rapport_ = new TFormRapport(this);
   CreerMenus();
   statusBar()->showMessage(QString());
   if (const QScreen* ecran = QGuiApplication::primaryScreen()) {
@@ -143,15 +150,23 @@ void TMainForm::CreerMenus() {
   ajouter(fichier, QStringLiteral("Ouvrir comme extrafocale"), &TMainForm::OuvrirExtrafocale,
           QKeySequence(QStringLiteral("Ctrl+Alt+O")),
           QStringLiteral("Ouvrir une image extrafocale"));
-  ajouter(fichier, QStringLiteral("Importer une image jpeg"), nullptr);
+  ajouter(fichier, QStringLiteral("Importer une image jpeg"), &TMainForm::ImporterJPEG);
   ajouter(fichier, QStringLiteral("&Fermer"), &TMainForm::Fermer);
   QMenu* familles = fichier->addMenu(QStringLiteral("Fermer une famille..."));
   for (int i = 0; i < 5; ++i)
     ajouter(familles, QString::fromUtf8(Familles[i].Entree), [this, i] { FermerFamille(i); });
-  QAction* enregistrer = ajouter(fichier, QStringLiteral("&Enregistrer"), nullptr,
-                                 QKeySequence(QStringLiteral("Ctrl+S")));
-  ajouter(fichier, QStringLiteral("Enregistrer &sous..."), nullptr,
-          QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+  QAction* enregistrer = ajouter(
+      fichier, QStringLiteral("&Enregistrer"),
+      [this] {
+        if (active_) active_->Enregistrer();
+      },
+      QKeySequence(QStringLiteral("Ctrl+S")));
+  ajouter(
+      fichier, QStringLiteral("Enregistrer &sous..."),
+      [this] {
+        if (active_) active_->EnregistrerSous();
+      },
+      QKeySequence(QStringLiteral("Ctrl+Alt+S")));
   ajouter(fichier, QStringLiteral("Enregistrer les coefficients de Zernike"), [this] {
     if (!Fenetres().empty()) coefs_->EnregistrerCoefficients();
   });
@@ -238,7 +253,7 @@ void TMainForm::CreerMenus() {
   ajouter(resultats, QStringLiteral("Trichromie"), &TMainForm::Trichromie);
   ajouter(resultats, QStringLiteral("Front résiduel"), &TMainForm::FrontResiduel);
   ajouter(resultats, QStringLiteral("Images après correction"), &TMainForm::ImagesApresCorrection);
-  ajouter(resultats, QStringLiteral("Editer un rapport"), nullptr);
+  ajouter(resultats, QStringLiteral("Editer un rapport"), &TMainForm::EditerRapport);
 
   QAction* preferences = menuBar()->addAction(QStringLiteral("Préférences"));
   preferences->setStatusTip(QStringLiteral("Préférences"));
@@ -257,6 +272,7 @@ void TMainForm::CreerMenus() {
   haut->addAction(ouvrir);
   QAction* sauver = haut->addAction(QStringLiteral("Enregistrer"));
   sauver->setStatusTip(enregistrer->statusTip());
+  connect(sauver, &QAction::triggered, enregistrer, &QAction::trigger);
   for (QAction* a : {imprimer, couper, copier, coller, symetrie, cascade, horizontale, verticale})
     haut->addAction(a);
   haut->addWidget(zoom_);
@@ -681,6 +697,112 @@ void TMainForm::FTM() {
   ftm_->show();
   ftm_->raise();
   QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::ImporterJPEG() {
+  const auto nom =
+      Dialogues().FichierAOuvrir(this, QStringLiteral("Ouvrir Image JPeg"),
+                                 QStringLiteral("Image jpeg (*.jpeg *.jpg *.JPG *.JPEG)"),
+                                 QString::fromStdString(Preferences.DossierImages));
+  if (!nom) return;
+  const TImageJPEG image = LireJPEG(nom->toStdString());
+  if (!image.Reussi()) {
+    Dialogues().Avertir(this, QStringLiteral("Image jpeg illisible : %1\n%2")
+                                  .arg(*nom, QString::fromStdString(image.Erreur)));
+    return;
+  }
+  const QString base = QFileInfo(*nom).fileName();
+  // A colour picture gives its blue, green and red planes as three intra-focal images, each
+  // with its colour's wavelength; a grey one gives one image, at the reference wavelength.
+  struct TPlan {
+    int Octet;
+    double Lambda;
+    const char* Nom;
+  };
+  std::vector<TPlan> plans;
+  // Colour wavelengths not set in the preferences (0) would draw the planes in black: the
+  // middle of each filter band stands in for them.
+  auto lambda = [](double l, double defaut) { return l > 0 ? l : defaut; };
+  if (image.Composantes == 3)
+    plans = {{2, lambda(Preferences.LambdaB, 465), "Bleu"},
+             {1, lambda(Preferences.LambdaV, 540), "Vert"},
+             {0, lambda(Preferences.LambdaR, 630), "Rouge"}};
+  else
+    plans = {{0, Preferences.LambdaRef, "Gris"}};
+  for (const TPlan& p : plans) {
+    auto champ = std::make_shared<TPupille>();
+    champ->Allouer(image.Largeur, image.Hauteur);
+    for (int r = 0; r < image.Hauteur; ++r)
+      for (int c = 0; c < image.Largeur; ++c)
+        champ->V(r, c) =
+            image.Pixels[(static_cast<std::size_t>(r) * image.Largeur + c) * image.Composantes +
+                         p.Octet];
+    champ->Palette = image.Composantes == 3 ? 5 : 0;
+    champ->Lambda = p.Lambda;
+    PreparerImage(*champ, Preferences, false);
+    TForm1* f =
+        NouvelleFenetre(champ, QStringLiteral("%1 (%2)").arg(base, QString::fromUtf8(p.Nom)));
+    f->CouleurLambda = image.Composantes == 3;
+    f->Visualiser();
+  }
+  infos_->show();
+}
+
+void TMainForm::EditerRapport() {
+  if (!active_) return;
+  const bool poly = ParametresTest.ModeTraitement == ModePolychromatique;
+  const TRoddier* test =
+      poly ? (Preferences.OriginFoc <= 2 ? testsCouleurs_[Preferences.OriginFoc].get() : nullptr)
+           : testCourant_.get();
+  if (!test || !test->FrontOnde) return;
+  const auto nom =
+      Dialogues().FichierAEnregistrer(this, QStringLiteral("Générer et enregistrer un rapport"),
+                                      QStringLiteral("Fichiers html (*.htm *.html)"),
+                                      QString::fromStdString(Preferences.DossierRapports));
+  if (!nom) return;
+  TContexteRapport x;
+  x.Test = test;
+  x.Parametres = &ParametresTest;
+  x.Prefs = &Preferences;
+  x.Jeu = &JeuZernike();
+  auto valeur = [this](int i) {
+    return param_->ListeValeurs->count() > i ? param_->ListeValeurs->item(i)->text().toStdString()
+                                             : std::string();
+  };
+  x.Instrument = valeur(2);
+  x.Camera = valeur(3);
+  x.PoseIntra = param_->EditPoseIntra->text().toStdString();
+  x.PoseExtra = param_->EditPoseExtra->text().toStdString();
+  x.Source = static_cast<std::uint8_t>(std::max(0, param_->GroupeSource->checkedId()));
+  x.Version = Version;
+  auto fenetre = [](TForm1* w) {
+    return TFenetreRapport{w->ChampPartage(), w->windowTitle().toStdString(), w->CouleurLambda,
+                           w->AfficherEchelle};
+  };
+  if (!param_->Intra().empty() && param_->Intra().front().Fenetre)
+    x.Intra = fenetre(param_->Intra().front().Fenetre);
+  if (!param_->Extra().empty() && param_->Extra().front().Fenetre)
+    x.Extra = fenetre(param_->Extra().front().Fenetre);
+  if (coefs_->Source()) x.Front = fenetre(coefs_->Source());
+  for (TForm1* w : Fenetres()) {
+    if (!w->Champ()) continue;
+    x.Fenetres.push_back(fenetre(w));
+    if (w->Champ()->Role == RoleSignal) x.Signal = fenetre(w);
+    if (w->Champ()->Role == RoleResidu) x.Residu = fenetre(w);
+  }
+  if (!x.Front) x.Front = TFenetreRapport{test->FrontOnde, "Front d'onde"};
+  try {
+    EcrireRapport(nom->toStdString(), ConstruireRapport(x));
+  } catch (const std::exception& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  if (const QScreen* ecran = QGuiApplication::primaryScreen()) {
+    const QRect zone = ecran->availableGeometry();
+    rapport_->setGeometry(zone.left(), zone.top(), zone.width() * 2 / 3, zone.height());
+  }
+  rapport_->Charger(*nom);
+  rapport_->show();
 }
 
 void TMainForm::Seidel() {

@@ -96,6 +96,13 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void FTM();
   // "Aberrations de Seidel", "Trichromie" and "Méridienne".
   void Seidel();
+  // "Importer une image jpeg": the colour planes of a picture as intra-focal images.
+  void ImporterJPEG();
+  // "Editer un rapport": the report of the current test, written and shown.
+  void EditerRapport();
+  class TFormRapport* FormeRapport() const {
+    return rapport_;
+  }
   void Trichromie();
   class TFormSeidel* FormeSeidel() const {
     return seidel_;
@@ -150,6 +157,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   class TFormSeidel* seidel_;
   class TFormRVB* rvb_;
   class TFormMeridienne* meridienne_;
+  class TFormRapport* rapport_;
 };
 
 }  // namespace quelvane

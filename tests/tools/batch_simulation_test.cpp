@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -105,6 +106,45 @@ TEST_F(BatchSimulation, ProfilMeridienEtTermesDeSeidel) {
   EXPECT_EQ(j["seidel"][5]["name"], "Sphéricité");
   EXPECT_GT(j["seidel"][5]["value_nm"].get<double>(), 0);  // under-corrected: positive Z11
   EXPECT_TRUE(j["seidel"][3].contains("orientation_deg"));
+}
+
+}  // namespace
+
+namespace {
+
+class BatchRapport : public quelvane::essais::TestAvecDossier {};
+
+TEST_F(BatchRapport, PageEtImagesPuisRefusSansDossier) {
+  Ecrire("Prefs.txt", "");
+  const std::string paire = std::string(" --intra ") + QUELVANE_SAMPLES +
+                            "/etoile-intra.fit --extra " + QUELVANE_SAMPLES +
+                            "/etoile-extra.fit --diameter 200 --focal 1000 --pixel 5.2 "
+                            "--iterations 2 --prefs " +
+                            Chemin("Prefs.txt");
+  std::filesystem::create_directory(Chemin("nuit"));
+  auto s = LancerBatch("report" + paire + " --out " + Chemin("nuit") + " --json -");
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto j = nlohmann::json::parse(s.Texte);
+  const std::string page = LireFichier(Chemin("nuit/rapport.html"));
+  // Every picture the page names is there beside it, and the page states the JSON's figures.
+  ASSERT_FALSE(j["pictures"].empty());
+  for (const auto& nom : j["pictures"]) {
+    const std::string n = nom.get<std::string>();
+    EXPECT_TRUE(page.find("src=" + n + ">") != std::string::npos ||
+                page.find("src=\"" + n + "\"") != std::string::npos)
+        << n;
+    EXPECT_TRUE(quelvane::LireJPEG(Chemin("nuit/" + n)).Reussi()) << n;
+  }
+  EXPECT_GT(j["rms_nm"].get<double>(), 0);
+  EXPECT_GT(j["strehl"].get<double>(), 0.5);
+  char strehl[32];
+  std::snprintf(strehl, sizeof strehl, "S = %.2f", j["strehl"].get<double>());
+  EXPECT_NE(page.find(strehl), std::string::npos) << strehl;
+
+  s = LancerBatch("report" + paire + " --out " + Chemin("absent"));
+  EXPECT_EQ(s.Statut, 2);
+  EXPECT_NE(s.Texte.find("Dossier introuvable"), std::string::npos) << s.Texte;
+  EXPECT_FALSE(std::filesystem::exists(Chemin("absent")));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/roddier.h"
+#include "settings/parametres.h"
 #include "settings/preferences.h"
 
 namespace quelvane::batch {
@@ -52,6 +53,9 @@ int CommandeReconstruction(const TOptionsReconstruction& options);
 struct TReconstructionBatch {
   TPreferences Prefs;
   std::unique_ptr<TRoddier> Test;
+  std::shared_ptr<TPupille> Intra, Extra;  // the images as opened
+  TParametresTest Parametres;
+  std::uint8_t Source = 0;
   nlohmann::ordered_json Json;  // the figures, as `reconstruct --json` writes them
 };
 TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& options);
@@ -89,6 +93,14 @@ struct TOptionsProfil {
   std::string Csv;
 };
 int CommandeProfil(const TOptionsProfil& options);
+
+// report: the HTML report of a test with its pictures, in a folder.
+struct TOptionsRapport {
+  TOptionsReconstruction Reconstruction;
+  std::string Dossier;
+  std::string Json;  // file, "-" for standard output, empty for none
+};
+int CommandeRapport(const TOptionsRapport& options);
 int CommandeFoucault(const TOptionsSimulation& options);
 
 }  // namespace quelvane::batch

@@ -100,6 +100,13 @@ int main(int argc, char** argv) {
   cmdProfil->add_option("--zoom", profil.Zoom, "Partie centrale : 1/zoom du diamètre (1 à 10)");
   cmdProfil->add_option("--out", profil.Csv, "Fichier CSV (sinon : sortie standard)");
 
+  TOptionsRapport rapport;
+  auto* cmdRapport = app.add_subcommand("report", "Rapport HTML d'un test, avec ses images");
+  OptionsReconstruction(*cmdRapport, rapport.Reconstruction, true);
+  cmdRapport->add_option("--out", rapport.Dossier, "Dossier du rapport (rapport.html et images)")
+      ->required();
+  cmdRapport->add_option("--json", rapport.Json, "Résumé JSON (fichier, ou - : sortie standard)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -113,6 +120,7 @@ int main(int argc, char** argv) {
     if (*cmdFoucault) return CommandeFoucault(foucault);
     if (*cmdPSF) return CommandePSF(psf);
     if (*cmdProfil) return CommandeProfil(profil);
+    if (*cmdRapport) return CommandeRapport(rapport);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return SortieErreur;

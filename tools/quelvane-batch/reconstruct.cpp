@@ -155,8 +155,10 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
       throw ErreurOptions("--binning et --soft-binning : de 1 à 255");
     InitZernike(prefs.NPolyZern, prefs.ModePoly);
 
-    const auto intra = OuvrirImage(o.Intra, prefs, false);
-    const auto extra = OuvrirImage(o.Extra, prefs, true);
+    const std::shared_ptr<TPupille> intra = OuvrirImage(o.Intra, prefs, false);
+    const std::shared_ptr<TPupille> extra = OuvrirImage(o.Extra, prefs, true);
+    res.Intra = intra;
+    res.Extra = extra;
 
     TEntreesTest e;
     e.DiametreMm = o.DiametreMm;
@@ -185,6 +187,8 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
     p.ModeTraitement = ModeSimple;
     p.ParametresValides = true;
 
+    res.Parametres = p;
+    res.Source = e.Source;
     TBarreTexte barre;
     res.Test = ReconstruireSimple(p, prefs, JeuZernike(), barre);
     const auto& test = res.Test;

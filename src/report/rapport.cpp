@@ -1,0 +1,324 @@
+#include "report/rapport.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "analysis/analyse_front.h"
+#include "files/ecriture.h"
+#include "files/jpeg.h"
+#include "files/nombres.h"
+#include "files/utf8.h"
+#include "settings/saisie_parametres.h"
+#include "ui/rendu.h"
+
+namespace quelvane {
+
+namespace {
+
+// The title of each family of pictures by role (roles 5 to 10 are reported as families).
+struct TFamille {
+  std::uint8_t Role;
+  const char* Titre;  // "%s" takes "s" for several pictures
+};
+constexpr TFamille Familles[] = {
+    {RolePSF, "Image de diffraction au foyer"},
+    {RolePSFTheorique, "Image théorique de diffraction au foyer"},
+    {RoleInterferogramme, "Interférogramme%s"},
+    {RoleRonchigramme, "Ronchigramme%s"},
+    {RoleFoucault, "Foucaultgramme%s"},
+    {RoleSpot, "Spot diagramme%s"},
+};
+
+class TPage {
+ public:
+  void Ouvrir(bool bordure) {
+    l_.push_back(
+        bordure ? R"(<p>&nbsp;</p><table width="75%" border="1" cellspacing="0" align="center">)"
+                : R"(<p>&nbsp;</p><table width="75%" border="0" align="center">)");
+    l_.push_back("<tr>");
+  }
+  void Rangee() {
+    l_.push_back("</tr>");
+    l_.push_back("<tr>");
+  }
+  void Fermer() {
+    l_.push_back("</tr>");
+    l_.push_back("</table>");
+  }
+  void Cellule(const std::string& t) {
+    l_.push_back("<td>");
+    l_.push_back(R"(<div align="center">)" + t + "</div>");
+    l_.push_back("</td>");
+  }
+  void Image(const std::string& f) {
+    l_.push_back("<td>");
+    l_.push_back(R"(<div align="center"><img src=)" + f + "></div>");
+    l_.push_back("</td>");
+  }
+  void Libelle(const std::string& t, bool premiere) {
+    if (!premiere) Rangee();
+    Cellule("<div align=left>" + t + "</div>");
+  }
+  void Titre(const std::string& t, int n) {
+    l_.push_back(R"(<p><font size= "+)" + std::to_string(n) + R"("> <b>)" + t + "</b></font></p>");
+  }
+  void Ligne(const std::string& t) { l_.push_back(t); }
+  std::string Texte() const {
+    std::string s;
+    for (const auto& l : l_) s += l + "\n";
+    return s;
+  }
+
+ private:
+  std::vector<std::string> l_;
+};
+
+std::string Format(const char* f, double v, int decimales) {
+  return FormaterFixe(v, decimales) + f;
+}
+
+// A file name from a window caption: no folder separators nor characters a file system or a
+// browser's address would trip on.
+std::string NomFichier(const std::string& legende) {
+  std::string n;
+  for (unsigned char c : legende)
+    n += (c < 32 || c == '/' || c == '\\' || c == '"' || c == ':' || c == '*' || c == '?' ||
+          c == '<' || c == '>' || c == '|')
+             ? '_'
+             : static_cast<char>(c);
+  return n.empty() ? "image" : n;
+}
+
+}  // namespace
+
+std::string VersLatin1Html(const std::string& t) {
+  std::string s;
+  for (std::size_t i = 0; i < t.size();) {
+    const auto c = static_cast<unsigned char>(t[i]);
+    unsigned v = c;
+    int n = 1;
+    if (c >= 0xF0)
+      n = 4, v = c & 0x07;
+    else if (c >= 0xE0)
+      n = 3, v = c & 0x0F;
+    else if (c >= 0xC0)
+      n = 2, v = c & 0x1F;
+    if (n > 1) {
+      if (i + n > t.size()) break;
+      for (int k = 1; k < n; ++k) v = (v << 6) | (static_cast<unsigned char>(t[i + k]) & 0x3F);
+    }
+    // Only ASCII in the file: whatever code page a browser guesses for a page without a
+    // head, "é" written &#233; reads right.
+    if (v < 128)
+      s += static_cast<char>(v);
+    else
+      s += "&#" + std::to_string(v) + ";";
+    i += n;
+  }
+  return s;
+}
+
+TRapport ConstruireRapport(const TContexteRapport& x) {
+  if (!x.Test || !x.Test->FrontOnde || !x.Parametres || !x.Prefs || !x.Jeu)
+    throw std::runtime_error("Rapport impossible : il faut un front d'onde reconstruit.");
+  const TRoddier& test = *x.Test;
+  const TParametresTest& p = *x.Parametres;
+  const TkwValue& pr = *x.Prefs;
+  TRapport rapport;
+  TPalettes palettes;
+  std::set<std::string> noms;
+  // Each picture saved once under its name; a second caption alike gets a number.
+  auto image = [&](const TFenetreRapport& f, std::string nom) {
+    if (noms.count(nom)) {
+      const auto point = nom.rfind('.');
+      for (int k = 2;; ++k) {
+        const std::string essai =
+            nom.substr(0, point) + "-" + std::to_string(k) + nom.substr(point);
+        if (!noms.count(essai)) {
+          nom = essai;
+          break;
+        }
+      }
+    }
+    noms.insert(nom);
+    palettes.ChoisirPalette(f.Champ->Palette);
+    const TImage24 im =
+        ImageDuChamp(*f.Champ, palettes, f.Champ->Lambda, f.CouleurLambda, f.Echelle);
+    rapport.Images.emplace_back(nom, CoderJPEG(im.Pixels, im.Largeur, im.Hauteur));
+    return nom;
+  };
+
+  TPage page;
+  page.Ouvrir(true);
+  page.Cellule("<Font size= +3>Test de Roddier</font>");
+  page.Fermer();
+  page.Titre(R"(<div align= "center">1. Paramètres du test)", 2);
+
+  const TEntreesTest e = EntreesDepuis(p);
+  page.Ouvrir(true);
+  page.Libelle("Instrument :", true);
+  page.Cellule(EnUtf8(x.Instrument));
+  page.Libelle("Diamètre :", false);
+  page.Cellule(Format(" mm", e.DiametreMm, pr.NDecMilli));
+  page.Libelle("Distance focale :", false);
+  page.Cellule(Format(" mm", e.FocaleMm, pr.NDecMilli));
+  page.Libelle("Obstruction (Diam. ratio d'après signal) :", false);
+  page.Cellule(Format(" %", (test.Signal ? test.Signal->Obstruction : 0) * 100, 0));
+  page.Libelle("Camera :", false);
+  page.Cellule(EnUtf8(x.Camera));
+  page.Libelle("Défocalisation :", false);
+  page.Cellule(Format(" mm", e.DefocalisationMm, pr.NDecMilli));
+  page.Libelle("Source :", false);
+  switch (x.Source) {
+    case SourceInfini: page.Cellule("Etoile à l'infini"); break;
+    case SourceArtificielle:
+      page.Cellule("Etoile artificielle à " + FormaterFixe(p.DistanceSource / 1e9, 0) + " m");
+      break;
+    case SourceCourbure: page.Cellule("Au rayon de courbure"); break;
+    default: break;  // autocollimation: no value
+  }
+  page.Libelle("Temps de pose :", false);
+  page.Cellule(x.PoseIntra + " s / " + x.PoseExtra + " s");
+  page.Fermer();
+
+  // The defocused images and the signal, from the test's own prepared copies' statistics.
+  page.Ouvrir(false);
+  std::vector<std::pair<std::string, const TPupille*>> images;
+  if (x.Intra)
+    images.emplace_back("Intra", test.Intra.get()), page.Image(image(*x.Intra, "intra.jpg"));
+  if (x.Extra)
+    images.emplace_back("Extra", test.Extra.get()), page.Image(image(*x.Extra, "extra.jpg"));
+  if (x.Signal)
+    images.emplace_back("Signal", test.Signal.get()), page.Image(image(*x.Signal, "signal.jpg"));
+  page.Rangee();
+  for (const auto& [nom, f] : images) page.Cellule(nom);
+  page.Rangee();
+  for (const auto& [nom, f] : images) {
+    char t[80];
+    long pupille = 0;
+    if (f)
+      for (std::int16_t m : f->Masque.Plan(0)) pupille += m == 1;
+    std::snprintf(t, sizeof t, "[%dx%d] %ld pix", f ? f->NX : 0, f ? f->NY : 0, pupille);
+    page.Cellule(t);
+  }
+  page.Rangee();
+  for (const auto& [nom, f] : images)
+    page.Cellule("r = " + FormaterFixe(f ? f->RayonPupille : 0, pr.NDecPix) + " pix");
+  page.Fermer();
+
+  page.Titre(R"(<div align= "center">2. Reconstruction du front d'onde)", 2);
+  page.Ouvrir(false);
+  TPupille front = *test.FrontOnde;
+  front.Lambda = front.Lambda > 0 ? front.Lambda : pr.LambdaRef;
+  std::vector<TPupille> champs{front};
+  if (x.Front) page.Image(image(*x.Front, "front.jpg"));
+  if (x.Residu && test.FrontResiduel) {
+    page.Image(image(*x.Residu, "Residu.jpg"));
+    champs.push_back(*test.FrontResiduel);
+    champs.back().Lambda = front.Lambda;
+  }
+  for (TPupille& c : champs) {
+    c.MoyenneEcartType();
+    c.MinMaxMasque();
+    CalculerStrehl(c);
+  }
+  page.Rangee();
+  page.Cellule("Front d'onde");
+  if (champs.size() > 1) page.Cellule("Front résiduel");
+  auto rangee = [&](auto texte) {
+    page.Rangee();
+    for (const TPupille& c : champs) page.Cellule(texte(c));
+  };
+  rangee([&](const TPupille& c) { return "S = " + FormaterFixe(c.StrehlRMS, pr.NDecStrehl); });
+  rangee([&](const TPupille& c) {
+    return "Ecart RMS = " + FormaterFixe(c.EcartType, pr.NDecNano) + " nm";
+  });
+  rangee(
+      [&](const TPupille& c) { return FractionLambda(c.EcartType, pr.LambdaRef, pr.NDecLambda); });
+  rangee([&](const TPupille& c) {
+    return "Ecart PTV = " + FormaterFixe(c.Etendue, pr.NDecNano) + " nm";
+  });
+  rangee([&](const TPupille& c) { return FractionLambda(c.Etendue, pr.LambdaRef, pr.NDecLambda); });
+  page.Fermer();
+  page.Titre(
+      R"(<div align= "center">Avec Lambda = )" + FormaterFixe(pr.LambdaRef, pr.NDecLambda) + " nm",
+      1);
+
+  page.Titre(R"(<div align= "center">3. Aberrations selon Zernike)", 2);
+  TCoefZernike rms = test.FrontOnde->Coefficients;
+  CoefVersRMS(*x.Jeu, rms);
+  page.Ouvrir(true);
+  for (const char* t : {"n&deg;", "Nom", "Valeur RMS (nm)", ""}) page.Cellule(t);
+  for (int j = 1; j <= pr.NPolyZern && j <= NMaxZern; ++j) {
+    page.Rangee();
+    page.Cellule(std::to_string(j));
+    page.Cellule(R"(<div align="left">)" + NomZernike(j) + "</div>");
+    page.Cellule(R"(<div align="right">)" + FormaterFixe(rms[j - 1], pr.NDecNano) + "</div>");
+    page.Cellule(test.FrontOnde->Selection[j - 1] ? "" : "[Soustrait]");
+  }
+  page.Fermer();
+
+  // The families of simulated pictures, from the table: a new family needs no code here.
+  int numero = 4;
+  for (const TFamille& fam : Familles) {
+    std::vector<const TFenetreRapport*> fenetres;
+    for (const TFenetreRapport& f : x.Fenetres)
+      if (f.Champ && f.Champ->Role == fam.Role) fenetres.push_back(&f);
+    if (fenetres.empty()) continue;
+    char titre[128];
+    std::snprintf(titre, sizeof titre, fam.Titre, fenetres.size() >= 2 ? "s" : "");
+    page.Titre(R"(<div align= "center">)" + std::to_string(numero) + ". " + titre, 2);
+    if (fam.Role == RoleInterferogramme)
+      page.Titre(R"(<div align= "center">Avec Lambda = )" +
+                     FormaterFixe(pr.LambdaInterfero, pr.NDecLambda) + " nm",
+                 1);
+    page.Ouvrir(false);
+    for (std::size_t k = 0; k < fenetres.size(); ++k) {
+      if (k > 0 && k % 2 == 0) page.Rangee();
+      page.Image("\"" + image(*fenetres[k], NomFichier(fenetres[k]->Legende) + ".jpg") + "\"");
+    }
+    page.Fermer();
+    ++numero;
+  }
+
+  // How the figures are to be read, and what was done to the images.
+  page.Titre(R"(<div align= "center">Conventions)", 1);
+  page.Ouvrir(true);
+  page.Libelle("Polynômes :", true);
+  page.Cellule(x.Jeu->Type == PolyMahajan
+                   ? "de Zernike annulaires (obstruction " +
+                         FormaterFixe(test.FrontOnde->Obstruction * 100, 0) + " %)"
+                   : std::string("de Zernike classiques"));
+  page.Libelle("Valeurs :", false);
+  page.Cellule("RMS normalisées, en nanomètres de front d'onde");
+  page.Libelle("Signe :", false);
+  page.Cellule(
+      "front positif en avance ; Z11 positif : miroir sous-corrigé (bord brillant en intrafocale)");
+  page.Libelle("Longueur d'onde :", false);
+  page.Cellule(FormaterFixe(pr.LambdaRef, pr.NDecLambda) + " nm");
+  page.Libelle("Fond et flux :", false);
+  const TPreparationPaire& prep = test.Preparation;
+  page.Cellule(prep.FondCorrige
+                   ? "fond soustrait (intra " + FormaterFixe(prep.FondIntra.Niveau, 0) +
+                         " ADU, extra " + FormaterFixe(prep.FondExtra.Niveau, 0) +
+                         " ADU), flux égalisés (extra/intra " + FormaterFixe(prep.RapportFlux, 3) +
+                         ")"
+                   : std::string("non corrigés"));
+  page.Fermer();
+  page.Titre("Rapport édité avec Quelvane " + x.Version, 0);
+  rapport.Html = VersLatin1Html(page.Texte());
+  return rapport;
+}
+
+void EcrireRapport(const std::string& chemin, const TRapport& r) {
+  const auto dossier = std::filesystem::path(chemin).parent_path();
+  std::vector<std::pair<std::string, std::string>> fichiers;
+  for (const auto& [nom, octets] : r.Images)
+    fichiers.emplace_back((dossier / nom).string(), octets);
+  fichiers.emplace_back(chemin, r.Html);
+  EcrireFichiersAtomiques(fichiers);
+}
+
+}  // namespace quelvane

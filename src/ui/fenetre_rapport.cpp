@@ -1,0 +1,59 @@
+#include "ui/fenetre_rapport.h"
+
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "files/ecriture.h"
+#include "ui/dialogues.h"
+
+namespace quelvane {
+
+TFormRapport::TFormRapport(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+  setWindowTitle(QStringLiteral("FormRapport"));
+  auto* v = new QVBoxLayout(this);
+  v->setContentsMargins(0, 0, 0, 0);
+  auto* menus = new QMenuBar;
+  QMenu* fichier = menus->addMenu(QStringLiteral("Fichier"));
+  QAction* enregistrer = fichier->addAction(QStringLiteral("Enregistrer les modifications"), this,
+                                            &TFormRapport::EnregistrerModifications);
+  enregistrer->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  QMenu* affichage = menus->addMenu(QStringLiteral("Affichage"));
+  Code = new QPlainTextEdit;
+  Code->setFixedHeight(161);
+  Code->hide();
+  affichage->addAction(QStringLiteral("Afficher le code html"), this, [this] {
+    Code->setPlainText(Navigateur->toHtml());
+    Code->show();
+  });
+  affichage->addAction(QStringLiteral("Masquer le code html"), Code, &QWidget::hide);
+  v->setMenuBar(menus);
+  v->addWidget(Code);
+  Navigateur = new QTextBrowser;
+  // Editable in place: the report is the user's to complete.
+  Navigateur->setReadOnly(false);
+  Navigateur->setOpenLinks(false);
+  v->addWidget(Navigateur, 1);
+}
+
+void TFormRapport::Charger(const QString& chemin) {
+  Chemin = chemin;
+  Navigateur->setSource(QUrl::fromLocalFile(chemin));
+  Navigateur->setReadOnly(false);
+}
+
+void TFormRapport::EnregistrerModifications() {
+  if (Chemin.isEmpty()) return;
+  // What the source view shows, if it was edited, else the page as edited in place.
+  const QString html = Code->isVisible() ? Code->toPlainText() : Navigateur->toHtml();
+  try {
+    EcrireFichierAtomique(Chemin.toStdString(), html.toStdString());
+  } catch (const std::exception& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+  }
+}
+
+}  // namespace quelvane

@@ -1,0 +1,173 @@
+// Pictures in and out of the windows (JPEG import, saving a window) and the report written,
+// shown and edited from the menus.
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "files/ecriture.h"
+#include "files/jpeg.h"
+#include "settings/parametres.h"
+#include "settings/preferences.h"
+#include "support/dialogues_scriptes.h"
+#include "ui/dialogue_parametres.h"
+#include "ui/dialogues.h"
+#include "ui/fenetre_principale.h"
+#include "ui/fenetre_rapport.h"
+
+using namespace quelvane;
+using namespace quelvane::essais;
+
+class RapportTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<TDialoguesInstalles> installes_;
+  TDialoguesScriptes* d_ = nullptr;
+  QTemporaryDir dossier_;
+  std::unique_ptr<TMainForm> f_;
+
+  TForm1* Nommee(const QString& t) const {
+    for (TForm1* w : f_->Fenetres())
+      if (w->windowTitle() == t) return w;
+    return nullptr;
+  }
+  // A JPEG whose three planes differ, so that a plane taken from the wrong byte shows.
+  QString JpegCouleur(const char* nom) {
+    const int l = 16, h = 8;
+    std::vector<std::uint8_t> rvb(static_cast<std::size_t>(l) * h * 3);
+    for (std::size_t i = 0; i < rvb.size(); i += 3) {
+      rvb[i] = 200;      // red
+      rvb[i + 1] = 120;  // green
+      rvb[i + 2] = 40;   // blue
+    }
+    const QString chemin = dossier_.filePath(nom);
+    EcrireFichierAtomique(chemin.toStdString(), CoderJPEG(rvb, l, h));
+    return chemin;
+  }
+  void TestReconstruit() {
+    d_->Fichiers = {Echantillon("etoile-intra.fit"), Echantillon("etoile-extra.fit")};
+    f_->Ouvrir();
+    f_->OuvrirExtrafocale();
+    TFormParam& p = *f_->Parametres();
+    p.PreparerAffichage();
+    p.ComboBoxMode->setCurrentIndex(0);
+    p.SpinEditDiametre->setValue(200);
+    p.SpinEditFocale->setValue(1000);
+    p.EditPixel->setText("5.2");
+    p.AfficherRayons();
+    p.CalculerDefocalisation();
+    p.Valider();
+    f_->Reconstruire();
+  }
+
+ private slots:
+  void init() {
+    Preferences = TPreferences{};
+    ParametresTest = ParametresInitiaux;
+    ParametresSimulation = {};
+    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
+    installes_ = std::make_unique<TDialoguesInstalles>();
+    d_ = &installes_->Dialogues;
+    d_->ReponseParDefaut = true;
+    f_ = std::make_unique<TMainForm>(dossier_.filePath("Prefs.txt"));
+    f_->show();
+  }
+  void cleanup() {
+    f_.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    installes_.reset();
+  }
+
+  void importJpegCouleurEnTroisPlans() {
+    d_->Fichiers = {JpegCouleur("etoile.jpg")};
+    f_->ImporterJPEG();
+    TForm1* b = Nommee("etoile.jpg (Bleu)");
+    TForm1* v = Nommee("etoile.jpg (Vert)");
+    TForm1* r = Nommee("etoile.jpg (Rouge)");
+    QVERIFY(b && v && r);
+    // JPEG is lossy: each plane within a few levels of what was written.
+    QVERIFY(std::abs(b->Champ()->V(4, 8) - 40) < 4);
+    QVERIFY(std::abs(v->Champ()->V(4, 8) - 120) < 4);
+    QVERIFY(std::abs(r->Champ()->V(4, 8) - 200) < 4);
+    QVERIFY(b->Champ()->Lambda < v->Champ()->Lambda && v->Champ()->Lambda < r->Champ()->Lambda);
+    QVERIFY(b->CouleurLambda && r->CouleurLambda);
+    QCOMPARE(b->Champ()->Palette, 5);
+    // Imported pictures are not entered as test images.
+    QVERIFY(f_->Parametres()->Intra().empty());
+  }
+
+  void importJpegIllisibleAverti() {
+    const QString faux = dossier_.filePath("faux.jpg");
+    EcrireFichierAtomique(faux.toStdString(), std::string("pas une image"));
+    d_->Fichiers = {faux};
+    f_->ImporterJPEG();
+    QVERIFY(f_->Fenetres().empty());
+    QVERIFY(d_->Messages.last().startsWith(QStringLiteral("Image jpeg illisible")));
+  }
+
+  void enregistrerPuisReenregistrerSansDialogue() {
+    d_->Fichiers = {JpegCouleur("etoile.jpg")};
+    f_->ImporterJPEG();
+    TForm1* w = Nommee("etoile.jpg (Vert)");
+    QVERIFY(w);
+    const QString base = dossier_.filePath("vue");
+    d_->Fichiers = {base};
+    w->Enregistrer();
+    QCOMPARE(d_->NomsProposes.last(), w->windowTitle());
+    QCOMPARE(w->FichierJPEG, base + ".jpg");
+    const TImageJPEG lue = LireJPEG((base + ".jpg").toStdString());
+    QVERIFY(lue.Reussi());
+    QCOMPARE(lue.Composantes, 3);
+    // The second save goes to the same name without asking.
+    QFile::remove(base + ".jpg");
+    const qsizetype demandes = d_->NomsProposes.size();
+    w->Enregistrer();
+    QCOMPARE(d_->NomsProposes.size(), demandes);
+    QVERIFY(QFileInfo::exists(base + ".jpg"));
+    // A save that fails is reported, and the window keeps its last good name.
+    d_->Fichiers = {dossier_.filePath("absent/vue")};
+    w->EnregistrerSous();
+    QCOMPARE(w->FichierJPEG, base + ".jpg");
+    QVERIFY(!d_->Messages.last().isEmpty());
+  }
+
+  void rapportEcritAfficheEtModifie() {
+    TestReconstruit();
+    QVERIFY(Nommee("Polychromatique Front d'onde"));
+    const QString page = dossier_.filePath("rapport.html");
+    d_->Fichiers = {page};
+    f_->EditerRapport();
+    QVERIFY(QFileInfo::exists(page));
+    QVERIFY(QFileInfo::exists(dossier_.filePath("front.jpg")));
+    TFormRapport& r = *f_->FormeRapport();
+    QVERIFY(r.isVisible());
+    QCOMPARE(r.Chemin, page);
+    QVERIFY(r.Navigateur->toPlainText().contains(QStringLiteral("Ecart RMS")));
+
+    // An edit made in the window is written back over the page.
+    QTextCursor c(r.Navigateur->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(QStringLiteral("Miroir retouché au bord"));
+    r.EnregistrerModifications();
+    QFile lu(page);
+    QVERIFY(lu.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(lu.readAll()).contains(QStringLiteral("Miroir retouch")));
+  }
+
+  void rapportRefuseDansUnDossierAbsent() {
+    TestReconstruit();
+    d_->Fichiers = {dossier_.filePath("absent/rapport.html")};
+    const qsizetype avant = d_->Messages.size();
+    f_->EditerRapport();
+    QVERIFY(d_->Messages.size() > avant + 1);  // the title, then the failure
+    QVERIFY(!f_->FormeRapport()->isVisible());
+  }
+};
+
+QTEST_MAIN(RapportTest)
+#include "rapport_test.moc"
