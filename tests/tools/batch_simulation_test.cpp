@@ -95,6 +95,12 @@ TEST_F(BatchSimulation, ProfilMeridienEtTermesDeSeidel) {
   // The demonstration mirror is obstructed: two segments, none across the hole.
   EXPECT_NE(csv.find("\r\n2,"), std::string::npos);
   EXPECT_EQ(csv.find("\r\n3,"), std::string::npos);
+  s = LancerBatch("profile" + Depuis() + " --azimuth 90 --json -");
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto p = nlohmann::json::parse(s.Texte);
+  ASSERT_EQ(p["segments"].size(), 2u);
+  // The two sides of the hole run outwards from either edge of the obstruction.
+  EXPECT_LT(p["segments"][0][0]["x"].get<double>(), p["segments"][1][0]["x"].get<double>());
   s = LancerBatch(std::string("reconstruct --intra ") + QUELVANE_SAMPLES +
                   "/etoile-intra.fit --extra " + QUELVANE_SAMPLES +
                   "/etoile-extra.fit --diameter 200 --focal 1000 --pixel 5.2 --iterations 2 "

@@ -91,6 +91,7 @@ struct TOptionsProfil {
   double AzimutDeg = 0;
   int Zoom = 1;
   std::string Csv;
+  std::string Json;
 };
 int CommandeProfil(const TOptionsProfil& options);
 

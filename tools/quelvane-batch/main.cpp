@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
   cmdProfil->add_option("--azimuth", profil.AzimutDeg, "Azimut du diamètre (degrés)");
   cmdProfil->add_option("--zoom", profil.Zoom, "Partie centrale : 1/zoom du diamètre (1 à 10)");
   cmdProfil->add_option("--out", profil.Csv, "Fichier CSV (sinon : sortie standard)");
+  cmdProfil->add_option("--json", profil.Json, "Profil en JSON (- : sortie standard)");
 
   TOptionsRapport rapport;
   auto* cmdRapport = app.add_subcommand("report", "Rapport HTML d'un test, avec ses images");

@@ -200,7 +200,19 @@ int CommandeProfil(const TOptionsProfil& o) {
         csv += std::to_string(s + 1) + "," + FormaterGeneral(p.X, 10, '.') + "," +
                FormaterGeneral(p.Valeur, 10, '.') + "\r\n";
     TSorties sorties;
-    sorties.Ajouter(o.Csv.empty() ? "-" : o.Csv, csv);
+    if (!o.Csv.empty() || o.Json.empty()) sorties.Ajouter(o.Csv.empty() ? "-" : o.Csv, csv);
+    if (!o.Json.empty()) {
+      nlohmann::ordered_json j;
+      j["unit"] = mm ? "mm" : "px";
+      j["azimuth_deg"] = o.AzimutDeg;
+      j["segments"] = nlohmann::ordered_json::array();
+      for (const auto& segment : segments) {
+        nlohmann::ordered_json points = nlohmann::ordered_json::array();
+        for (const TPointProfil& p : segment) points.push_back({{"x", p.X}, {"opd_nm", p.Valeur}});
+        j["segments"].push_back(points);
+      }
+      sorties.Ajouter(o.Json, TexteJson(j));
+    }
     sorties.Ecrire();
     return 0;
   } catch (const std::exception& e) {
