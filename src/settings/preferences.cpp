@@ -230,6 +230,26 @@ void EcrirePreferences(const TPreferences& prefs, const std::string& chemin) {
   EcrireFichierAtomique(chemin, TextePreferences(prefs));
 }
 
+std::optional<std::string> AffecterPreference(TkwValue& prefs, std::string_view cle,
+                                              std::string_view texte) {
+  for (const TCle& c : Cles()) {
+    if (cle != c.Nom) continue;
+    if (AffecterValeur(prefs, c, std::string(texte))) return std::nullopt;
+    std::string bornes = "de " + FormaterGeneral(c.Mini) + " à ";
+    bornes += c.Maxi == Infini ? std::string("l'infini") : FormaterGeneral(c.Maxi);
+    if (!EstReel(c)) bornes += ", nombre entier";
+    return "Valeur refusée : « " + std::string(texte) + " » (" + bornes + ").";
+  }
+  return "Préférence inconnue : " + std::string(cle);
+}
+
+void PlacerEnTete(std::vector<std::string>& liste, const std::string& dossier) {
+  if (dossier.empty()) return;
+  std::erase(liste, dossier);
+  liste.insert(liste.begin(), dossier);
+  if (liste.size() > DossiersRecentsMax) liste.resize(DossiersRecentsMax);
+}
+
 void CreerDossierPreferences(const std::string& chemin) {
   std::error_code ec;
   const auto dossier = std::filesystem::path(chemin).parent_path();

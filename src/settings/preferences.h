@@ -3,7 +3,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/zernike.h"
@@ -96,6 +98,16 @@ TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chem
 std::string TextePreferences(const TPreferences& prefs);
 // Written atomically; throws ErreurEcriture and leaves the old file as it was.
 void EcrirePreferences(const TPreferences& prefs, const std::string& chemin);
+
+// A value typed in the preferences dialog for the key `cle` (either decimal separator), held to
+// the range the file accepts. Nothing when taken; else the refusal, naming the range.
+std::optional<std::string> AffecterPreference(TkwValue& prefs, std::string_view cle,
+                                              std::string_view texte);
+
+// The recent image folders kept in the file; older ones drop off the end.
+constexpr std::size_t DossiersRecentsMax = 10;
+// `dossier` brought to the head of `liste` (once), the list held to DossiersRecentsMax.
+void PlacerEnTete(std::vector<std::string>& liste, const std::string& dossier);
 
 // The folder of `chemin`, made when the program is about to write there (reading the
 // preferences creates nothing).

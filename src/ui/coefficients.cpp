@@ -244,7 +244,9 @@ TForm1Zernike::TForm1Zernike(QWidget* parent, int ligne)
   v->addWidget(boutons);
 }
 
-TFormSaisieZern::TFormSaisieZern(QWidget* parent, bool alertes) : QDialog(parent) {
+TFormSaisieZern::TFormSaisieZern(QWidget* parent, bool alertes, const TCoefZernike* valeurs)
+    : QDialog(parent), alertes_(alertes) {
+  if (alertes) Saisis = valeurs ? *valeurs : TCoefZernike(Preferences.ValeursAlerte);
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowTitle(alertes ? QStringLiteral("Saisir les valeurs d'alerte")
                          : QStringLiteral("Paramètres de simulation"));
@@ -309,8 +311,7 @@ TFormSaisieZern::TFormSaisieZern(QWidget* parent, bool alertes) : QDialog(parent
   connect(SpinEditObstruction, &QSpinBox::valueChanged, this, [this] { DessinerVignettes(); });
 
   // The form's own term set: the program's fitting set is not touched.
-  AfficherCoefficients(alertes ? TCoefZernike(Preferences.ValeursAlerte)
-                               : ParametresSimulation.Coefficients);
+  AfficherCoefficients(alertes ? Saisis : ParametresSimulation.Coefficients);
   ComboBoxDim->setCurrentIndex(ParametresSimulation.IndiceDimension);
   SpinEditRayon->setValue(static_cast<int>(std::lround(ParametresSimulation.Rayon)));
   {
@@ -365,6 +366,17 @@ void TFormSaisieZern::Raz() {
 }
 
 void TFormSaisieZern::ValiderSaisie() {
+  if (alertes_) {
+    // Terms past Z22 have no field here: they keep their value.
+    for (int j = 2; j <= 22; ++j) Saisis[j - 1] = LireReel(EditZ[j]->text().toStdString());
+    if (Preferences.NormRMS) {
+      TCoefZernike brut = Saisis;
+      CoefDepuisRMS(ConstruireJeuZernike(NMaxZern, PolyMahajan), brut);
+      for (int j = 2; j <= 22; ++j) Saisis[j - 1] = brut[j - 1];
+    }
+    accept();
+    return;
+  }
   TParametresSimulation& p = ParametresSimulation;
   RazCoefficients(p.Coefficients);
   p.Selection = {};

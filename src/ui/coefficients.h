@@ -9,6 +9,7 @@
 #include <array>
 
 #include "core/zernike.h"
+#include "ui/fenetre_image.h"
 
 class QCheckBox;
 class QComboBox;
@@ -69,8 +70,10 @@ class TForm1Zernike : public QDialog {
 class TFormSaisieZern : public QDialog {
   Q_OBJECT
  public:
-  // `alertes`: the form enters the alert values (no image group).
-  TFormSaisieZern(QWidget* parent, bool alertes);
+  // `alertes`: the form enters the alert values (no image group), starting from `valeurs`
+  // (the preferences' when null), and leaves them in Saisis: the simulation parameters are
+  // not touched.
+  TFormSaisieZern(QWidget* parent, bool alertes, const TCoefZernike* valeurs = nullptr);
   void AfficherCoefficients(const TCoefZernike& k);
   void ValiderSaisie();
   void Raz();
@@ -86,6 +89,10 @@ class TFormSaisieZern : public QDialog {
   QSpinBox* SpinEditObstruction;
   QSpinBox* SpinEditMin;
   QSpinBox* SpinEditMax;
+  TCoefZernike Saisis{};  // the alert values, as entered once confirmed
+
+ private:
+  bool alertes_;
 };
 
 }  // namespace quelvane

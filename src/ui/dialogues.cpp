@@ -23,6 +23,12 @@ class TDialoguesQt final : public IDialogues {
     if (f.isEmpty()) return std::nullopt;
     return f;
   }
+  std::optional<QString> ChoisirDossier(QWidget* parent, const QString& titre,
+                                        const QString& dossier) override {
+    const QString d = QFileDialog::getExistingDirectory(parent, titre, dossier);
+    if (d.isEmpty()) return std::nullopt;
+    return d;
+  }
   void Avertir(QWidget* parent, const QString& message) override {
     QMessageBox::warning(parent, QStringLiteral("Quelvane"), message, QMessageBox::Ok);
   }

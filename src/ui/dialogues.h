@@ -18,6 +18,10 @@ class IDialogues {
   virtual std::optional<QString> FichierAEnregistrer(QWidget* parent, const QString& titre,
                                                      const QString& filtre,
                                                      const QString& nomPropose) = 0;
+  // ChoisirDossier: the system folder picker, restricted to folders of the file system; nothing
+  // when cancelled or when no path comes back.
+  virtual std::optional<QString> ChoisirDossier(QWidget* parent, const QString& titre,
+                                                const QString& dossier) = 0;
   // A warning with the single button OK.
   virtual void Avertir(QWidget* parent, const QString& message) = 0;
   // A question with Yes and No; true for Yes.

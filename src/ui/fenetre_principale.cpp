@@ -35,6 +35,7 @@
 #include "simulation/spots.h"
 #include "ui/aide.h"
 #include "ui/coefficients.h"
+#include "ui/dialogue_preferences.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_ftm.h"
 #include "ui/fenetre_rapport.h"
@@ -84,6 +85,11 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   aide_ = new TFormAide(this);
   progression_ = new TFormProgress(this);
   aPropos_ = new TAboutBox(this);
+  prefs_ = new TPrefs(this, CheminPreferences, [this] {
+    aide_->show();
+    aide_->raise();
+    aide_->AfficherAidePreferences();
+  });
   infos_ = new TFormInfos(*this);
   addDockWidget(Qt::RightDockWidgetArea, infos_);
   infos_->setFloating(true);
@@ -257,6 +263,7 @@ void TMainForm::CreerMenus() {
 
   QAction* preferences = menuBar()->addAction(QStringLiteral("Préférences"));
   preferences->setStatusTip(QStringLiteral("Préférences"));
+  connect(preferences, &QAction::triggered, this, &TMainForm::EditerPreferences);
   actions_.push_back(preferences);
 
   QMenu* aide = menuBar()->addMenu(QStringLiteral("&Aide"));
@@ -475,12 +482,27 @@ void TMainForm::CalculFFT() {
 }
 
 void TMainForm::RafraichirPalettes() {
+  // Every kind of picture follows its own palette (Foucault grams stay grey).
   for (TForm1* f : Fenetres()) {
     if (!f->Champ()) continue;
-    if (f->Champ()->Role < RoleFront) f->Champ()->Palette = Preferences.PltSignal;
-    if (f->Champ()->Role == RoleFront) f->Champ()->Palette = Preferences.PltFront;
+    TPupille& c = *f->Champ();
+    if (c.Role < RoleFront) c.Palette = Preferences.PltSignal;
+    if (c.Role == RoleFront || c.Role == RoleResidu) c.Palette = Preferences.PltFront;
+    if (c.Role == RolePSF || c.Role == RolePSFTheorique || c.Role == RoleSpot)
+      c.Palette = Preferences.PltPSF;
+    if (c.Role == RoleInterferogramme) c.Palette = Preferences.PltInterfero;
     f->Visualiser();
   }
+}
+
+void TMainForm::EditerPreferences() {
+  prefs_->exec();
+  // Whatever the answer: palettes, decimals and the term set shown again as they now stand.
+  RafraichirPalettes();
+  if (coefs_->isVisible()) coefs_->RemplirListe(active_);
+  infos_->Actualiser();
+  if (active_ && active_->Champ() && active_->Champ()->Role == RoleFront)
+    infos_->AfficherResultats();
 }
 
 void TMainForm::Signal() {
@@ -982,7 +1004,7 @@ void TMainForm::SaisieAlertes() {
   TFormSaisieZern saisie(this, true);
   // Cancel keeps the alert values as they were.
   if (saisie.exec() != QDialog::Accepted) return;
-  Preferences.ValeursAlerte = ParametresSimulation.Coefficients;
+  Preferences.ValeursAlerte = saisie.Saisis;
   try {
     CreerDossierPreferences(CheminPreferences.toStdString());
     EcrirePreferences(Preferences, CheminPreferences.toStdString());

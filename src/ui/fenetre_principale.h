@@ -61,6 +61,11 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void SaisieAlertes();
   void AfficherCoefficients();
   void RafraichirPalettes();
+  // "Préférences": the dialog, then every window drawn again with what it left.
+  void EditerPreferences();
+  class TPrefs* FormePreferences() const {
+    return prefs_;
+  }
   void Documentation();
   void APropos();
 
@@ -150,6 +155,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TFormAide* aide_;
   TFormProgress* progression_;
   TAboutBox* aPropos_;
+  class TPrefs* prefs_;
   TFormInfos* infos_;
   TFormParam* param_;
   TForm3* coefs_;

@@ -149,5 +149,38 @@ TEST_F(PreferencesFichier, GrandsFichiersEtValeurQuiNeFiteRien) {
   EXPECT_EQ(q.NIter, PreferencesParDefaut.NIter);
 }
 
+TEST(PreferencesSaisie, LesDeuxSeparateursEtLesBornesDuFichier) {
+  TkwValue p;
+  DefinirSeparateurDecimal(',');
+  EXPECT_FALSE(AffecterPreference(p, "LambdaRef", "632,8"));
+  EXPECT_DOUBLE_EQ(p.LambdaRef, 632.8);
+  EXPECT_FALSE(AffecterPreference(p, "LambdaRef", "550.5"));
+  EXPECT_DOUBLE_EQ(p.LambdaRef, 550.5);
+  DefinirSeparateurDecimal('.');
+  // Refused values leave the field as it was and say what the field takes.
+  const auto zero = AffecterPreference(p, "LambdaRef", "0");
+  ASSERT_TRUE(zero);
+  EXPECT_NE(zero->find("de 1 à 1000000"), std::string::npos) << *zero;
+  EXPECT_TRUE(AffecterPreference(p, "PoidsB", "beaucoup"));
+  EXPECT_TRUE(AffecterPreference(p, "RMSFront", "-1"));
+  EXPECT_DOUBLE_EQ(p.LambdaRef, 550.5);
+  EXPECT_DOUBLE_EQ(p.PoidsB, 1.0);
+  EXPECT_TRUE(AffecterPreference(p, "NIter", "2.5"));
+  EXPECT_FALSE(AffecterPreference(p, "NIter", "12"));
+  EXPECT_EQ(p.NIter, 12);
+  EXPECT_TRUE(AffecterPreference(p, "Inconnue", "1"));
+}
+
+TEST(PreferencesSaisie, DossiersRecentsEnTeteUneFoisEtBornes) {
+  std::vector<std::string> l = {"/a", "/b", "/c"};
+  PlacerEnTete(l, "/c");
+  EXPECT_EQ(l, (std::vector<std::string>{"/c", "/a", "/b"}));
+  PlacerEnTete(l, "");
+  EXPECT_EQ(l.size(), 3u);
+  for (int i = 0; i < 30; ++i) PlacerEnTete(l, "/d" + std::to_string(i));
+  EXPECT_EQ(l.size(), DossiersRecentsMax);
+  EXPECT_EQ(l.front(), "/d29");
+}
+
 }  // namespace
 }  // namespace quelvane

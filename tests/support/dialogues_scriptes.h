@@ -11,6 +11,7 @@ namespace quelvane::essais {
 class TDialoguesScriptes final : public IDialogues {
  public:
   std::deque<std::optional<QString>> Fichiers;  // open and save dialogs, in order
+  std::deque<std::optional<QString>> Dossiers;  // folder pickers, in order
   std::deque<bool> Reponses;                    // questions; an empty list answers No
   bool ReponseParDefaut = false;
   QStringList Messages, Filtres, NomsProposes;
@@ -27,6 +28,13 @@ class TDialoguesScriptes final : public IDialogues {
     Messages << titre;
     NomsProposes << nom;
     return Suivant();
+  }
+  std::optional<QString> ChoisirDossier(QWidget*, const QString& titre, const QString&) override {
+    Messages << titre;
+    if (Dossiers.empty()) return std::nullopt;
+    auto d = Dossiers.front();
+    Dossiers.pop_front();
+    return d;
   }
   void Avertir(QWidget*, const QString& message) override { Messages << message; }
   bool Demander(QWidget*, const QString& message) override {

@@ -243,6 +243,14 @@ class ReconstructionTest : public QObject {
       QCOMPARE(s.windowTitle(), QStringLiteral("Saisir les valeurs d'alerte"));
     }
     QCOMPARE(Preferences.ValeursAlerte[10], 7.0);
+    // Confirmed alert values come back from the form; the simulation's coefficients stay.
+    Preferences.NormRMS = 0;
+    ParametresSimulation.Coefficients[10] = 123;
+    TFormSaisieZern s(f_.get(), true);
+    s.EditZ[11]->setText(QStringLiteral("15"));
+    s.ValiderSaisie();
+    QCOMPARE(s.Saisis[10], 15.0);
+    QCOMPARE(ParametresSimulation.Coefficients[10], 123.0);
   }
 };
 
