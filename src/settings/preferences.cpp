@@ -243,6 +243,12 @@ std::optional<std::string> AffecterPreference(TkwValue& prefs, std::string_view 
   return "Préférence inconnue : " + std::string(cle);
 }
 
+std::vector<std::pair<std::string, std::string>> ClesEtValeurs(const TkwValue& prefs) {
+  std::vector<std::pair<std::string, std::string>> l;
+  for (const TCle& c : Cles()) l.emplace_back(c.Nom, ValeurTexte(prefs, c));
+  return l;
+}
+
 void PlacerEnTete(std::vector<std::string>& liste, const std::string& dossier) {
   if (dossier.empty()) return;
   std::erase(liste, dossier);

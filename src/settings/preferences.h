@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/zernike.h"
@@ -103,6 +104,9 @@ void EcrirePreferences(const TPreferences& prefs, const std::string& chemin);
 // the range the file accepts. Nothing when taken; else the refusal, naming the range.
 std::optional<std::string> AffecterPreference(TkwValue& prefs, std::string_view cle,
                                               std::string_view texte);
+
+// Every key with its value as the file writes it, in file order.
+std::vector<std::pair<std::string, std::string>> ClesEtValeurs(const TkwValue& prefs);
 
 // The recent image folders kept in the file; older ones drop off the end.
 constexpr std::size_t DossiersRecentsMax = 10;

@@ -95,6 +95,14 @@ struct TOptionsProfil {
 };
 int CommandeProfil(const TOptionsProfil& options);
 
+// prefs: the preferences as the program reads them, changed key by key when asked.
+struct TOptionsPreferences {
+  std::string Fichier;                    // empty: the program's own Prefs.txt
+  std::vector<std::string> Affectations;  // KEY=VALUE
+  std::string Json;
+};
+int CommandePreferences(const TOptionsPreferences& options);
+
 // report: the HTML report of a test with its pictures, in a folder.
 struct TOptionsRapport {
   TOptionsReconstruction Reconstruction;

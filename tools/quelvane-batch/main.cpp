@@ -101,6 +101,14 @@ int main(int argc, char** argv) {
   cmdProfil->add_option("--out", profil.Csv, "Fichier CSV (sinon : sortie standard)");
   cmdProfil->add_option("--json", profil.Json, "Profil en JSON (- : sortie standard)");
 
+  TOptionsPreferences prefs;
+  auto* cmdPrefs = app.add_subcommand(
+      "prefs", "Préférences telles que le programme les lit ; --set les modifie");
+  cmdPrefs->add_option("--prefs", prefs.Fichier,
+                       "Fichier de préférences (sinon celui du programme)");
+  cmdPrefs->add_option("--set", prefs.Affectations, "CLE=VALEUR, autant de fois que voulu");
+  cmdPrefs->add_option("--json", prefs.Json, "Préférences en JSON (- : sortie standard)");
+
   TOptionsRapport rapport;
   auto* cmdRapport = app.add_subcommand("report", "Rapport HTML d'un test, avec ses images");
   OptionsReconstruction(*cmdRapport, rapport.Reconstruction, true);
@@ -122,6 +130,7 @@ int main(int argc, char** argv) {
     if (*cmdPSF) return CommandePSF(psf);
     if (*cmdProfil) return CommandeProfil(profil);
     if (*cmdRapport) return CommandeRapport(rapport);
+    if (*cmdPrefs) return CommandePreferences(prefs);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return SortieErreur;
