@@ -8,7 +8,7 @@ packages=(
   libjpeg62-turbo-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libfftw3-dev libeigen3-dev
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev xvfb xauth
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n xvfb xauth
 )
 
 missing=()

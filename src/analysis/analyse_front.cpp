@@ -1,7 +1,9 @@
 #include "analysis/analyse_front.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "files/nombres.h"
 
@@ -78,6 +80,22 @@ void CalculerStrehl(TPupille& front) {
   const double e2 = front.Obstruction * front.Obstruction;
   front.StrehlMax = (1 - e2) * (1 - e2);
   front.Strehl = front.StrehlMax * front.StrehlRMS;
+}
+
+std::string TermesSoustraits(const TSelZernike& selection, const TJeuZernike& jeu) {
+  std::vector<std::string> noms;
+  for (int j = 2; j <= jeu.NbTermes; ++j) {
+    if (selection[j - 1]) continue;
+    std::string n = NomZernike(j);
+    if (const auto p = n.find(" ("); p != std::string::npos) n.resize(p);
+    // "Défocalisation" → "défocalisation": the list reads as a sentence.
+    if (!n.empty() && n[0] >= 'A' && n[0] <= 'Z') n[0] = static_cast<char>(n[0] - 'A' + 'a');
+    if (std::find(noms.begin(), noms.end(), n) == noms.end()) noms.push_back(n);
+  }
+  if (noms.empty()) return "aucun";
+  std::string t = noms.front();
+  for (std::size_t i = 1; i < noms.size(); ++i) t += ", " + noms[i];
+  return t;
 }
 
 std::string FractionLambda(double x, double lambdaRef, int decimales) {

@@ -17,6 +17,9 @@ void BasculerTermes(TPupille& front, const TSelZernike& nouvelle, const TJeuZern
 void AjouterTerme(TPupille& front, int j, double a, const TJeuZernike& jeu);
 // From EcartType (brought up to date by the caller), Lambda and Obstruction.
 void CalculerStrehl(TPupille& front);
+// The terms taken out of the figures (unselected, piston aside), cos/sin pairs named once:
+// "inclinaison, défocalisation, coma"; "aucun" when every term counts.
+std::string TermesSoustraits(const TSelZernike& selection, const TJeuZernike& jeu);
 // "Lambda/8", "1.25 lambda", "0 lambda": x nanometres as a fraction of lambdaRef.
 std::string FractionLambda(double x, double lambdaRef, int decimales);
 

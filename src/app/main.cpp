@@ -7,12 +7,13 @@
 #include "core/regional.h"
 #include "core/zernike.h"
 #include "settings/preferences.h"
+#include "ui/application.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Quelvane"));
+  quelvane::PreparerApplication(app);
   const QString separateur = QLocale().decimalPoint();
   quelvane::DefinirSeparateurDecimal(separateur.isEmpty() ? '.' : separateur.at(0).toLatin1());
   const std::string prefs = quelvane::CheminPreferences();

@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "settings/preferences.h"
 
@@ -89,7 +90,16 @@ void TFormProgress::Peindre() {
 void TFormProgress::Demarrer(const std::string& titre, int pas) {
   pas_ = pas;
   barre_->setValue(0);
-  setWindowTitle(QString::fromStdString(titre));
+  const QString legende = QString::fromStdString(titre);
+  setWindowTitle(legende);
+  // Wide enough for the whole caption beside the title bar's buttons, centred on the window
+  // that started the work.
+  const int largeur = std::max(333, fontMetrics().horizontalAdvance(legende) + 120);
+  setFixedSize(largeur, 33);
+  if (QWidget* p = parentWidget()) {
+    const QPoint centre = p->mapToGlobal(p->rect().center());
+    move(centre.x() - largeur / 2, centre.y() - height() / 2);
+  }
   show();
   Peindre();
 }

@@ -33,11 +33,15 @@ namespace {
 QString Fixe(double v, int d) { return QString::fromStdString(FormaterFixe(v, d)); }
 }  // namespace
 
-TForm3::TForm3(QWidget* parent, TFormAide& aide)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), aide_(aide) {
+TForm3::TForm3(QWidget* parent, TFormAide& aide) : QDockWidget(parent), aide_(aide) {
+  setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("Polynômes de Zernike"));
-  auto* v = new QVBoxLayout(this);
+  setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+              QDockWidget::DockWidgetClosable);
+  auto* contenu = new QWidget;
+  auto* v = new QVBoxLayout(contenu);
   v->setContentsMargins(0, 0, 0, 0);
+  setWidget(contenu);
   ListViewZern = new QTreeWidget;
   ListViewZern->setHeaderLabels({QStringLiteral("Polynôme"), QStringLiteral("Coefficient"),
                                  QStringLiteral("Valeur"), QStringLiteral("Alerte")});
@@ -45,10 +49,11 @@ TForm3::TForm3(QWidget* parent, TFormAide& aide)
   ListViewZern->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListViewZern->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListViewZern->header()->setSectionsClickable(false);
-  ListViewZern->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+  // Names and labels whole ("Astigmatisme 0°", not "Astigmati…").
+  for (int c = 0; c < 4; ++c)
+    ListViewZern->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
   ListViewZern->setContextMenuPolicy(Qt::CustomContextMenu);
   v->addWidget(ListViewZern);
-  resize(420, 560);
 
   PopupMenuZern = new QMenu(this);
   auto ajouter = [this](const QString& t, auto f, const QKeySequence& k = {}) {

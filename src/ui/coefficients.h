@@ -4,6 +4,7 @@
 // alert values.
 
 #include <QDialog>
+#include <QDockWidget>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -26,7 +27,9 @@ namespace quelvane {
 class TForm1;
 class TFormAide;
 
-class TForm3 : public QWidget {
+// A dock of the main window, beside the information panel: a floating tool window stayed on top
+// of the modal dialogs and hid their buttons.
+class TForm3 : public QDockWidget {
   Q_OBJECT
  public:
   TForm3(QWidget* parent, TFormAide& aide);

@@ -6,17 +6,21 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QUrl>
 
 #include "analysis/analyse_front.h"
 #include "analysis/preparation.h"
@@ -28,6 +32,7 @@
 #include "report/rapport.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "settings/session.h"
 #include "simulation/foucault.h"
 #include "simulation/interferogramme.h"
 #include "simulation/psf.h"
@@ -73,6 +78,7 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   zone_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   zone_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(zone_);
+  setAcceptDrops(true);
   zone_->viewport()->installEventFilter(this);
   connect(zone_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* s) {
     if (s)
@@ -92,10 +98,14 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   });
   infos_ = new TFormInfos(*this);
   addDockWidget(Qt::RightDockWidgetArea, infos_);
-  infos_->setFloating(true);
   infos_->hide();
   param_ = new TFormParam(this, CheminPreferences);
   coefs_ = new TForm3(this, *aide_);
+  // The coefficient list under the panel, both docked at the right: nothing floats over the
+  // menus or over a dialog's buttons.
+  addDockWidget(Qt::RightDockWidgetArea, coefs_);
+  splitDockWidget(infos_, coefs_, Qt::Vertical);
+  coefs_->hide();
   connect(coefs_, &TForm3::FrontModifie, this, [this](TForm1* f) {
     if (f != active_) return;
     infos_->Actualiser();
@@ -107,16 +117,9 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   rapport_ = new TFormRapport(this);
   CreerMenus();
   statusBar()->showMessage(QString());
-  if (const QScreen* ecran = QGuiApplication::primaryScreen()) {
-    const QRect zone = ecran->availableGeometry();
-    setGeometry(zone);
-    // The panel against the right edge, below the status bar's height; the coefficient list
-    // under it.
-    const int haut = zone.top() + statusBar()->sizeHint().height();
-    infos_->resize(infos_->sizeHint().width(), 260);
-    infos_->move(zone.right() - infos_->width(), haut);
-    coefs_->move(zone.right() - coefs_->width(), haut + 260 + 30);
-  }
+  if (const QScreen* ecran = QGuiApplication::primaryScreen())
+    setGeometry(ecran->availableGeometry());
+  RestaurerDisposition();
 }
 
 TMainForm::~TMainForm() {
@@ -156,6 +159,7 @@ void TMainForm::CreerMenus() {
   ajouter(fichier, QStringLiteral("Ouvrir comme extrafocale"), &TMainForm::OuvrirExtrafocale,
           QKeySequence(QStringLiteral("Ctrl+Alt+O")),
           QStringLiteral("Ouvrir une image extrafocale"));
+  recents_ = fichier->addMenu(QStringLiteral("Fichiers récents"));
   ajouter(fichier, QStringLiteral("Importer une image jpeg"), &TMainForm::ImporterJPEG);
   ajouter(fichier, QStringLiteral("&Fermer"), &TMainForm::Fermer);
   QMenu* familles = fichier->addMenu(QStringLiteral("Fermer une famille..."));
@@ -319,10 +323,35 @@ TForm1* TMainForm::NouvelleFenetre(std::shared_ptr<TPupille> champ, const QStrin
   QMdiSubWindow* s = zone_->addSubWindow(f);
   s->setAttribute(Qt::WA_DeleteOnClose);
   f->Visualiser();
+  // The whole caption readable beside the title bar's buttons.
+  s->setMinimumWidth(std::min(s->fontMetrics().horizontalAdvance(legende) + 110, 600));
+  s->adjustSize();
   s->show();
+  PlacerFenetre(s);
   zone_->setActiveSubWindow(s);
   ImageActivee(f);
   return f;
+}
+
+void TMainForm::PlacerFenetre(QMdiSubWindow* nouvelle) {
+  // When the area is full the area's own placement puts a window exactly over another: it then
+  // steps down and right from the last one, back to the top-left corner past the area's edge.
+  const auto autres = zone_->subWindowList(QMdiArea::CreationOrder);
+  auto occupee = [&](QPoint p) {
+    for (QMdiSubWindow* w : autres)
+      if (w != nouvelle && w->isVisible() && (w->pos() - p).manhattanLength() < 8) return true;
+    return false;
+  };
+  if (!occupee(nouvelle->pos())) return;
+  const int pas = nouvelle->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, nouvelle) + 4;
+  const QRect zone = zone_->viewport()->rect();
+  QPoint p = nouvelle->pos();
+  for (int essai = 0; essai < 64 && occupee(p); ++essai) {
+    p += QPoint(pas, pas);
+    if (p.x() + 100 > zone.right() || p.y() + 60 > zone.bottom())
+      p = QPoint((essai % 8) * pas / 2, 0);
+  }
+  nouvelle->move(p);
 }
 
 void TMainForm::ImageActivee(TForm1* fenetre) {
@@ -375,20 +404,94 @@ void TMainForm::OuvrirImage(bool extra) {
       extra ? QStringLiteral("Ouvrir une image extrafocale") : QStringLiteral("Ouvrir une image"),
       FiltreFITS, QString::fromStdString(Preferences.DossierImages));
   if (!nom) return;
+  OuvrirFichier(*nom, extra);
+}
+
+bool TMainForm::OuvrirFichier(const QString& nom, bool extra) {
   auto champ = std::make_shared<TPupille>();
-  const TResultatFITS lecture = ChargerFITS(*champ, nom->toStdString());
+  const TResultatFITS lecture = ChargerFITS(*champ, nom.toStdString());
   if (!lecture.Reussi() || champ->NX < TailleImageMin || champ->NY < TailleImageMin) {
     Dialogues().Avertir(this, QStringLiteral("Format d'image incompatible"));
-    return;
+    return false;
   }
   infos_->show();
   PreparerImage(*champ, Preferences, extra);
-  const QString legende = QFileInfo(*nom).fileName();
+  const QString legende = QFileInfo(nom).fileName();
   TForm1* f = NouvelleFenetre(champ, legende);
   if (extra)
     param_->AjouterExtra(f, legende);
   else
     param_->AjouterIntra(f, legende);
+  AjouterRecent(session_, QFileInfo(nom).absoluteFilePath().toStdString(), extra);
+  EnregistrerSession();
+  return true;
+}
+
+void TMainForm::OuvrirRecent(int indice) {
+  if (indice < 0 || indice >= static_cast<int>(session_.Recents.size())) return;
+  const TFichierRecent r = session_.Recents[indice];
+  OuvrirFichier(QString::fromStdString(r.Chemin), r.Extra);
+}
+
+void TMainForm::OuvrirDeposes(const QStringList& fichiers) {
+  // The first file as intra-focal, the second as extra-focal; a single file is the intra-focal
+  // image unless one is open already.
+  for (int i = 0; i < fichiers.size() && i < 2; ++i) {
+    const bool extra = fichiers.size() >= 2 ? i == 1 : !param_->Intra().empty();
+    if (!OuvrirFichier(fichiers[i], extra)) return;
+  }
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+  if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+  QStringList fichiers;
+  for (const QUrl& u : e->mimeData()->urls())
+    if (u.isLocalFile()) fichiers << u.toLocalFile();
+  if (fichiers.isEmpty()) return;
+  e->acceptProposedAction();
+  OuvrirDeposes(fichiers);
+}
+
+void TMainForm::RestaurerDisposition() {
+  session_ = LireSession(CheminSession(CheminPreferences.toStdString()));
+  if (!session_.Geometrie.empty())
+    restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(session_.Geometrie)));
+  if (!session_.Etat.empty())
+    restoreState(QByteArray::fromBase64(QByteArray::fromStdString(session_.Etat)));
+  // The panel and the list keep their places but show only with an image.
+  infos_->hide();
+  coefs_->hide();
+  RemplirRecents();
+}
+
+void TMainForm::EnregistrerSession() {
+  RemplirRecents();
+  try {
+    const std::string chemin = CheminSession(CheminPreferences.toStdString());
+    CreerDossierPreferences(chemin);
+    EcrireSession(session_, chemin);
+  } catch (const std::exception& e) {
+    // Losing the window placement is not worth interrupting the user.
+    statusBar()->showMessage(QString::fromStdString(e.what()));
+  }
+}
+
+void TMainForm::RemplirRecents() {
+  if (!recents_) return;
+  recents_->clear();
+  int n = 1;
+  for (const TFichierRecent& r : session_.Recents) {
+    const QString texte = QStringLiteral("&%1 %2%3")
+                              .arg(n)
+                              .arg(QString::fromStdString(r.Chemin))
+                              .arg(r.Extra ? QStringLiteral(" (extrafocale)") : QString());
+    const int i = n++ - 1;
+    recents_->addAction(texte, this, [this, i] { OuvrirRecent(i); });
+  }
+  recents_->setEnabled(!session_.Recents.empty());
 }
 
 void TMainForm::Ouvrir() { OuvrirImage(false); }
@@ -1072,6 +1175,14 @@ void TMainForm::closeEvent(QCloseEvent* e) {
   FermerFenetres(fenetres);
   aide_->hide();
   e->accept();
+}
+
+void TMainForm::hideEvent(QHideEvent* e) {
+  // Where the windows were, for the next run (the main window hides when it closes).
+  session_.Geometrie = saveGeometry().toBase64().toStdString();
+  session_.Etat = saveState().toBase64().toStdString();
+  EnregistrerSession();
+  QMainWindow::hideEvent(e);
 }
 
 bool TMainForm::eventFilter(QObject* objet, QEvent* e) {

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "analysis/roddier.h"
+#include "settings/session.h"
 #include "ui/dialogue_parametres.h"
 #include "ui/fenetre_image.h"
 
 class QAction;
 class QComboBox;
+class QMenu;
 class QMdiArea;
 class QMdiSubWindow;
 
@@ -42,6 +44,13 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void NouveauTest();
   void Ouvrir();
   void OuvrirExtrafocale();
+  // The one road of every image opened (dialog, recent files, drop); false with a message when
+  // the file is refused.
+  bool OuvrirFichier(const QString& chemin, bool extra);
+  void OuvrirRecent(int indice);
+  void OuvrirDeposes(const QStringList& fichiers);
+  const TSession& Session() const { return session_; }
+  QMenu* MenuRecents() const { return recents_; }
   void Fermer();
   void FermerFamille(int famille);  // 0 Extrafocales … 4 Spots diagrammes
   void Symetrie();
@@ -130,10 +139,17 @@ class TMainForm : public QMainWindow, public IHoteImages {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
   bool eventFilter(QObject* objet, QEvent* e) override;
 
  private:
   void CreerMenus();
+  void RestaurerDisposition();
+  void PlacerFenetre(QMdiSubWindow* nouvelle);
+  void EnregistrerSession();
+  void RemplirRecents();
   void OuvrirImage(bool extra);
   void FermerFenetres(const std::vector<TForm1*>& fenetres);
   void MosaiqueVerticale();
@@ -146,6 +162,8 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void Activer(TForm1* fenetre);
 
   QMdiArea* zone_;
+  TSession session_;
+  QMenu* recents_ = nullptr;
   QComboBox* zoom_;
   TForm1* active_ = nullptr;
   bool fermetureGenerale_ = false;

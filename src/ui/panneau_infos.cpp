@@ -145,6 +145,11 @@ void TFormInfos::Construire() {
   };
   fe->addRow(QStringLiteral("PTV"), ligne(LabelPTV, LabelPTVLambda));
   fe->addRow(QStringLiteral("RMS"), ligne(LabelRMS, LabelRMSLambda));
+  LabelLambda = new QLabel;
+  LabelSoustraits = new QLabel;
+  LabelSoustraits->setWordWrap(true);
+  fe->addRow(LabelLambda);
+  fe->addRow(LabelSoustraits);
   vr->addWidget(ecarts);
   auto* strehl = new QGroupBox(QStringLiteral("Rapport de Strehl"));
   auto* vs = new QVBoxLayout(strehl);
@@ -398,7 +403,8 @@ void TFormInfos::AfficherResultats() {
 void TFormInfos::RemplirResultats() {
   TForm1* w = Courante();
   if (!w) {
-    for (QLabel* l : {LabelPTV, LabelRMS, LabelStrehl, LabelStrehlMax, LabelPreparation})
+    for (QLabel* l : {LabelPTV, LabelRMS, LabelStrehl, LabelStrehlMax, LabelPreparation,
+                      LabelLambda, LabelSoustraits})
       l->clear();
     return;
   }
@@ -416,6 +422,14 @@ void TFormInfos::RemplirResultats() {
     LabelPTVLambda->clear();
     LabelRMSLambda->clear();
   }
+  // Which wavelength the fractions and the Strehl ratios are at, and what the figures leave out.
+  LabelLambda->setText(
+      QStringLiteral("λ = %1 nm").arg(Fixe(Preferences.LambdaRef, Preferences.NDecLambda)) +
+      (f.Lambda > 0 && std::fabs(f.Lambda - Preferences.LambdaRef) > 0.5
+           ? QStringLiteral(" (Strehl à %1 nm)").arg(Fixe(f.Lambda, Preferences.NDecLambda))
+           : QString()));
+  LabelSoustraits->setText(QStringLiteral("Termes soustraits : ") +
+                           QString::fromStdString(TermesSoustraits(f.Selection, JeuZernike())));
   CalculerStrehl(f);
   LabelStrehl->setText(QStringLiteral("S = ") + Fixe(f.Strehl, Preferences.NDecStrehl));
   LabelStrehlMax->setText(QStringLiteral("Smax = ") + Fixe(f.StrehlMax, Preferences.NDecStrehl));

@@ -67,7 +67,10 @@ class TFormInfos : public QDockWidget {
   QLabel* LabelStrehl;
   QLabel* LabelStrehlMax;
   QLabel* LabelStrehlRMS;
-  QLabel* LabelPreparation;  // background and flux of the test's images
+  QLabel* LabelPreparation;
+  QLabel* LabelLambda;      // the wavelength of the fractions and Strehl ratios
+  QLabel* LabelSoustraits;  // the terms left out of PTV and RMS  // background and flux of the
+                            // test's images
   QComboBox* ComboBoxPalette;
   QComboBox* ComboBoxZoom;
   QLabel* ImageEchelle;

@@ -89,5 +89,16 @@ TEST(AnalyseFront, FractionLambda) {
   DefinirSeparateurDecimal('.');
 }
 
+TEST(AnalyseFront, TermesSoustraitsNommesUneFois) {
+  const TJeuZernike jeu = ConstruireJeuZernike(22, PolyMahajan);
+  TSelZernike s{};
+  SelectionComplete(s);
+  EXPECT_EQ(TermesSoustraits(s, jeu), "aucun");
+  for (int j : {1, 2, 3, 4, 7}) s[j - 1] = false;  // Z8 kept: coma still named
+  EXPECT_EQ(TermesSoustraits(s, jeu), "inclinaison, défocalisation, coma");
+  s[10] = false;
+  EXPECT_EQ(TermesSoustraits(s, jeu), "inclinaison, défocalisation, coma, sphéricité");
+}
+
 }  // namespace
 }  // namespace quelvane

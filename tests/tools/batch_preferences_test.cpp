@@ -16,7 +16,8 @@ class BatchPreferences : public quelvane::essais::TestAvecDossier {};
 TEST_F(BatchPreferences, ModifieEtRelitToutOuRien) {
   Ecrire("Prefs.txt", "NIter=4\r\nRMSFront=0,5\r\n");
   const std::string f = " --prefs " + Chemin("Prefs.txt");
-  auto s = LancerBatch("prefs" + f + " --set LambdaRef=632.8 --set NPolyZern=36 --set Images=/nuit"
+  auto s = LancerBatch("prefs" + f +
+                       " --set LambdaRef=632.8 --set NPolyZern=36 --set Images=/nuit"
                        " --json -");
   ASSERT_EQ(s.Statut, 0) << s.Texte;
   auto j = nlohmann::json::parse(s.Texte);

@@ -1,0 +1,58 @@
+#include "settings/session.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "files/ecriture.h"
+
+namespace quelvane {
+
+namespace {
+constexpr std::uintmax_t TailleSessionMax = 1 << 16;
+}
+
+std::string CheminSession(const std::string& cheminPreferences) {
+  return (std::filesystem::path(cheminPreferences).parent_path() / "Session.txt").string();
+}
+
+TSession LireSession(const std::string& chemin) {
+  TSession s;
+  std::error_code ec;
+  const auto taille = std::filesystem::file_size(chemin, ec);
+  if (ec || taille > TailleSessionMax) return s;
+  std::ifstream f(chemin, std::ios::binary);
+  for (std::string l; std::getline(f, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    const auto egal = l.find('=');
+    if (egal == std::string::npos) continue;
+    const std::string cle = l.substr(0, egal), valeur = l.substr(egal + 1);
+    if (cle == "Geometrie") s.Geometrie = valeur;
+    if (cle == "Etat") s.Etat = valeur;
+    // "I|chemin" or "E|chemin".
+    if (cle == "Recent" && valeur.size() > 2 && valeur[1] == '|' &&
+        (valeur[0] == 'I' || valeur[0] == 'E') && s.Recents.size() < FichiersRecentsMax)
+      s.Recents.push_back({valeur.substr(2), valeur[0] == 'E'});
+  }
+  return s;
+}
+
+std::string TexteSession(const TSession& s) {
+  std::string t = "Geometrie=" + s.Geometrie + "\r\nEtat=" + s.Etat + "\r\n";
+  for (const TFichierRecent& r : s.Recents)
+    t += std::string("Recent=") + (r.Extra ? "E|" : "I|") + r.Chemin + "\r\n";
+  return t;
+}
+
+void EcrireSession(const TSession& s, const std::string& chemin) {
+  EcrireFichierAtomique(chemin, TexteSession(s));
+}
+
+void AjouterRecent(TSession& s, const std::string& chemin, bool extra) {
+  if (chemin.empty() || chemin.find_first_of("\r\n") != std::string::npos) return;
+  std::erase_if(s.Recents, [&](const TFichierRecent& r) { return r.Chemin == chemin; });
+  s.Recents.insert(s.Recents.begin(), {chemin, extra});
+  if (s.Recents.size() > FichiersRecentsMax) s.Recents.resize(FichiersRecentsMax);
+}
+
+}  // namespace quelvane

@@ -1,0 +1,180 @@
+// How the program sits on a desktop: Qt's texts in French, panels docked, windows that do not
+// cover each other, the placement and the recent images kept between runs, files dropped.
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "settings/parametres.h"
+#include "settings/preferences.h"
+#include "support/dialogues_scriptes.h"
+#include "ui/aide.h"
+#include "ui/application.h"
+#include "ui/coefficients.h"
+#include "ui/dialogues.h"
+#include "ui/fenetre_principale.h"
+#include "ui/panneau_infos.h"
+
+using namespace quelvane;
+using namespace quelvane::essais;
+
+class DispositionTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<TDialoguesInstalles> installes_;
+  TDialoguesScriptes* d_ = nullptr;
+  std::unique_ptr<QTemporaryDir> dossier_;
+  std::unique_ptr<TMainForm> f_;
+
+  void Nouvelle() {
+    f_ = std::make_unique<TMainForm>(dossier_->filePath("Prefs.txt"));
+    f_->resize(1280, 800);
+    f_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f_.get()));
+  }
+  void Ouvrir(const char* nom, bool extra) {
+    d_->Fichiers = {Echantillon(nom)};
+    extra ? f_->OuvrirExtrafocale() : f_->Ouvrir();
+  }
+
+ private slots:
+  void initTestCase() { PreparerApplication(*qApp); }
+  void init() {
+    Preferences = TPreferences{};
+    ParametresTest = ParametresInitiaux;
+    ParametresSimulation = {};
+    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
+    dossier_ = std::make_unique<QTemporaryDir>();
+    installes_ = std::make_unique<TDialoguesInstalles>();
+    d_ = &installes_->Dialogues;
+    d_->ReponseParDefaut = true;
+    Nouvelle();
+  }
+  void cleanup() {
+    f_.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    installes_.reset();
+  }
+
+  void boutonsStandardEnFrancais() {
+    QDialogButtonBox b(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Yes |
+                       QDialogButtonBox::No);
+    QCOMPARE(b.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Annuler"));
+    QVERIFY(b.button(QDialogButtonBox::Yes)->text().contains(QStringLiteral("Oui")));
+    QVERIFY(b.button(QDialogButtonBox::No)->text().contains(QStringLiteral("Non")));
+    QVERIFY(!IconeQuelvane().availableSizes().isEmpty());
+    QVERIFY(!QApplication::windowIcon().isNull());
+  }
+
+  void panneauEtListeAmarresADroite() {
+    Ouvrir("etoile-intra.fit", false);
+    TFormInfos* infos = f_->Infos();
+    QVERIFY(infos->isVisible());
+    QVERIFY(!infos->isFloating());
+    QCOMPARE(f_->dockWidgetArea(infos), Qt::RightDockWidgetArea);
+    ParametresSimulation.Dimension = 128;
+    ParametresSimulation.Rayon = 50;
+    SelectionComplete(ParametresSimulation.Selection);
+    f_->FrontDOnde();
+    TForm3* coefs = f_->Coefficients();
+    QVERIFY(coefs->isVisible());
+    // The panel says at which wavelength its figures are and what they leave out.
+    QCOMPARE(infos->LabelLambda->text(), QStringLiteral("λ = 555 nm"));
+    QCOMPARE(infos->LabelSoustraits->text(), QStringLiteral("Termes soustraits : aucun"));
+    // Docked inside the main window, the list cannot stand over a modal dialog.
+    QVERIFY(!coefs->isWindow());
+    QCOMPARE(f_->dockWidgetArea(coefs), Qt::RightDockWidgetArea);
+    QVERIFY(coefs->geometry().top() >= infos->geometry().bottom());
+    // Term names are not cut.
+    const auto* l = coefs->ListViewZern;
+    for (int i = 0; i < l->topLevelItemCount(); ++i)
+      QVERIFY(l->columnWidth(1) >= l->fontMetrics().horizontalAdvance(l->topLevelItem(i)->text(1)));
+  }
+
+  void nouvellesFenetresVisiblesEtDisjointes() {
+    for (int i = 0; i < 4; ++i) Ouvrir("etoile-intra.fit", false);
+    const auto fenetres = f_->Zone()->subWindowList();
+    QCOMPARE(fenetres.size(), 4);
+    for (int i = 0; i < fenetres.size(); ++i) {
+      QVERIFY(f_->Zone()->viewport()->rect().contains(fenetres[i]->pos()));
+      for (int j = 0; j < i; ++j) QVERIFY(fenetres[i]->pos() != fenetres[j]->pos());
+    }
+    // A wavefront's caption is whole at the window's opening size.
+    ParametresSimulation.Dimension = 64;
+    ParametresSimulation.Rayon = 25;
+    SelectionComplete(ParametresSimulation.Selection);
+    f_->FrontDOnde();
+    QMdiSubWindow* s = f_->Zone()->currentSubWindow();
+    QVERIFY(s->width() > s->fontMetrics().horizontalAdvance(s->windowTitle()) + 60);
+  }
+
+  void progressionCentreeLegendeEntiere() {
+    TFormProgress& p = *f_->Progression();
+    const std::string titre = "Reconstruction du front d'onde Polychromatique (1/1)";
+    p.Demarrer(titre, 4);
+    QVERIFY(p.width() > p.fontMetrics().horizontalAdvance(QString::fromStdString(titre)));
+    const QPoint centre = f_->mapToGlobal(f_->rect().center());
+    QVERIFY((p.geometry().center() - centre).manhattanLength() < 40);
+    p.Masquer();
+  }
+
+  void dispositionEtFichiersRecentsGardes() {
+    Ouvrir("etoile-intra.fit", false);
+    Ouvrir("etoile-extra.fit", true);
+    QCOMPARE(f_->Session().Recents.size(), std::size_t{2});
+    f_->resize(1000, 700);
+    QVERIFY(f_->close());
+    f_.reset();
+    QVERIFY(QFile::exists(dossier_->filePath("Session.txt")));
+    // Nothing of it in the preferences file.
+    QFile prefs(dossier_->filePath("Prefs.txt"));
+    QVERIFY(!prefs.open(QIODevice::ReadOnly) || !prefs.readAll().contains("Recent="));
+
+    f_ = std::make_unique<TMainForm>(dossier_->filePath("Prefs.txt"));
+    f_->show();
+    QCOMPARE(f_->size(), QSize(1000, 700));
+    const auto entrees = f_->MenuRecents()->actions();
+    QCOMPARE(entrees.size(), 2);
+    QVERIFY(entrees[0]->text().contains(QStringLiteral("etoile-extra.fit (extrafocale)")));
+    entrees[0]->trigger();  // opened again as it was: extra-focal
+    QCOMPARE(f_->ListeExtra().size(), std::size_t{1});
+    QVERIFY(f_->ListeIntra().empty());
+  }
+
+  void deposerDeuxFichiers() {
+    auto* donnees = new QMimeData;
+    donnees->setUrls({QUrl::fromLocalFile(Echantillon("etoile-intra.fit")),
+                      QUrl::fromLocalFile(Echantillon("etoile-extra.fit"))});
+    QDragEnterEvent entree(QPoint(10, 10), Qt::CopyAction, donnees, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f_.get(), &entree);
+    QVERIFY(entree.isAccepted());
+    QDropEvent depot(QPointF(10, 10), Qt::CopyAction, donnees, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f_.get(), &depot);
+    QCOMPARE(f_->ListeIntra().size(), std::size_t{1});
+    QCOMPARE(f_->ListeExtra().size(), std::size_t{1});
+    // A file that is not an image: the usual message, nothing opened.
+    donnees->setUrls({QUrl::fromLocalFile(dossier_->filePath("absent.fit"))});
+    QDragEnterEvent entree2(QPoint(10, 10), Qt::CopyAction, donnees, Qt::LeftButton,
+                            Qt::NoModifier);
+    QApplication::sendEvent(f_.get(), &entree2);
+    QDropEvent autre(QPointF(10, 10), Qt::CopyAction, donnees, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f_.get(), &autre);
+    QVERIFY(!d_->Messages.isEmpty());
+    QCOMPARE(d_->Messages.last(), QStringLiteral("Format d'image incompatible"));
+    QCOMPARE(f_->Fenetres().size(), std::size_t{2});
+    delete donnees;
+  }
+};
+
+QTEST_MAIN(DispositionTest)
+#include "disposition_test.moc"
