@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
   quelvane::InitZernike(quelvane::Preferences.NPolyZern, quelvane::Preferences.ModePoly);
   quelvane::TMainForm fenetre(QString::fromStdString(prefs));
   fenetre.show();
+  // Images named on the command line (a desktop's "open with"): intra-focal, then extra-focal.
+  if (const QStringList fichiers = app.arguments().mid(1); !fichiers.isEmpty())
+    fenetre.OuvrirDeposes(fichiers);
   // What the preferences file held that could not be used, once, at start.
   if (const std::string texte = quelvane::TexteLecturePreferences(lecture); !texte.empty())
     quelvane::Dialogues().Avertir(&fenetre, QString::fromStdString(texte));

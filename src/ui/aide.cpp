@@ -49,14 +49,30 @@ void TFormAide::ButtonValidationClick() {
   navigateur_->setSource(QUrl::fromLocalFile(AdresseCourante));
 }
 
+QString AccueilAideParDefaut() {
+  // Beside the program in a build, under share/ once installed, else the source tree's guide.
+  const QString programme = QCoreApplication::applicationDirPath();
+  for (const QString& dossier :
+       {programme + QStringLiteral("/aide"), programme + QStringLiteral("/../share/quelvane/aide"),
+        QStringLiteral(QUELVANE_AIDE_SOURCE)}) {
+    const QFileInfo accueil(dossier + QStringLiteral("/index.html"));
+    if (accueil.isFile()) return accueil.canonicalFilePath();
+  }
+  return {};
+}
+
+QString TFormAide::Accueil() const {
+  return Preferences.FichierAide.empty() ? AccueilAideParDefaut()
+                                         : QString::fromStdString(Preferences.FichierAide);
+}
+
 void TFormAide::Sommaire() {
-  AdresseCourante = QString::fromStdString(Preferences.FichierAide);
+  AdresseCourante = Accueil();
   ButtonValidationClick();
 }
 
 QString TFormAide::DossierAide() const {
-  const QFileInfo accueil(QString::fromStdString(Preferences.FichierAide));
-  return accueil.absolutePath() + QStringLiteral("/");
+  return QFileInfo(Accueil()).absolutePath() + QStringLiteral("/");
 }
 
 void TFormAide::AfficherRubrique(int ligne) {

@@ -13,13 +13,17 @@ class QTextBrowser;
 
 namespace quelvane {
 
+// The user guide's home page that comes with the program (empty when it cannot be found).
+QString AccueilAideParDefaut();
+
 class TFormAide : public QWidget {
   Q_OBJECT
  public:
   explicit TFormAide(QWidget* parent = nullptr);
   QString AdresseCourante;
   void ButtonValidationClick();
-  void Sommaire();                   // "Sommaire": the home page of the preferences
+  // "Sommaire": the home page the preferences name, or the guide that comes with the program.
+  void Sommaire();
   void AfficherRubrique(int ligne);  // a Zernike term's page ("astigmatisme.html" for Z5)
   void AfficherAidePreferences();
   QTextBrowser* Navigateur() const { return navigateur_; }
@@ -27,6 +31,7 @@ class TFormAide : public QWidget {
   QPushButton* Suivant() const { return suivant_; }
 
  private:
+  QString Accueil() const;
   QString DossierAide() const;
   QTextBrowser* navigateur_;
   QPushButton* precedent_;

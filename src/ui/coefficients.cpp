@@ -220,7 +220,8 @@ void TForm3::AideSurCetteAberration() {
 void TForm3::EnregistrerCoefficients() {
   if (!source_ || !source_->Champ()) return;
   const auto nom = Dialogues().FichierAEnregistrer(
-      this, QString(), QStringLiteral("Fichiers textes (*.txt)"), windowTitle());
+      this, QStringLiteral("Enregistrer les coefficients de Zernike"),
+      QStringLiteral("Fichiers textes (*.txt)"), windowTitle());
   if (!nom) return;
   try {
     quelvane::EnregistrerCoefficients(source_->Champ()->Coefficients, Preferences.NPolyZern,

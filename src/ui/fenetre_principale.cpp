@@ -105,6 +105,9 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   // menus or over a dialog's buttons.
   addDockWidget(Qt::RightDockWidgetArea, coefs_);
   splitDockWidget(infos_, coefs_, Qt::Vertical);
+  // The images keep most of the width; the list gets room for its 23 rows.
+  resizeDocks({infos_, coefs_}, {380, 380}, Qt::Horizontal);
+  resizeDocks({infos_, coefs_}, {430, 400}, Qt::Vertical);
   coefs_->hide();
   connect(coefs_, &TForm3::FrontModifie, this, [this](TForm1* f) {
     if (f != active_) return;

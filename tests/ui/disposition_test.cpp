@@ -2,14 +2,18 @@
 // cover each other, the placement and the recent images kept between runs, files dropped.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,6 +26,8 @@
 #include "ui/aide.h"
 #include "ui/application.h"
 #include "ui/coefficients.h"
+#include "ui/dialogue_parametres.h"
+#include "ui/dialogue_preferences.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 #include "ui/panneau_infos.h"
@@ -149,6 +155,53 @@ class DispositionTest : public QObject {
     entrees[0]->trigger();  // opened again as it was: extra-focal
     QCOMPARE(f_->ListeExtra().size(), std::size_t{1});
     QVERIFY(f_->ListeIntra().empty());
+  }
+
+  // The pictures of the user guide, made through the real windows when QUELVANE_CAPTURES names
+  // a folder.
+  void capturesDuGuide() {
+    const QString dossier = qEnvironmentVariable("QUELVANE_CAPTURES");
+    if (dossier.isEmpty()) QSKIP("QUELVANE_CAPTURES not set");
+    f_->resize(1280, 800);
+    Ouvrir("etoile-intra.fit", false);
+    Ouvrir("etoile-extra.fit", true);
+    f_->Zone()->tileSubWindows();
+    QCoreApplication::processEvents();
+    f_->grab().save(dossier + "/paire.png");
+    TFormParam& p = *f_->Parametres();
+    p.PreparerAffichage();
+    p.ComboBoxMode->setCurrentIndex(0);
+    p.SpinEditDiametre->setValue(200);
+    p.SpinEditFocale->setValue(1000);
+    p.EditPixel->setText("5.2");
+    p.AfficherRayons();
+    p.CalculerDefocalisation();
+    p.show();
+    p.Pages->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    p.grab().save(dossier + "/parametres.png");
+    p.Valider();
+    f_->Reconstruire();
+    QCoreApplication::processEvents();
+    f_->grab().save(dossier + "/reconstruction.png");
+    f_->Infos()->SpinEditAngle->setValue(30);
+    f_->Interferogramme();
+    for (TForm1* w : f_->Fenetres())
+      if (w->windowTitle().contains(QStringLiteral("Front d'onde")))
+        f_->Zone()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(w->parentWidget()));
+    f_->Foucaultgramme();
+    for (TForm1* w : f_->Fenetres())
+      if (w->windowTitle().contains(QStringLiteral("Front d'onde")))
+        f_->Zone()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(w->parentWidget()));
+    f_->PSF();
+    f_->Zone()->tileSubWindows();
+    QCoreApplication::processEvents();
+    f_->grab().save(dossier + "/simulations.png");
+    TPrefs& prefs = *f_->FormePreferences();
+    prefs.show();
+    QCoreApplication::processEvents();
+    prefs.grab().save(dossier + "/preferences.png");
+    prefs.hide();
   }
 
   void deposerDeuxFichiers() {

@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -252,6 +254,32 @@ class FenetresTest : public QObject {
     QVERIFY(a.Suivant()->isEnabled());
     a.AfficherRubrique(6);  // no page: nothing changes
     QVERIFY(a.Navigateur()->toPlainText().contains("index.html"));
+  }
+
+  void guideLivreAvecLeProgramme() {
+    // No home page in the preferences: F1 opens the guide that comes with the program.
+    Preferences.FichierAide.clear();
+    const QString accueil = AccueilAideParDefaut();
+    QVERIFY(!accueil.isEmpty());
+    TFormAide& a = *f_->Aide();
+    f_->Documentation();
+    QVERIFY(a.Navigateur()->toPlainText().contains(QStringLiteral("guide de l'utilisateur")));
+    a.AfficherAidePreferences();
+    QVERIFY(a.Navigateur()->source().toLocalFile().endsWith(QStringLiteral("preferences.htm")));
+    a.AfficherRubrique(4);
+    QVERIFY(a.Navigateur()->source().toLocalFile().endsWith(QStringLiteral("astigmatisme.html")));
+    // Every link and picture of the guide leads to a file of the guide.
+    const QDir dossier = QFileInfo(accueil).dir();
+    const QRegularExpression cible(QStringLiteral("(?:href|src)=\"([^\"#:]+)\""));
+    for (const QString& page : dossier.entryList({"*.html", "*.htm"})) {
+      QFile f(dossier.filePath(page));
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      const QString texte = QString::fromUtf8(f.readAll());
+      for (auto m = cible.globalMatch(texte); m.hasNext();) {
+        const QString lien = m.next().captured(1);
+        QVERIFY2(QFileInfo::exists(dossier.filePath(lien)), qPrintable(page + " → " + lien));
+      }
+    }
   }
 };
 

@@ -164,11 +164,6 @@ class ReconstructionTest : public QObject {
     QVERIFY(FenetreNommee("Front résiduel"));
     f_->ImagesApresCorrection();
     QVERIFY(FenetreNommee("Intra corrigée") && FenetreNommee("Extra corrigée"));
-    if (qEnvironmentVariableIsSet("QUELVANE_CAPTURES")) {
-      f_->resize(1100, 800);
-      f_->grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + "/reconstruction.png");
-      c.grab().save(qEnvironmentVariable("QUELVANE_CAPTURES") + "/coefficients.png");
-    }
     // Closing the wavefront window leaves the test whole.
     d_->Messages.clear();
     w->parentWidget()->close();
