@@ -16,7 +16,7 @@
 
 namespace quelvane {
 
-TFormAide::TFormAide(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+TFormAide::TFormAide(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Aide de Quelvane"));
   resize(822, 688);
   auto* v = new QVBoxLayout(this);

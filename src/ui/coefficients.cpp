@@ -231,8 +231,7 @@ void TForm3::EnregistrerCoefficients() {
   }
 }
 
-TForm1Zernike::TForm1Zernike(QWidget* parent, int ligne)
-    : QDialog(parent, Qt::WindowStaysOnTopHint) {
+TForm1Zernike::TForm1Zernike(QWidget* parent, int ligne) : QDialog(parent) {
   setWindowTitle(QString::fromStdString(LibelleZernike(ligne + 1)));
   auto* v = new QVBoxLayout(this);
   auto* groupe = new QGroupBox(QString::fromStdString(NomZernike(ligne + 1)));

@@ -11,8 +11,7 @@
 
 namespace quelvane {
 
-TFormRapport::TFormRapport(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+TFormRapport::TFormRapport(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("FormRapport"));
   auto* v = new QVBoxLayout(this);
   v->setContentsMargins(0, 0, 0, 0);

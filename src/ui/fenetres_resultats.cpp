@@ -44,7 +44,7 @@ void Ligne(QTreeWidget* l, const QStringList& textes) {
 
 }  // namespace
 
-TFormSeidel::TFormSeidel(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
+TFormSeidel::TFormSeidel(QWidget* parent) : QWidget(parent, Qt::Tool) {
   setWindowTitle(QStringLiteral("Aberrations de Seidel"));
   auto* v = new QVBoxLayout(this);
   ListViewSeidel = Liste(
@@ -64,7 +64,7 @@ void TFormSeidel::Afficher(TForm1* front, const std::array<TLigneSeidel, 6>& lig
   raise();
 }
 
-TFormRVB::TFormRVB(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
+TFormRVB::TFormRVB(QWidget* parent) : QWidget(parent, Qt::Tool) {
   setWindowTitle(QStringLiteral("Trichromie"));
   auto* v = new QVBoxLayout(this);
   ListViewRVB =

@@ -100,6 +100,11 @@ class DispositionTest : public QObject {
     // Docked inside the main window, the list cannot stand over a modal dialog.
     QVERIFY(!coefs->isWindow());
     QCOMPARE(f_->dockWidgetArea(coefs), Qt::RightDockWidgetArea);
+    // Windows of the program stay above the main window only (their parent), never above a
+    // dialog: the progress window alone stays on top, while the work runs.
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w != f_->Progression())
+        QVERIFY2(!(w->windowFlags() & Qt::WindowStaysOnTopHint), qPrintable(w->windowTitle()));
     QVERIFY(coefs->geometry().top() >= infos->geometry().bottom());
     // Term names are not cut.
     const auto* l = coefs->ListViewZern;
