@@ -685,72 +685,68 @@ void TMainForm::RecalculerSimulation(TForm1& fenetre) {
     CalculerFoucault(infos_->SpinEditAngle->value());
 }
 
-void TMainForm::CalculerInterferogramme(int angle, int franges) {
+std::optional<TMainForm::TCibleSimulation> TMainForm::CibleSimulation(std::uint8_t role,
+                                                                      const QString& nom,
+                                                                      const QString& refus) {
   TForm1* w = active_;
-  if (!w || !w->Champ()) return;
-  std::shared_ptr<TPupille> source, cible;
-  const bool nouveau = EstUnFront(w->Champ());
-  if (nouveau) {
-    source = w->ChampPartage();
-    cible = std::make_shared<TPupille>();
-  } else if (w->Champ()->Role == RoleInterferogramme) {
-    source = w->FrontSource();
-    cible = w->ChampPartage();
-    if (!source) {
-      Dialogues().Avertir(this, FrontIntrouvable(QStringLiteral("Interférogramme")));
-      return;
-    }
-  } else {
-    Dialogues().Avertir(this, SelectionnezUnFront);
-    return;
+  if (!w || !w->Champ()) return std::nullopt;
+  TCibleSimulation c;
+  if (EstUnFront(w->Champ())) {
+    // From a wavefront: a new picture in a new window.
+    c.Source = w->ChampPartage();
+    c.Cible = std::make_shared<TPupille>();
+    c.Nouvelle = true;
+    return c;
   }
+  if (w->Champ()->Role != role) {
+    Dialogues().Avertir(this, refus);
+    return std::nullopt;
+  }
+  // From a picture of the same kind: computed again in place from its wavefront.
+  c.Source = w->FrontSource();
+  c.Cible = w->ChampPartage();
+  if (!c.Source) {
+    Dialogues().Avertir(this, FrontIntrouvable(nom));
+    return std::nullopt;
+  }
+  return c;
+}
+
+void TMainForm::MontrerSimulation(const TCibleSimulation& c, const QString& legende, bool couleur) {
+  TForm1* f = active_;
+  if (c.Nouvelle) {
+    f = NouvelleFenetre(c.Cible, legende);
+    f->DefinirSourceSimulation(c.Source);
+  }
+  if (couleur) f->CouleurLambda = true;
+  f->Visualiser();
+}
+
+void TMainForm::CalculerInterferogramme(int angle, int franges) {
+  const auto c =
+      CibleSimulation(RoleInterferogramme, QStringLiteral("Interférogramme"), SelectionnezUnFront);
+  if (!c) return;
   try {
-    quelvane::CalculerInterferogramme(*source, angle, franges, Preferences.LambdaInterfero,
-                                      Preferences.PltInterfero, *cible);
+    quelvane::CalculerInterferogramme(*c->Source, angle, franges, Preferences.LambdaInterfero,
+                                      Preferences.PltInterfero, *c->Cible);
   } catch (const ErreurSimulation& e) {
     Dialogues().Avertir(this, QString::fromStdString(e.what()));
     return;
   }
-  TForm1* f = w;
-  if (nouveau) {
-    f = NouvelleFenetre(cible, QStringLiteral("Interférogramme%1").arg(angle));
-    f->DefinirSourceSimulation(source);
-  }
-  f->CouleurLambda = true;
-  f->Visualiser();
+  MontrerSimulation(*c, QStringLiteral("Interférogramme%1").arg(angle), true);
 }
 
 void TMainForm::CalculerFoucault(int angle) {
-  TForm1* w = active_;
-  if (!w || !w->Champ()) return;
-  std::shared_ptr<TPupille> source, cible;
-  const bool nouveau = EstUnFront(w->Champ());
-  if (nouveau) {
-    source = w->ChampPartage();
-    cible = std::make_shared<TPupille>();
-  } else if (w->Champ()->Role == RoleFoucault) {
-    source = w->FrontSource();
-    cible = w->ChampPartage();
-    if (!source) {
-      Dialogues().Avertir(this, FrontIntrouvable(QStringLiteral("Foucaultgramme")));
-      return;
-    }
-  } else {
-    Dialogues().Avertir(this, FrontIntrouvable(QStringLiteral("Foucaultgramme")));
-    return;
-  }
+  const QString nom = QStringLiteral("Foucaultgramme");
+  const auto c = CibleSimulation(RoleFoucault, nom, FrontIntrouvable(nom));
+  if (!c) return;
   // The knife reads a wavefront, not a residual.
-  if (source->Role != RoleFront) {
+  if (c->Source->Role != RoleFront) {
     Dialogues().Avertir(this, SelectionnezUnFront);
     return;
   }
-  quelvane::CalculerFoucault(*source, angle, *cible);
-  TForm1* f = w;
-  if (nouveau) {
-    f = NouvelleFenetre(cible, QStringLiteral("Foucaultgramme%1").arg(angle));
-    f->DefinirSourceSimulation(source);
-  }
-  f->Visualiser();
+  quelvane::CalculerFoucault(*c->Source, angle, *c->Cible);
+  MontrerSimulation(*c, QStringLiteral("Foucaultgramme%1").arg(angle), false);
 }
 
 void TMainForm::PSF() {

@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "analysis/roddier.h"
@@ -154,6 +155,15 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void FermerFenetres(const std::vector<TForm1*>& fenetres);
   void MosaiqueVerticale();
   void MosaiqueHorizontale();
+  // The wavefront a simulation reads and the field it fills: a new one from a wavefront window,
+  // the window's own when it already shows that kind of picture; nothing, after a message, else.
+  struct TCibleSimulation {
+    std::shared_ptr<TPupille> Source, Cible;
+    bool Nouvelle = false;
+  };
+  std::optional<TCibleSimulation> CibleSimulation(std::uint8_t role, const QString& nom,
+                                                  const QString& refus);
+  void MontrerSimulation(const TCibleSimulation& c, const QString& legende, bool couleur);
   void CalculerInterferogramme(int angle, int franges);
   void CalculerFoucault(int angle);
   // The series of `calculer` over half a turn from the panel's angle, every picture from the

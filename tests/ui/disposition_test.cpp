@@ -22,6 +22,7 @@
 
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/banc_fenetres.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/aide.h"
 #include "ui/application.h"
@@ -56,21 +57,12 @@ class DispositionTest : public QObject {
  private slots:
   void initTestCase() { PreparerApplication(*qApp); }
   void init() {
-    Preferences = TPreferences{};
-    ParametresTest = ParametresInitiaux;
-    ParametresSimulation = {};
-    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
+    RemettreLesGlobales();
     dossier_ = std::make_unique<QTemporaryDir>();
-    installes_ = std::make_unique<TDialoguesInstalles>();
-    d_ = &installes_->Dialogues;
-    d_->ReponseParDefaut = true;
+    installes_ = InstallerDialogues(d_);
     Nouvelle();
   }
-  void cleanup() {
-    f_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    installes_.reset();
-  }
+  void cleanup() { Demonter(f_, installes_); }
 
   void boutonsStandardEnFrancais() {
     QDialogButtonBox b(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Yes |

@@ -18,6 +18,7 @@
 
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/banc_fenetres.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/aide.h"
 #include "ui/dialogues.h"
@@ -43,12 +44,9 @@ class FenetresTest : public QObject {
 
  private slots:
   void init() {
-    Preferences = TPreferences{};
-    ParametresTest = ParametresInitiaux;
-    installes_ = std::make_unique<TDialoguesInstalles>();
-    d_ = &installes_->Dialogues;
-    f_ = std::make_unique<TMainForm>(prefs_.filePath("Prefs.txt"));
-    f_->show();
+    RemettreLesGlobales();
+    installes_ = InstallerDialogues(d_, false);
+    f_ = FenetrePrincipale(prefs_.filePath("Prefs.txt"));
   }
   void cleanup() {
     f_.reset();

@@ -18,6 +18,7 @@
 #include "core/regional.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/banc_fenetres.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
@@ -42,21 +43,11 @@ class PanneauParametresTest : public QObject {
 
  private slots:
   void init() {
-    Preferences = TPreferences{};
-    ParametresTest = ParametresInitiaux;
-    DefinirSeparateurDecimal('.');
-    installes_ = std::make_unique<TDialoguesInstalles>();
-    d_ = &installes_->Dialogues;
-    d_->ReponseParDefaut = true;
-    f_ = std::make_unique<TMainForm>(prefs_.filePath("Prefs.txt"));
-    f_->show();
+    RemettreLesGlobales();
+    installes_ = InstallerDialogues(d_);
+    f_ = FenetrePrincipale(prefs_.filePath("Prefs.txt"));
   }
-  void cleanup() {
-    f_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    installes_.reset();
-    DefinirSeparateurDecimal('.');
-  }
+  void cleanup() { Demonter(f_, installes_); }
 
   void conventionDesCurseurs() {
     QCOMPARE(PositionCurseur(10, 10, 20), 100);

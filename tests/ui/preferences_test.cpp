@@ -18,6 +18,7 @@
 
 #include "core/regional.h"
 #include "settings/parametres.h"
+#include "support/banc_fenetres.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/coefficients.h"
 #include "ui/dialogue_preferences.h"
@@ -54,13 +55,9 @@ class PreferencesTest : public QObject {
 
  private slots:
   void init() {
-    Preferences = TPreferences{};
-    ParametresTest = ParametresInitiaux;
-    ParametresSimulation = {};
-    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
+    RemettreLesGlobales();
     QFile::remove(Chemin());
-    installes_ = std::make_unique<TDialoguesInstalles>();
-    d_ = &installes_->Dialogues;
+    installes_ = InstallerDialogues(d_, false);
     f_ = std::make_unique<TMainForm>(Chemin());
     f_->show();
     p_ = f_->FormePreferences();
@@ -68,10 +65,7 @@ class PreferencesTest : public QObject {
   }
   void cleanup() {
     p_->hide();
-    f_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    installes_.reset();
-    DefinirSeparateurDecimal('.');
+    Demonter(f_, installes_);
   }
 
   void chaqueValeurVaAuFichierEtRevient() {

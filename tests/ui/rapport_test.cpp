@@ -15,6 +15,7 @@
 #include "files/jpeg.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/banc_fenetres.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/dialogue_parametres.h"
 #include "ui/dialogues.h"
@@ -53,35 +54,17 @@ class RapportTest : public QObject {
     d_->Fichiers = {Echantillon("etoile-intra.fit"), Echantillon("etoile-extra.fit")};
     f_->Ouvrir();
     f_->OuvrirExtrafocale();
-    TFormParam& p = *f_->Parametres();
-    p.PreparerAffichage();
-    p.ComboBoxMode->setCurrentIndex(0);
-    p.SpinEditDiametre->setValue(200);
-    p.SpinEditFocale->setValue(1000);
-    p.EditPixel->setText("5.2");
-    p.AfficherRayons();
-    p.CalculerDefocalisation();
-    p.Valider();
+    SaisirParametresEchantillon(*f_->Parametres());
     f_->Reconstruire();
   }
 
  private slots:
   void init() {
-    Preferences = TPreferences{};
-    ParametresTest = ParametresInitiaux;
-    ParametresSimulation = {};
-    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
-    installes_ = std::make_unique<TDialoguesInstalles>();
-    d_ = &installes_->Dialogues;
-    d_->ReponseParDefaut = true;
-    f_ = std::make_unique<TMainForm>(dossier_.filePath("Prefs.txt"));
-    f_->show();
+    RemettreLesGlobales();
+    installes_ = InstallerDialogues(d_);
+    f_ = FenetrePrincipale(dossier_.filePath("Prefs.txt"));
   }
-  void cleanup() {
-    f_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    installes_.reset();
-  }
+  void cleanup() { Demonter(f_, installes_); }
 
   void importJpegCouleurEnTroisPlans() {
     d_->Fichiers = {JpegCouleur("etoile.jpg")};

@@ -20,6 +20,7 @@
 #include "files/fits.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/banc_fenetres.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
@@ -43,17 +44,7 @@ class ReconstructionTest : public QObject {
       f_->OuvrirExtrafocale();
     }
   }
-  void Parametres(int mode) {
-    TFormParam& p = *f_->Parametres();
-    p.PreparerAffichage();
-    p.ComboBoxMode->setCurrentIndex(mode);
-    p.SpinEditDiametre->setValue(200);
-    p.SpinEditFocale->setValue(1000);
-    p.EditPixel->setText("5.2");
-    p.AfficherRayons();
-    p.CalculerDefocalisation();
-    p.Valider();
-  }
+  void Parametres(int mode) { SaisirParametresEchantillon(*f_->Parametres(), mode); }
   TForm1* FenetreNommee(const QString& legende) const {
     for (TForm1* w : f_->Fenetres())
       if (w->windowTitle() == legende) return w;
@@ -62,21 +53,11 @@ class ReconstructionTest : public QObject {
 
  private slots:
   void init() {
-    Preferences = TPreferences{};
-    ParametresTest = ParametresInitiaux;
-    ParametresSimulation = {};
-    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
-    installes_ = std::make_unique<TDialoguesInstalles>();
-    d_ = &installes_->Dialogues;
-    d_->ReponseParDefaut = true;
-    f_ = std::make_unique<TMainForm>(dossier_.filePath("Prefs.txt"));
-    f_->show();
+    RemettreLesGlobales();
+    installes_ = InstallerDialogues(d_);
+    f_ = FenetrePrincipale(dossier_.filePath("Prefs.txt"));
   }
-  void cleanup() {
-    f_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    installes_.reset();
-  }
+  void cleanup() { Demonter(f_, installes_); }
 
   void refusSansParametres() {
     f_->Reconstruire();

@@ -13,6 +13,7 @@
 
 #include "settings/parametres.h"
 #include "settings/preferences.h"
+#include "support/banc_fenetres.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
@@ -51,21 +52,11 @@ class SimulationsTest : public QObject {
 
  private slots:
   void init() {
-    Preferences = TPreferences{};
-    ParametresSimulation = {};
-    ParametresTest = ParametresInitiaux;
-    InitZernike(Preferences.NPolyZern, Preferences.ModePoly);
-    installes_ = std::make_unique<TDialoguesInstalles>();
-    d_ = &installes_->Dialogues;
-    d_->ReponseParDefaut = true;
-    f_ = std::make_unique<TMainForm>(dossier_.filePath("Prefs.txt"));
-    f_->show();
+    RemettreLesGlobales();
+    installes_ = InstallerDialogues(d_);
+    f_ = FenetrePrincipale(dossier_.filePath("Prefs.txt"));
   }
-  void cleanup() {
-    f_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    installes_.reset();
-  }
+  void cleanup() { Demonter(f_, installes_); }
 
   void interferogrammeRecalculeEnPlace() {
     TForm1* front = Front();

@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
     const int code = app.exit(e);
     return code == 0 ? 0 : SortieErreur;
   }
+  // A command reports its failure by throwing: one message on standard error, status 2.
   try {
     if (*cmdInfo) return CommandeInfo(info);
     if (*cmdRec) return CommandeReconstruction(rec);

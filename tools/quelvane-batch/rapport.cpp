@@ -12,60 +12,55 @@
 namespace quelvane::batch {
 
 int CommandeRapport(const TOptionsRapport& o) {
-  try {
-    if (o.Dossier.empty()) throw std::runtime_error("Il faut --out DOSSIER");
-    std::error_code ec;
-    if (!std::filesystem::is_directory(o.Dossier, ec))
-      throw std::runtime_error("Dossier introuvable : " + o.Dossier);
-    TReconstructionBatch r = ExecuterReconstruction(o.Reconstruction);
-    const TPreferences& prefs = r.Prefs;
-    TRoddier& test = *r.Test;
-    test.FrontOnde->Palette = prefs.PltFront;
-    if (test.FrontResiduel) test.FrontResiduel->Palette = prefs.PltFront;
-    if (test.Signal) test.Signal->Palette = prefs.PltSignal;
-    TContexteRapport x;
-    x.Test = &test;
-    x.Parametres = &r.Parametres;
-    x.Prefs = &prefs;
-    x.Jeu = &JeuZernike();
-    x.Instrument = r.Intra->Infos.Telescope;
-    x.Camera = r.Intra->Infos.Instrument;
-    x.PoseIntra = std::to_string(r.Intra->Infos.Exposition);
-    x.PoseExtra = std::to_string(r.Extra->Infos.Exposition);
-    x.Source = r.Source;
-    x.Intra = TFenetreRapport{r.Intra, "Intra"};
-    x.Extra = TFenetreRapport{r.Extra, "Extra"};
-    if (test.Signal) x.Signal = TFenetreRapport{test.Signal, "Signal"};
-    x.Front = TFenetreRapport{test.FrontOnde, "Front d'onde"};
-    if (test.FrontResiduel) x.Residu = TFenetreRapport{test.FrontResiduel, "Front résiduel"};
-    x.Version = QUELVANE_VERSION;
-    const std::string page = (std::filesystem::path(o.Dossier) / "rapport.html").string();
-    const TRapport rapport = ConstruireRapport(x);
-    EcrireRapport(page, rapport);
-    if (!o.Json.empty()) {
-      // The figures as the page states them, for a script that files the night's results.
-      TPupille f = *test.FrontOnde;
-      f.Lambda = f.Lambda > 0 ? f.Lambda : prefs.LambdaRef;
-      f.MoyenneEcartType();
-      f.MinMaxMasque();
-      CalculerStrehl(f);
-      nlohmann::ordered_json j;
-      j["report"] = page;
-      j["pictures"] = nlohmann::ordered_json::array();
-      for (const auto& [nom, octets] : rapport.Images) j["pictures"].push_back(nom);
-      j["rms_nm"] = f.EcartType;
-      j["ptv_nm"] = f.Etendue;
-      j["strehl"] = f.StrehlRMS;
-      j["lambda_nm"] = prefs.LambdaRef;
-      TSorties sorties;
-      sorties.Ajouter(o.Json, TexteJson(j));
-      sorties.Ecrire();
-    }
-    return 0;
-  } catch (const std::exception& e) {
-    std::cerr << e.what() << '\n';
-    return SortieErreur;
+  if (o.Dossier.empty()) throw std::runtime_error("Il faut --out DOSSIER");
+  std::error_code ec;
+  if (!std::filesystem::is_directory(o.Dossier, ec))
+    throw std::runtime_error("Dossier introuvable : " + o.Dossier);
+  TReconstructionBatch r = ExecuterReconstruction(o.Reconstruction);
+  const TPreferences& prefs = r.Prefs;
+  TRoddier& test = *r.Test;
+  test.FrontOnde->Palette = prefs.PltFront;
+  if (test.FrontResiduel) test.FrontResiduel->Palette = prefs.PltFront;
+  if (test.Signal) test.Signal->Palette = prefs.PltSignal;
+  TContexteRapport x;
+  x.Test = &test;
+  x.Parametres = &r.Parametres;
+  x.Prefs = &prefs;
+  x.Jeu = &JeuZernike();
+  x.Instrument = r.Intra->Infos.Telescope;
+  x.Camera = r.Intra->Infos.Instrument;
+  x.PoseIntra = std::to_string(r.Intra->Infos.Exposition);
+  x.PoseExtra = std::to_string(r.Extra->Infos.Exposition);
+  x.Source = r.Source;
+  x.Intra = TFenetreRapport{r.Intra, "Intra"};
+  x.Extra = TFenetreRapport{r.Extra, "Extra"};
+  if (test.Signal) x.Signal = TFenetreRapport{test.Signal, "Signal"};
+  x.Front = TFenetreRapport{test.FrontOnde, "Front d'onde"};
+  if (test.FrontResiduel) x.Residu = TFenetreRapport{test.FrontResiduel, "Front résiduel"};
+  x.Version = QUELVANE_VERSION;
+  const std::string page = (std::filesystem::path(o.Dossier) / "rapport.html").string();
+  const TRapport rapport = ConstruireRapport(x);
+  EcrireRapport(page, rapport);
+  if (!o.Json.empty()) {
+    // The figures as the page states them, for a script that files the night's results.
+    TPupille f = *test.FrontOnde;
+    f.Lambda = f.Lambda > 0 ? f.Lambda : prefs.LambdaRef;
+    f.MoyenneEcartType();
+    f.MinMaxMasque();
+    CalculerStrehl(f);
+    nlohmann::ordered_json j;
+    j["report"] = page;
+    j["pictures"] = nlohmann::ordered_json::array();
+    for (const auto& [nom, octets] : rapport.Images) j["pictures"].push_back(nom);
+    j["rms_nm"] = f.EcartType;
+    j["ptv_nm"] = f.Etendue;
+    j["strehl"] = f.StrehlRMS;
+    j["lambda_nm"] = prefs.LambdaRef;
+    TSorties sorties;
+    sorties.Ajouter(o.Json, TexteJson(j));
+    sorties.Ecrire();
   }
+  return 0;
 }
 
 }  // namespace quelvane::batch

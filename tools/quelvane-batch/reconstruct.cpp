@@ -252,39 +252,34 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
 }
 
 int CommandeReconstruction(const TOptionsReconstruction& o) {
-  try {
-    const TReconstructionBatch res = ExecuterReconstruction(o);
-    const TPreferences& prefs = res.Prefs;
-    TPupille& front = *res.Test->FrontOnde;
-    const nlohmann::ordered_json& j = res.Json;
-    TCoefZernike rms = front.Coefficients;
-    CoefVersRMS(JeuZernike(), rms);
-    // Everything asked for, or nothing: an OPD export that fails leaves the JSON file of an
-    // earlier run as it was.
-    TSorties sorties;
-    if (!o.Json.empty()) sorties.Ajouter(o.Json, TexteJson(j));
-    if (!o.Opd.empty()) sorties.Ajouter(o.Opd, TexteOPD(front));
-    if (!o.Zernike.empty())
-      sorties.Ajouter(o.Zernike,
-                      TexteCoefficients(front.Coefficients, prefs.NPolyZern, JeuZernike()));
-    if (o.Json != "-") {
-      std::ostringstream t;
-      t << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << " nm ("
-        << j["ptv_lambda"].get<std::string>() << "), RMS "
-        << FormaterFixe(front.EcartType, prefs.NDecNano) << " nm ("
-        << j["rms_lambda"].get<std::string>() << "), S = " << FormaterFixe(front.Strehl, 3) << "\n";
-      for (int k = 1; k <= prefs.NPolyZern; ++k)
-        t << LibelleZernike(k) << " " << NomZernike(k) << " : "
-          << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1], prefs.NDecNano)
-          << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
-      sorties.Ajouter("-", t.str());
-    }
-    sorties.Ecrire();
-    return 0;
-  } catch (const std::exception& e) {
-    std::cerr << e.what() << '\n';
-    return SortieErreur;
+  const TReconstructionBatch res = ExecuterReconstruction(o);
+  const TPreferences& prefs = res.Prefs;
+  TPupille& front = *res.Test->FrontOnde;
+  const nlohmann::ordered_json& j = res.Json;
+  TCoefZernike rms = front.Coefficients;
+  CoefVersRMS(JeuZernike(), rms);
+  // Everything asked for, or nothing: an OPD export that fails leaves the JSON file of an
+  // earlier run as it was.
+  TSorties sorties;
+  if (!o.Json.empty()) sorties.Ajouter(o.Json, TexteJson(j));
+  if (!o.Opd.empty()) sorties.Ajouter(o.Opd, TexteOPD(front));
+  if (!o.Zernike.empty())
+    sorties.Ajouter(o.Zernike,
+                    TexteCoefficients(front.Coefficients, prefs.NPolyZern, JeuZernike()));
+  if (o.Json != "-") {
+    std::ostringstream t;
+    t << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << " nm ("
+      << j["ptv_lambda"].get<std::string>() << "), RMS "
+      << FormaterFixe(front.EcartType, prefs.NDecNano) << " nm ("
+      << j["rms_lambda"].get<std::string>() << "), S = " << FormaterFixe(front.Strehl, 3) << "\n";
+    for (int k = 1; k <= prefs.NPolyZern; ++k)
+      t << LibelleZernike(k) << " " << NomZernike(k) << " : "
+        << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1], prefs.NDecNano)
+        << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
+    sorties.Ajouter("-", t.str());
   }
+  sorties.Ecrire();
+  return 0;
 }
 
 }  // namespace quelvane::batch
