@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -51,16 +52,38 @@ struct TDecodage {
   const char* Refus;  // a reason of ours, or null
 };
 
+// A progressive file of endless tiny scans would keep the decoder busy inside
+// jpeg_start_decompress: the progress hook stops it there.
+struct TSuivi {
+  jpeg_progress_mgr Gestionnaire;
+  TErreurJPEG* Erreur;
+  TDecodage* Decodage;
+};
+
+void Suivre(j_common_ptr c) {
+  auto* s = reinterpret_cast<TSuivi*>(c->progress);
+  if (c->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(c)->input_scan_number > MaxBalayages) {
+    s->Decodage->Refus = "image progressive de trop nombreux balayages";
+    std::longjmp(s->Erreur->Retour, 1);
+  }
+}
+
 bool Decoder(const unsigned char* donnees, unsigned long taille, TErreurJPEG& erreur, TDecodage& d,
              std::vector<std::uint8_t>& pixels) {
   jpeg_decompress_struct c;
   Installer(erreur, c.err);
   d.Refus = nullptr;
+  TSuivi suivi{};
+  suivi.Gestionnaire.progress_monitor = Suivre;
+  suivi.Erreur = &erreur;
+  suivi.Decodage = &d;
   if (setjmp(erreur.Retour)) {
     jpeg_destroy_decompress(&c);
     return false;
   }
   jpeg_create_decompress(&c);
+  c.progress = &suivi.Gestionnaire;
   jpeg_mem_src(&c, donnees, taille);
   jpeg_read_header(&c, TRUE);
   if (static_cast<long long>(c.image_width) * c.image_height > MaxPixelsJPEG) {
@@ -81,11 +104,6 @@ bool Decoder(const unsigned char* donnees, unsigned long taille, TErreurJPEG& er
   pixels.resize(static_cast<std::size_t>(d.Largeur) * d.Hauteur * d.Composantes);
   jpeg_start_decompress(&c);
   while (c.output_scanline < c.output_height) {
-    if (c.progressive_mode && c.input_scan_number > MaxBalayages) {
-      d.Refus = "image progressive de trop nombreux balayages";
-      jpeg_destroy_decompress(&c);
-      return false;
-    }
     JSAMPROW ligne =
         pixels.data() + static_cast<std::size_t>(c.output_scanline) * d.Largeur * d.Composantes;
     jpeg_read_scanlines(&c, &ligne, 1);
@@ -165,6 +183,15 @@ TImageJPEG DecoderJPEG(std::span<const std::byte> octets) {
 }
 
 TImageJPEG LireJPEG(const std::string& chemin) {
+  // Even uncompressed, the largest picture accepted holds 3 bytes a pixel: a larger file is not
+  // read into memory.
+  std::error_code ec;
+  if (const auto taille = std::filesystem::file_size(chemin, ec);
+      !ec && taille > static_cast<std::uintmax_t>(3 * MaxPixelsJPEG)) {
+    TImageJPEG image;
+    image.Erreur = "fichier trop grand pour une image JPEG : " + chemin;
+    return image;
+  }
   std::ifstream f(chemin, std::ios::binary);
   if (!f) {
     TImageJPEG image;

@@ -25,7 +25,7 @@ std::vector<std::uint8_t> Degrade(int l, int h) {
 std::span<const std::byte> Octets(const std::string& s) { return std::as_bytes(std::span(s)); }
 
 // A picture in another colour space, written with the library itself.
-std::string AutreEspace(J_COLOR_SPACE espace, int composantes) {
+std::string AutreEspace(J_COLOR_SPACE espace, int composantes, bool progressive = false) {
   jpeg_compress_struct c;
   jpeg_error_mgr e;
   c.err = jpeg_std_error(&e);
@@ -38,6 +38,7 @@ std::string AutreEspace(J_COLOR_SPACE espace, int composantes) {
   c.input_components = composantes;
   c.in_color_space = espace;
   jpeg_set_defaults(&c);
+  if (progressive) jpeg_simple_progression(&c);
   jpeg_start_compress(&c, TRUE);
   std::vector<unsigned char> ligne(8 * composantes, 100);
   while (c.next_scanline < 8) {
@@ -90,6 +91,18 @@ TEST(JPEG, ImagesRefusees) {
   geante[sof + 5] = geante[sof + 7] = static_cast<char>(0xEA);
   geante[sof + 6] = geante[sof + 8] = 0x60;
   refusee(geante, "géante");
+  // A progressive picture whose last scan comes again and again: stopped after a bounded
+  // number of scans, with its reason.
+  std::string balayages = AutreEspace(JCS_GRAYSCALE, 1, true);
+  const auto dernier = balayages.rfind("\xFF\xDA");
+  ASSERT_NE(dernier, std::string::npos);
+  const std::string scan = balayages.substr(dernier, balayages.size() - 2 - dernier);
+  std::string repete = balayages.substr(0, balayages.size() - 2);
+  for (int i = 0; i < 1500; ++i) repete += scan;
+  repete += "\xFF\xD9";
+  const TImageJPEG r = DecoderJPEG(Octets(repete));
+  EXPECT_FALSE(r.Reussi());
+  EXPECT_NE(r.Erreur.find("balayages"), std::string::npos) << r.Erreur;
   EXPECT_THROW(CoderJPEG({}, 0, 0), std::runtime_error);
 }
 
