@@ -120,7 +120,9 @@ TEST(PoissonNeumann, RetrouveUnFrontQuelconqueSurUnAnneau) {
   const double k = sol.W(20, 64) - w(20, 64);
   for (int r = 0; r < n; ++r)
     for (int c = 0; c < n; ++c)
-      if (m(r, c) == 1 && !(r == 63 || r == 64)) ASSERT_NEAR(sol.W(r, c) - w(r, c), k, 1e-4);
+      if (m(r, c) == 1 && !(r == 63 || r == 64)) {
+        ASSERT_NEAR(sol.W(r, c) - w(r, c), k, 1e-4);
+      }
 }
 
 }  // namespace
