@@ -49,6 +49,13 @@ inline void Demonter(std::unique_ptr<TMainForm>& f, std::unique_ptr<TDialoguesIn
   DefinirSeparateurDecimal('.');
 }
 
+// The image window of that caption, if one is open.
+inline TForm1* FenetreNommee(const TMainForm& f, const QString& legende) {
+  for (TForm1* w : f.Fenetres())
+    if (w->windowTitle() == legende) return w;
+  return nullptr;
+}
+
 // The demonstration pair's instrument (200 mm f/5, 5.2 µm pixels) entered and confirmed;
 // mode 0 simple, 1 three colours.
 inline void SaisirParametresEchantillon(TFormParam& p, int mode = 0) {

@@ -32,11 +32,7 @@ class RapportTest : public QObject {
   QTemporaryDir dossier_;
   std::unique_ptr<TMainForm> f_;
 
-  TForm1* Nommee(const QString& t) const {
-    for (TForm1* w : f_->Fenetres())
-      if (w->windowTitle() == t) return w;
-    return nullptr;
-  }
+  TForm1* Nommee(const QString& t) const { return FenetreNommee(*f_, t); }
   // A JPEG whose three planes differ, so that a plane taken from the wrong byte shows.
   QString JpegCouleur(const char* nom) {
     const int l = 16, h = 8;

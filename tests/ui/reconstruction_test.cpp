@@ -46,9 +46,7 @@ class ReconstructionTest : public QObject {
   }
   void Parametres(int mode) { SaisirParametresEchantillon(*f_->Parametres(), mode); }
   TForm1* FenetreNommee(const QString& legende) const {
-    for (TForm1* w : f_->Fenetres())
-      if (w->windowTitle() == legende) return w;
-    return nullptr;
+    return essais::FenetreNommee(*f_, legende);
   }
 
  private slots:

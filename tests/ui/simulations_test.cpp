@@ -39,11 +39,7 @@ class SimulationsTest : public QObject {
     f_->FrontDOnde();
     return f_->FenetreActive();
   }
-  TForm1* Nommee(const QString& t) const {
-    for (TForm1* w : f_->Fenetres())
-      if (w->windowTitle() == t) return w;
-    return nullptr;
-  }
+  TForm1* Nommee(const QString& t) const { return FenetreNommee(*f_, t); }
   void Fermer(TForm1* w) {
     for (QMdiSubWindow* s : f_->Zone()->subWindowList())
       if (s->widget() == w) s->close();
