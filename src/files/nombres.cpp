@@ -70,7 +70,7 @@ std::string AvecSeparateur(const char* debut, const char* fin, char separateur) 
   if (separateur == 0) separateur = SeparateurDecimal();
   for (char& c : t)
     if (c == '.') c = separateur;
-  if (t == "-0") t = "0";
+  if (t == "-0") t.assign(1, '0');  // assign: g++ 12 warns falsely on = "0" here
   return t;
 }
 

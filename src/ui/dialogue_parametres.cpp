@@ -573,7 +573,8 @@ void TFormParam::Valider() {
   AppliquerEntrees(EntreesSaisies(),
                    {AberrationsMontage[0], AberrationsMontage[1], AberrationsMontage[2]}, p);
   const int mode = ComboBoxMode->currentIndex();
-  p.ModeTraitement = mode < 0 ? ModeAucun : static_cast<std::uint8_t>(mode);
+  p.ModeTraitement =
+      mode < 0 ? static_cast<std::uint8_t>(ModeAucun) : static_cast<std::uint8_t>(mode);
   auto champ = [](const std::vector<TEntreeImage>& l, std::size_t i) -> TPupille* {
     return i < l.size() && l[i].Fenetre ? l[i].Fenetre->Champ() : nullptr;
   };

@@ -90,7 +90,9 @@ TEST(PSF, ObstructionEtMarechal) {
   EXPECT_NEAR(a.Theorique->V(39, 39) / o.Theorique->V(39, 39), std::pow(1 - 0.09, 2), 0.01);
   const TAnalysePSF an = AnalyserPSF(anneau, 555);
   for (const TPointCourbe& pt : an.FTM)
-    if (pt.X > 0.02 && pt.X < 0.95) ASSERT_NEAR(pt.Parfaite, FTMAnneau(pt.X, 0.3), 0.012) << pt.X;
+    if (pt.X > 0.02 && pt.X < 0.95) {
+      ASSERT_NEAR(pt.Parfaite, FTMAnneau(pt.X, 0.3), 0.012) << pt.X;
+    }
   // A wavefront of λ/14 RMS (defocus): peak ratio within 2 % of exp(−(2πσ/λ)²).
   const double sigma = 555.0 / 14, a4 = sigma * std::sqrt(3.0);
   const TAnalysePSF d = AnalyserPSF(
