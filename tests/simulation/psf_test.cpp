@@ -9,6 +9,7 @@
 
 #include "simulation/interferogramme.h"
 #include "simulation/spots.h"
+#include "support/front_essai.h"
 
 namespace quelvane {
 namespace {
@@ -18,19 +19,8 @@ constexpr double Pi = std::numbers::pi;
 // A 128 × 128 pupil of radius 40 pixels, obstruction ε, wavefront W(x, y) in nanometres.
 template <class F>
 TPupille Pupille(double eps, F&& w) {
-  TPupille p;
-  p.Allouer(128, 128);
-  p.CentreX = p.CentreY = 64.5;
-  p.RayonPupille = 40;
-  p.Obstruction = eps;
-  p.AxesPupille();
-  p.Role = RoleFront;
+  TPupille p = essais::FrontEssai(128, 64.5, 40, eps, w);
   SelectionComplete(p.Selection);
-  for (int r = 0; r < 128; ++r)
-    for (int c = 0; c < 128; ++c) {
-      const double q = std::hypot(p.AxeX[c], p.AxeY[r]);
-      if (q <= 1 && q >= eps) p.M(r, c) = 1, p.V(r, c) = w(p.AxeX[c], p.AxeY[r]);
-    }
   return p;
 }
 auto Plat = [](double, double) { return 0.0; };

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "support/front_essai.h"
+
 namespace quelvane {
 namespace {
 
@@ -103,19 +105,9 @@ TEST(Trichromie, PoidsEtFoyers) {
 
 template <class F>
 TPupille Front(double eps, F&& w) {
-  TPupille p;
-  p.Allouer(101, 101);
-  p.CentreX = p.CentreY = 51;
-  p.RayonPupille = 40;
-  p.Obstruction = eps;
+  TPupille p = essais::FrontEssai(101, 51, 40, eps, w);
   p.RayonPhysique = 1e8;
   p.MasqueVisible = 1;
-  p.AxesPupille();
-  for (int r = 0; r < 101; ++r)
-    for (int c = 0; c < 101; ++c) {
-      const double q = std::hypot(p.AxeX[c], p.AxeY[r]);
-      if (q <= 1 && q >= eps) p.M(r, c) = 1, p.V(r, c) = w(p.AxeX[c], p.AxeY[r]);
-    }
   return p;
 }
 

@@ -6,6 +6,7 @@
 
 #include "simulation/foucault.h"
 #include "simulation/interferogramme.h"
+#include "support/front_essai.h"
 
 namespace quelvane {
 namespace {
@@ -15,19 +16,7 @@ constexpr double Lambda = 555;
 // A 129 × 129 wavefront of radius 60 pixels centred on sample (65, 65), values W(x, y).
 template <class F>
 TPupille Front(F&& w) {
-  TPupille p;
-  p.Allouer(129, 129);
-  p.CentreX = p.CentreY = 65;
-  p.RayonPupille = 60;
-  p.AxesPupille();
-  p.Role = RoleFront;
-  for (int r = 0; r < 129; ++r)
-    for (int c = 0; c < 129; ++c)
-      if (std::hypot(p.AxeX[c], p.AxeY[r]) <= 1) {
-        p.M(r, c) = 1;
-        p.V(r, c) = w(p.AxeX[c], p.AxeY[r]);
-      }
-  return p;
+  return essais::FrontEssai(129, 65, 60, 0, w);
 }
 
 // Bright crests strictly inside the pupil along a row: N fringes across the diameter put
