@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/statistiques_robustes.h"
 #include "core/mathematiques.h"
 #include "files/nombres.h"
 
@@ -14,6 +15,8 @@ namespace quelvane {
 
 bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale) {
   if (image.NX < TailleImageMin || image.NY < TailleImageMin) return false;
+  image.RayonZone = 0;
+  if (const auto etoile = ChoisirEtoile(TrouverEtoiles(image))) DefinirZone(image, *etoile);
   image.SeuilAutomatique(prefs.ExtractDim, prefs.ExtractSeuil);
   image.TrouverPupille();
   image.AxesPupille();
@@ -31,6 +34,22 @@ bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale) {
   return true;
 }
 
+void DefinirZone(TPupille& image, const TEtoile& etoile) {
+  image.ZoneX = etoile.CentreX;
+  image.ZoneY = etoile.CentreY;
+  image.RayonZone = RayonLumiere(etoile.Rayon);
+}
+
+bool ChoisirEtoileImage(TPupille& image, double colonne, double ligne, const TkwValue& prefs) {
+  const auto etoile = ChoisirEtoile(TrouverEtoiles(image), std::pair{colonne, ligne});
+  if (!etoile) return false;
+  DefinirZone(image, *etoile);
+  image.SeuilAutomatique(prefs.ExtractDim, prefs.ExtractSeuil);
+  image.TrouverPupille();
+  image.AxesPupille();
+  return true;
+}
+
 std::shared_ptr<TPupille> CopieImage(const TPupille& source) {
   auto p = std::make_shared<TPupille>();
   p->Allouer(source.NX, source.NY);
@@ -40,111 +59,64 @@ std::shared_ptr<TPupille> CopieImage(const TPupille& source) {
 
 namespace {
 
-// Beyond this distance from the pupil centre (pixels) an image holds only background: the
-// edge's light, spread by diffraction and seeing, stays well inside it.
-double RayonLumiere(double rayon) { return 1.3 * rayon + 4; }
-
 constexpr long EchantillonsFondMin = 256;
 constexpr std::size_t EchantillonsFondMax = 100000;  // a full frame is sampled, not copied
-
-double Mediane(std::vector<double> v) {
-  if (v.empty()) return 0;
-  const auto milieu = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-  std::nth_element(v.begin(), milieu, v.end());
-  return *milieu;
-}
-
-struct TPoint {
-  double x, y, v;  // column and row from the centre, value
-};
-
-// Least-squares plane through the kept points; false when they do not fix one.
-bool Plan(const std::vector<TPoint>& points, const std::vector<char>& garde, double p[3]) {
-  double a[3][4] = {};
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    if (!garde[i]) continue;
-    const double u[3] = {1, points[i].x, points[i].y};
-    for (int r = 0; r < 3; ++r) {
-      for (int c = 0; c < 3; ++c) a[r][c] += u[r] * u[c];
-      a[r][3] += u[r] * points[i].v;
-    }
-  }
-  // Gauss–Jordan with partial pivoting on the 3 × 3 normal equations.
-  for (int c = 0; c < 3; ++c) {
-    int pivot = c;
-    for (int r = c + 1; r < 3; ++r)
-      if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
-    if (std::fabs(a[pivot][c]) < 1e-9 * (std::fabs(a[0][0]) + 1)) return false;
-    std::swap(a[c], a[pivot]);
-    for (int r = 0; r < 3; ++r) {
-      if (r == c) continue;
-      const double k = a[r][c] / a[c][c];
-      for (int k2 = c; k2 < 4; ++k2) a[r][k2] -= k * a[c][k2];
-    }
-  }
-  for (int r = 0; r < 3; ++r) p[r] = a[r][3] / a[r][r];
-  return true;
-}
 
 std::string Quelle(const std::string& nom) { return "l'image " + nom; }
 
 }  // namespace
 
 TFond MesurerFond(const TPupille& image, double centreX, double centreY, double rayon,
-                  const std::string& nom) {
+                  const std::string& nom, const TRegionFond& region) {
   const double limite = RayonLumiere(rayon);
-  const double total = static_cast<double>(image.NX) * image.NY;
+  // Within the square of the test's grid, or the whole frame.
+  const double demi = region.DemiCote > 0 ? region.DemiCote : image.NX + image.NY;
+  auto borne = [](double v, int n) { return static_cast<int>(std::clamp(v, 0.0, n - 1.0)); };
+  const int c0 = borne(std::floor(centreX - 1 - demi), image.NX);
+  const int c1 = borne(std::ceil(centreX - 1 + demi), image.NX);
+  const int l0 = borne(std::floor(centreY - 1 - demi), image.NY);
+  const int l1 = borne(std::ceil(centreY - 1 + demi), image.NY);
+  const double total = static_cast<double>(c1 - c0 + 1) * (l1 - l0 + 1);
   const int pas = std::max(1, static_cast<int>(std::ceil(std::sqrt(total / EchantillonsFondMax))));
-  std::vector<TPoint> points;
-  for (int r = 0; r < image.NY; r += pas)
-    for (int c = 0; c < image.NX; c += pas) {
+  std::vector<TPointPlan> points;
+  for (int r = l0; r <= l1; r += pas)
+    for (int c = c0; c <= c1; c += pas) {
       const double x = c + 1 - centreX, y = r + 1 - centreY;
-      if (x * x + y * y > limite * limite && std::isfinite(image.V(r, c)))
-        points.push_back({x, y, image.V(r, c)});
+      if (std::fabs(x) > demi || std::fabs(y) > demi) continue;
+      if (x * x + y * y <= limite * limite || !std::isfinite(image.V(r, c))) continue;
+      if (DansUnDisque(region.Exclus, c + 1, r + 1)) continue;
+      points.push_back({x, y, image.V(r, c)});
     }
   if (static_cast<long>(points.size()) < EchantillonsFondMin / (pas * pas) + 16)
     throw ErreurTest("Fond de " + Quelle(nom) +
                      " impossible à mesurer : il n'y a presque rien autour de la pupille "
                      "(la pupille remplit l'image ou touche ses bords).");
 
-  // Start from the median, then fit the plane to what lies within 3σ of it, σ from the
-  // median absolute deviation, a few times over.
-  double p[3] = {0, 0, 0};
-  {
-    std::vector<double> v(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) v[i] = points[i].v;
-    p[0] = Mediane(std::move(v));
-  }
-  std::vector<char> garde(points.size(), 1);
-  std::vector<double> ecarts(points.size());
-  double sigma = 0;
-  for (int iteration = 0; iteration < 5; ++iteration) {
-    for (std::size_t i = 0; i < points.size(); ++i)
-      ecarts[i] = std::fabs(points[i].v - (p[0] + p[1] * points[i].x + p[2] * points[i].y));
-    sigma = 1.4826 * Mediane(ecarts);
-    const double seuil = 3 * std::max(sigma, 1e-12 * (std::fabs(p[0]) + 1));
-    long gardes = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) gardes += garde[i] = ecarts[i] <= seuil;
-    if (gardes < 16 || !Plan(points, garde, p)) break;
-  }
+  // From the median, the plane through what lies within 3σ of it, σ from the median absolute
+  // deviation, a few times over.
+  double p[3];
   TFond f;
+  PlanRobuste(points, p, f.Echantillons, f.Bruit);
   f.Niveau = p[0];
   f.PenteX = p[1];
   f.PenteY = p[2];
   f.CentreX = centreX;
   f.CentreY = centreY;
-  f.Echantillons = static_cast<long>(std::count(garde.begin(), garde.end(), 1));
-  double s2 = 0;
-  for (std::size_t i = 0; i < points.size(); ++i)
-    if (garde[i]) {
-      const double e = points[i].v - (p[0] + p[1] * points[i].x + p[2] * points[i].y);
-      s2 += e * e;
-    }
-  f.Bruit = f.Echantillons > 0 ? std::sqrt(s2 / f.Echantillons) : 0;
   return f;
 }
 
 namespace {
+
+// The test star in its frame, before the background is measured.
+struct TEstimation {
+  double CentreX = 0, CentreY = 0, Rayon = 0;  // 1-based, pixels of the frame
+  double Demi = 0;              // a first level to cut the pupil at, above the background (ADU)
+  std::vector<TDisque> Autres;  // the other stars' light
+  double FondBrut = 0;          // ADU: what their light is replaced by when nothing is subtracted
+};
+
+// Pixels added around another star's light: its seeing halo and the uncertainty of its size.
+double MargeAutresEtoiles(double rayon) { return std::max(3.0, 0.1 * rayon); }
 
 // Side of the grids of a test: a dozen of them live at once, 32 MB each at 2048².
 constexpr int CoteGrilleMax = 2048;
@@ -162,13 +134,15 @@ int CoteGrille(double rayon) {
 }
 
 // A `cote` square of the image whose first column and row are (c0, r0), 0-based, with the
-// background plane subtracted; outside the frame, 0 (the background once subtracted).
+// background plane subtracted; outside the frame, 0 (the background once subtracted). The
+// light of other stars (outside the test star's own light) takes the background's place.
 std::shared_ptr<TPupille> Decouper(const TPupille& image, int c0, int r0, int cote,
-                                   const TFond* fond) {
+                                   const TFond* fond, const TEstimation& etoile) {
   auto p = std::make_shared<TPupille>();
   p->Allouer(cote, cote);
   p->Role = image.Role;
   p->Seuil = image.Seuil;
+  const double lumiere = RayonLumiere(etoile.Rayon);
   for (int r = 0; r < cote; ++r) {
     const int ra = r0 + r;
     if (ra < 0 || ra >= image.NY) continue;
@@ -176,7 +150,11 @@ std::shared_ptr<TPupille> Decouper(const TPupille& image, int c0, int r0, int co
       const int ca = c0 + c;
       if (ca < 0 || ca >= image.NX) continue;
       const double v = image.V(ra, ca);
-      p->V(r, c) = !std::isfinite(v) ? 0 : fond ? v - fond->Valeur(ca + 1, ra + 1) : v;
+      const double x = ca + 1 - etoile.CentreX, y = ra + 1 - etoile.CentreY;
+      if (x * x + y * y > lumiere * lumiere && DansUnDisque(etoile.Autres, ca + 1, ra + 1))
+        p->V(r, c) = fond ? 0 : etoile.FondBrut;
+      else
+        p->V(r, c) = !std::isfinite(v) ? 0 : fond ? v - fond->Valeur(ca + 1, ra + 1) : v;
     }
   }
   return p;
@@ -256,78 +234,22 @@ void ExigerPupille(const TPupille& im, const std::string& nom) {
                      " pixels de rayon) : défocalisez davantage.");
 }
 
-// Where the star lies before anything is known of the background: on a copy binned to at most
-// 256 pixels a side and cleaned by a 3 × 3 median (hot pixels, noise), the disc above half
-// way from the frame border's level to the brightest level.
-struct TEstimation {
-  double CentreX = 0, CentreY = 0, Rayon = 0;  // 1-based, pixels of the frame
-  double Demi = 0;  // the level it was cut at, above the background (ADU)
-};
-
+// The test star (the one the user chose, else the brightest complete one), where it lies before
+// anything is known of the background, and the other stars' light.
 TEstimation EstimerPupille(const TPupille& image, const std::string& nom) {
-  const int b = std::max(1, (std::max(image.NX, image.NY) + 255) / 256);
-  const int nx = (image.NX + b - 1) / b, ny = (image.NY + b - 1) / b;
-  TGrilleReelle bin(1, ny, nx);
-  TGrilleEntiere compte(1, ny, nx);
-  for (int r = 0; r < image.NY; ++r)
-    for (int c = 0; c < image.NX; ++c)
-      if (const double v = image.V(r, c); std::isfinite(v))
-        bin(r / b, c / b) += v, ++compte(r / b, c / b);
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c)
-      if (compte(r, c) > 0) bin(r, c) /= compte(r, c);
-  TGrilleReelle lisse(1, ny, nx);
-  std::array<double, 9> v{};
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c) {
-      int k = 0;
-      for (int dr = -1; dr <= 1; ++dr)
-        for (int dc = -1; dc <= 1; ++dc)
-          v[k++] = bin(std::clamp(r + dr, 0, ny - 1), std::clamp(c + dc, 0, nx - 1));
-      std::nth_element(v.begin(), v.begin() + 4, v.end());
-      lisse(r, c) = v[4];
-    }
-  // The frame's border, where the star is not, gives a plane for the background (bias, sky
-  // and its gradient) and, from differences of neighbours, the noise.
-  const int bande = std::max(1, std::min(nx, ny) / 32);
-  std::vector<TPoint> bord;
-  std::vector<double> differences;
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c)
-      if (r < bande || r >= ny - bande || c < bande || c >= nx - bande) {
-        bord.push_back({c - nx / 2.0, r - ny / 2.0, lisse(r, c)});
-        if (c + 1 < nx) differences.push_back(std::fabs(bin(r, c + 1) - bin(r, c)));
-      }
-  double plan[3] = {0, 0, 0};
-  {
-    std::vector<double> v(bord.size());
-    for (std::size_t i = 0; i < bord.size(); ++i) v[i] = bord[i].v;
-    plan[0] = Mediane(v);
-    if (!Plan(bord, std::vector<char>(bord.size(), 1), plan)) plan[1] = plan[2] = 0;
-  }
-  const double bruit = 1.4826 * Mediane(differences) / std::sqrt(2.0);
-  double pic = -std::numeric_limits<double>::infinity();
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c) {
-      lisse(r, c) -= plan[0] + plan[1] * (c - nx / 2.0) + plan[2] * (r - ny / 2.0);
-      pic = std::max(pic, lisse(r, c));
-    }
-  const double fond = 0;
-  if (!(pic - fond > 10 * bruit) || !(pic > fond))
-    throw ErreurTest("Aucune pupille dans " + Quelle(nom) +
-                     " : rien ne s'y détache du fond (image uniforme, vide ou seulement du "
-                     "bruit).");
+  const TChampEtoiles champ = TrouverEtoiles(image);
+  std::optional<std::pair<double, double>> pres;
+  if (image.RayonZone > 0) pres = std::pair{image.ZoneX, image.ZoneY};
+  const auto etoile = ChoisirEtoile(champ, pres);
+  if (!etoile) throw ErreurTest(RaisonSansEtoile(champ, nom, pres.has_value()));
   TEstimation e;
-  TPupille masque;
-  masque.Allouer(nx, ny);
-  const double seuil = (fond + pic) / 2;
-  e.Demi = seuil - fond;
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c) masque.M(r, c) = lisse(r, c) >= seuil ? 1 : 0;
-  masque.TrouverPupille();
-  e.CentreX = (masque.CentreX - 0.5) * b + 0.5;
-  e.CentreY = (masque.CentreY - 0.5) * b + 0.5;
-  e.Rayon = masque.RayonPupille * b;
+  e.CentreX = etoile->CentreX;
+  e.CentreY = etoile->CentreY;
+  e.Rayon = etoile->Rayon;
+  // Half the mean illumination of its disc.
+  e.Demi = 0.5 * etoile->Flux / (std::numbers::pi * e.Rayon * e.Rayon);
+  e.Autres = AutresEtoiles(champ, *etoile, MargeAutresEtoiles(e.Rayon));
+  e.FondBrut = champ.Fond;
   return e;
 }
 
@@ -339,8 +261,8 @@ struct TImagePreparee {
 
 // Background measured around the pupil found so far, then again around the pupil found on
 // the subtracted image, which hot pixels and the bias no longer disturb.
-TImagePreparee Preparer(const TPupille& image, const TEstimation& estimation, int cote,
-                        bool corriger, int pourcentSeuil, int extractDim, const std::string& nom) {
+TImagePreparee Preparer(const TPupille& image, TEstimation estimation, int cote, bool corriger,
+                        int pourcentSeuil, int extractDim, const std::string& nom) {
   TImagePreparee p;
   double cx = estimation.CentreX, cy = estimation.CentreY, rayon = estimation.Rayon;
   // A threshold the user chose by hand is kept (above the background); the automatic one is
@@ -351,14 +273,15 @@ TImagePreparee Preparer(const TPupille& image, const TEstimation& estimation, in
     p.Colonne = static_cast<int>(std::lround(cx - 1 - cote / 2.0));
     p.Ligne = static_cast<int>(std::lround(cy - 1 - cote / 2.0));
     if (!corriger) {
-      p.Image = Decouper(image, p.Colonne, p.Ligne, cote, nullptr);
+      p.Image = Decouper(image, p.Colonne, p.Ligne, cote, nullptr, estimation);
       p.Image->Seuiller();
       p.Image->TrouverPupille();
       ExigerPupille(*p.Image, nom);
       return p;
     }
-    p.Fond = MesurerFond(image, cx, cy, rayon, nom);
-    p.Image = Decouper(image, p.Colonne, p.Ligne, cote, &p.Fond);
+    estimation.CentreX = cx, estimation.CentreY = cy, estimation.Rayon = rayon;
+    p.Fond = MesurerFond(image, cx, cy, rayon, nom, {estimation.Autres, cote / 2.0});
+    p.Image = Decouper(image, p.Colonne, p.Ligne, cote, &p.Fond, estimation);
     RetirerPixelsIsoles(*p.Image, p.Fond.Bruit);
     TPupille& im = *p.Image;
     // By hand: the same level above the background; otherwise a first mask at half height.
@@ -387,7 +310,13 @@ TPaireTest PreparerPaire(const TPupille& intra, const TPupille& extra, const Tkw
   auto estimer = [&](const TPupille& im, const std::string& nom) {
     if (corriger) return EstimerPupille(im, nom);
     ExigerPupille(im, nom);
-    return TEstimation{im.CentreX, im.CentreY, im.RayonPupille, 0};
+    TEstimation e;
+    e.CentreX = im.CentreX, e.CentreY = im.CentreY, e.Rayon = im.RayonPupille;
+    const TChampEtoiles champ = TrouverEtoiles(im);
+    if (const auto etoile = ChoisirEtoile(champ, std::pair{im.CentreX, im.CentreY}))
+      e.Autres = AutresEtoiles(champ, *etoile, MargeAutresEtoiles(e.Rayon));
+    e.FondBrut = champ.Fond;
+    return e;
   };
   const TEstimation ei = estimer(intra, "intra-focale"), ee = estimer(extra, "extra-focale");
   const int cote = CoteGrille(std::max(ei.Rayon, ee.Rayon));

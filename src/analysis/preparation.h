@@ -16,6 +16,7 @@
 #include <string>
 
 #include "analysis/erreur_test.h"
+#include "analysis/etoiles.h"
 #include "core/pupille.h"
 #include "settings/preferences.h"
 
@@ -26,15 +27,23 @@ constexpr int TailleImageMin = 3;
 // Smallest pupil image a test can use, radius in pixels.
 constexpr double RayonPupilleMin = 8;
 
-// False (nothing changed but the threshold and mask) when the field is too small.
+// False (nothing changed but the threshold and mask) when the field is too small. The test
+// star is the brightest complete one; the threshold and the pupil are taken around it.
 bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale);
+
+// The star an image's test uses, its threshold and pupil taken around it.
+void DefinirZone(TPupille& image, const TEtoile& etoile);
+// The star whose light covers (or lies nearest to) that point (1-based column and row) becomes
+// the test star; false, the image unchanged, when there is no complete star there.
+bool ChoisirEtoileImage(TPupille& image, double colonne, double ligne, const TkwValue& prefs);
 
 // A test's own copy of an image (everything a pupil copy takes).
 std::shared_ptr<TPupille> CopieImage(const TPupille& source);
 
 // The background of an image: a plane a + b·(column − centre) + c·(row − centre), fitted
 // with 3σ clipping (hot pixels, other stars) to the samples beyond 1.3 R + 4 pixels of the
-// pupil centre.
+// pupil centre, within a square of half side `DemiCote` (0: the whole frame) and outside the
+// other stars' discs.
 struct TFond {
   double Niveau = 0;  // ADU at the pupil centre
   double PenteX = 0;  // ADU per column, to the right
@@ -48,10 +57,14 @@ struct TFond {
   }
 };
 
+struct TRegionFond {
+  std::vector<TDisque> Exclus;
+  double DemiCote = 0;  // pixels
+};
 // `nom` names the image in messages ("intra-focale"). Throws ErreurTest when too few
 // samples lie beyond the star's light.
 TFond MesurerFond(const TPupille& image, double centreX, double centreY, double rayon,
-                  const std::string& nom);
+                  const std::string& nom, const TRegionFond& region = {});
 
 struct TPreparationPaire {
   bool FondCorrige = false;

@@ -1,5 +1,6 @@
 #include "core/pupille.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -9,14 +10,25 @@ namespace quelvane {
 
 void TPupille::TrouverPupille() {
   // Chords run edge to edge, so a central hole counts as pupil. Column NX is never tested.
+  // Within a zone, each row's chord is limited to the zone's disc.
   double compte = 0, sx = 0, sy = 0;
+  const bool zone = RayonZone > 0;
   for (int r = 1; r <= NY; ++r) {
+    int premiere = 1, derniere = NX - 1;
+    if (zone) {
+      const double dy = r - ZoneY;
+      if (std::fabs(dy) > RayonZone) continue;
+      const double demi = std::sqrt(RayonZone * RayonZone - dy * dy);
+      premiere = std::max(1, static_cast<int>(std::ceil(ZoneX - demi)));
+      derniere = std::min(NX - 1, static_cast<int>(std::floor(ZoneX + demi)));
+      if (premiere > derniere) continue;
+    }
     const std::int16_t* m = Masque.Ligne(r - 1);
-    int c = 1;
-    while (c < NX && m[c - 1] != 1) ++c;
-    if (c >= NX) continue;
-    int d = NX - 1;
-    while (d > 1 && m[d - 1] != 1) --d;
+    int c = premiere;
+    while (c <= derniere && m[c - 1] != 1) ++c;
+    if (c > derniere) continue;
+    int d = derniere;
+    while (d > c && m[d - 1] != 1) --d;
     const double l = d - c + 1;
     compte += l;
     sx += l * (c + d) / 2.0;
@@ -50,7 +62,17 @@ void TPupille::SeuilAutomatique(int n, int p) {
 
 double TPupille::SeuilDesBlocs(int n, int p) const {
   if (n <= 0 || Donnees.Vide()) return Seuil;
-  const int bx = NX / n, by = NY / n;
+  // Within a zone, the blocks tile the square around the star: the frame's size and the other
+  // stars then change nothing.
+  int x0 = 0, y0 = 0, largeur = NX, hauteur = NY;
+  if (RayonZone > 0) {
+    x0 = std::clamp(static_cast<int>(std::floor(ZoneX - 1 - RayonZone)), 0, NX - 1);
+    y0 = std::clamp(static_cast<int>(std::floor(ZoneY - 1 - RayonZone)), 0, NY - 1);
+    largeur = std::min(NX, static_cast<int>(std::ceil(ZoneX - 1 + RayonZone)) + 1) - x0;
+    hauteur = std::min(NY, static_cast<int>(std::ceil(ZoneY - 1 + RayonZone)) + 1) - y0;
+    n = std::min({n, largeur, hauteur});
+  }
+  const int bx = largeur / n, by = hauteur / n;
   const long d = static_cast<long>(bx) * by;
   double mini = 0, maxi = 0;
   bool premier = true;
@@ -59,9 +81,9 @@ double TPupille::SeuilDesBlocs(int n, int p) const {
       double moyenne = 0;
       if (d > 0) {
         double s = 0;
-        for (int r = j * by; r < (j + 1) * by; ++r) {
+        for (int r = y0 + j * by; r < y0 + (j + 1) * by; ++r) {
           const double* l = Donnees.Ligne(r);
-          for (int c = i * bx; c < (i + 1) * bx; ++c) s += l[c];
+          for (int c = x0 + i * bx; c < x0 + (i + 1) * bx; ++c) s += l[c];
         }
         moyenne = s / d;
       }
@@ -73,10 +95,20 @@ double TPupille::SeuilDesBlocs(int n, int p) const {
 }
 
 void TPupille::Centrer() {
-  Decaler(NX / 2.0 - CentreX, NY / 2.0 - CentreY);
+  const double dx = NX / 2.0 - CentreX, dy = NY / 2.0 - CentreY;
+  Decaler(dx, dy);
+  if (RayonZone > 0) ZoneX += dx, ZoneY += dy;
   Seuiller();
   TrouverPupille();
   AxesPupille();
+}
+
+void TPupille::Symetrie180() {
+  TFctXY::Symetrie180();
+  if (RayonZone > 0) {
+    ZoneX = NX + 1 - ZoneX;
+    ZoneY = NY + 1 - ZoneY;
+  }
 }
 
 void TPupille::AxesPupille() {
@@ -93,6 +125,9 @@ void TPupille::CopierPupille(const TPupille& s) {
   Coefficients = s.Coefficients;
   Selection = s.Selection;
   OrdresSup = s.OrdresSup;
+  ZoneX = s.ZoneX;
+  ZoneY = s.ZoneY;
+  RayonZone = s.RayonZone;
   Copier(s);
 }
 
@@ -104,6 +139,7 @@ void TPupille::RecadrerPupille(int marge) {
   Extraire(x0, y0, cote, cote);
   CentreX -= x0;
   CentreY -= y0;
+  if (RayonZone > 0) ZoneX -= x0, ZoneY -= y0;
 }
 
 void TPupille::LimiterPupille() {

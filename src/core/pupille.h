@@ -38,6 +38,10 @@ class TPupille : public TFctXY {
   TCoefZernike Coefficients{};
   TSelZernike Selection{};
   bool OrdresSup = false;
+  // Where the test star's light lies in a frame that may hold other stars: centre (1-based
+  // column and row) and radius in pixels. The pupil is only looked for inside it; a radius of
+  // 0 stands for the whole field.
+  double ZoneX = 0, ZoneY = 0, RayonZone = 0;
 
   void TrouverPupille();
   void CalculerObstruction();
@@ -46,6 +50,8 @@ class TPupille : public TFctXY {
   // The threshold SeuilAutomatique would set, without setting it.
   double SeuilDesBlocs(int n, int p) const;
   void Centrer();
+  // The point reflection of the field; the zone follows its star.
+  void Symetrie180();
   void AxesPupille();
   void CopierPupille(const TPupille& source);
   void RecadrerPupille(int marge);

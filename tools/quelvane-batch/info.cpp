@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "analysis/preparation.h"
 #include "commandes.h"
 #include "core/pupille.h"
 #include "files/fits.h"
@@ -90,6 +91,9 @@ int CommandeInfo(const TOptionsInfo& options) {
   for (double v : image.Donnees.Plan(0)) somme += v;
   const double moyenne = somme / static_cast<double>(image.Donnees.TaillePlan());
   const double mini = image.Mini, maxi = image.Maxi;
+  // The threshold and the pupil as the open command takes them: around the test star.
+  const TChampEtoiles champ = TrouverEtoiles(image);
+  if (const auto etoile = ChoisirEtoile(champ)) DefinirZone(image, *etoile);
   image.SeuilAutomatique(prefs.ExtractDim, prefs.ExtractSeuil);
   image.TrouverPupille();
 
@@ -108,6 +112,14 @@ int CommandeInfo(const TOptionsInfo& options) {
   j["threshold"] = image.Seuil;
   j["pupil"] = {
       {"centre_x", image.CentreX}, {"centre_y", image.CentreY}, {"radius", image.RayonPupille}};
+  j["stars"] = nlohmann::ordered_json::array();
+  for (const TEtoile& e : champ.Etoiles)
+    j["stars"].push_back({{"centre_x", e.CentreX},
+                          {"centre_y", e.CentreY},
+                          {"radius", e.Rayon},
+                          {"flux_adu", e.Flux},
+                          {"complete", e.Entiere},
+                          {"defocused", e.Defocalisee}});
   try {
     if (options.Json) {
       EcrireSortieStandard(TexteJson(j));

@@ -1,0 +1,403 @@
+#include "analysis/etoiles.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "analysis/statistiques_robustes.h"
+#include "core/grille.h"
+
+namespace quelvane {
+
+namespace {
+
+constexpr int CoteDetectionMax = 512;  // binned copy, pixels a side
+constexpr double SeuilDetection = 5;   // standard deviations of the binned background
+constexpr double RayonEtoileMin = 8;   // pixels: smaller is a point, not a defocused image
+constexpr int EtoilesAffinees = 32;    // the brightest ones measured on the frame itself
+
+struct TCopieReduite {
+  int B = 1, NX = 0, NY = 0;
+  TGrilleReelle Valeurs;       // background subtracted, median-filtered
+  double Bruit = 0;            // of one binned sample, background
+  double Plan[3] = {0, 0, 0};  // background of the frame: a + b·(c − NX/2) + c·(r − NY/2), binned
+};
+
+// The frame binned by B (mean of the finite samples), cleaned by a 3 × 3 median, its
+// background plane (fitted with clipping) subtracted.
+TCopieReduite Reduire(const TFctXY& image) {
+  TCopieReduite k;
+  k.B = std::max(1, (std::max(image.NX, image.NY) + CoteDetectionMax - 1) / CoteDetectionMax);
+  const int b = k.B;
+  k.NX = (image.NX + b - 1) / b;
+  k.NY = (image.NY + b - 1) / b;
+  TGrilleReelle bin(1, k.NY, k.NX);
+  TGrille<int> compte(1, k.NY, k.NX);
+  for (int r = 0; r < image.NY; ++r) {
+    const double* l = image.Donnees.Ligne(r);
+    double* lb = bin.Ligne(r / b);
+    int* lc = compte.Ligne(r / b);
+    for (int c = 0; c < image.NX; ++c)
+      if (std::isfinite(l[c])) lb[c / b] += l[c], ++lc[c / b];
+  }
+  for (int r = 0; r < k.NY; ++r)
+    for (int c = 0; c < k.NX; ++c)
+      bin(r, c) = compte(r, c) > 0 ? bin(r, c) / compte(r, c) : std::nan("");
+  // Holes (no finite sample) take the median of their finite neighbours below.
+  k.Valeurs.Allouer(1, k.NY, k.NX);
+  std::array<double, 9> v{};
+  for (int r = 0; r < k.NY; ++r)
+    for (int c = 0; c < k.NX; ++c) {
+      int n = 0;
+      for (int dr = -1; dr <= 1; ++dr)
+        for (int dc = -1; dc <= 1; ++dc) {
+          const double x = bin(std::clamp(r + dr, 0, k.NY - 1), std::clamp(c + dc, 0, k.NX - 1));
+          if (std::isfinite(x)) v[n++] = x;
+        }
+      if (n == 0) {
+        k.Valeurs(r, c) = 0;
+        continue;
+      }
+      std::nth_element(v.begin(), v.begin() + n / 2, v.begin() + n);
+      k.Valeurs(r, c) = v[n / 2];
+    }
+  std::vector<double> differences;
+  std::vector<TPointPlan> points;
+  differences.reserve(static_cast<std::size_t>(k.NX) * k.NY);
+  points.reserve(static_cast<std::size_t>(k.NX) * k.NY);
+  for (int r = 0; r < k.NY; ++r)
+    for (int c = 0; c < k.NX; ++c) {
+      points.push_back({c - k.NX / 2.0, r - k.NY / 2.0, k.Valeurs(r, c)});
+      if (c + 1 < k.NX && std::isfinite(bin(r, c)) && std::isfinite(bin(r, c + 1)))
+        differences.push_back(bin(r, c + 1) - bin(r, c));
+    }
+  k.Bruit = EcartRobuste(differences) / std::sqrt(2.0);
+  long gardes = 0;
+  double sigma = 0;
+  PlanRobuste(points, k.Plan, gardes, sigma);
+  for (int r = 0; r < k.NY; ++r)
+    for (int c = 0; c < k.NX; ++c)
+      k.Valeurs(r, c) -= k.Plan[0] + k.Plan[1] * (c - k.NX / 2.0) + k.Plan[2] * (r - k.NY / 2.0);
+  return k;
+}
+
+// Square dilation by `g` samples (a maximum over a (2g + 1)² box, by rows then columns).
+TGrille<std::uint8_t> Dilater(const TGrille<std::uint8_t>& m, int g) {
+  const int ny = m.Lignes(), nx = m.Colonnes();
+  TGrille<std::uint8_t> h(1, ny, nx), sortie(1, ny, nx);
+  for (int r = 0; r < ny; ++r)
+    for (int c = 0; c < nx; ++c) {
+      std::uint8_t x = 0;
+      for (int d = -g; d <= g && !x; ++d) {
+        const int cc = c + d;
+        if (cc >= 0 && cc < nx) x = m(r, cc);
+      }
+      h(r, c) = x;
+    }
+  for (int c = 0; c < nx; ++c)
+    for (int r = 0; r < ny; ++r) {
+      std::uint8_t x = 0;
+      for (int d = -g; d <= g && !x; ++d) {
+        const int rr = r + d;
+        if (rr >= 0 && rr < ny) x = h(rr, c);
+      }
+      sortie(r, c) = x;
+    }
+  return sortie;
+}
+
+// Connected regions (8 neighbours) of a mask: a label per sample, 0 outside, and their count.
+int Etiqueter(const TGrille<std::uint8_t>& m, TGrille<int>& etiquettes) {
+  const int ny = m.Lignes(), nx = m.Colonnes();
+  etiquettes.Allouer(1, ny, nx);
+  int n = 0;
+  std::vector<std::pair<int, int>> pile;
+  for (int r0 = 0; r0 < ny; ++r0)
+    for (int c0 = 0; c0 < nx; ++c0) {
+      if (!m(r0, c0) || etiquettes(r0, c0)) continue;
+      ++n;
+      etiquettes(r0, c0) = n;
+      pile.assign(1, {r0, c0});
+      while (!pile.empty()) {
+        const auto [r, c] = pile.back();
+        pile.pop_back();
+        for (int dr = -1; dr <= 1; ++dr)
+          for (int dc = -1; dc <= 1; ++dc) {
+            const int rr = r + dr, cc = c + dc;
+            if (rr < 0 || rr >= ny || cc < 0 || cc >= nx) continue;
+            if (m(rr, cc) && !etiquettes(rr, cc)) {
+              etiquettes(rr, cc) = n;
+              pile.push_back({rr, cc});
+            }
+          }
+      }
+    }
+  return n;
+}
+
+struct TRegion {
+  double Flux = 0, Sx = 0, Sy = 0;  // binned samples
+  int C0 = 1 << 30, L0 = 1 << 30, C1 = -1, L1 = -1;
+  double Pic = 0;
+  long Aire = 0;
+  void Ajouter(int c, int r, double v) {
+    Flux += v;
+    Sx += v * c;
+    Sy += v * r;
+    C0 = std::min(C0, c), C1 = std::max(C1, c);
+    L0 = std::min(L0, r), L1 = std::max(L1, r);
+    Pic = std::max(Pic, v);
+    ++Aire;
+  }
+};
+
+// The regions of a mask joined across gaps of up to 2g samples; `etiquettes` gets the region
+// (1-based) of each sample of the mask, 0 elsewhere.
+std::vector<TRegion> Regions(const TCopieReduite& k, const TGrille<std::uint8_t>& masque, int g,
+                             TGrille<int>& etiquettes) {
+  const int n = Etiqueter(g > 0 ? Dilater(masque, g) : masque, etiquettes);
+  std::vector<TRegion> regions(static_cast<std::size_t>(n));
+  for (int r = 0; r < k.NY; ++r)
+    for (int c = 0; c < k.NX; ++c) {
+      if (!masque(r, c)) {
+        etiquettes(r, c) = 0;
+        continue;
+      }
+      regions[static_cast<std::size_t>(etiquettes(r, c) - 1)].Ajouter(c, r, k.Valeurs(r, c));
+    }
+  return regions;
+}
+
+// Lumps whose discs (the square around each) overlap are pieces of one star: joined.
+void JoindreMorceaux(std::vector<TRegion>& morceaux) {
+  auto cercle = [](const TRegion& m) {
+    return std::array<double, 3>{(m.C0 + m.C1) / 2.0, (m.L0 + m.L1) / 2.0,
+                                 std::max(m.C1 - m.C0, m.L1 - m.L0) / 2.0 + 0.5};
+  };
+  for (bool joint = true; joint;) {
+    joint = false;
+    for (std::size_t i = 0; i < morceaux.size() && !joint; ++i)
+      for (std::size_t j = i + 1; j < morceaux.size() && !joint; ++j) {
+        const auto a = cercle(morceaux[i]), b = cercle(morceaux[j]);
+        if (std::hypot(a[0] - b[0], a[1] - b[1]) >= 1.1 * (a[2] + b[2])) continue;
+        TRegion& m = morceaux[i];
+        const TRegion& n = morceaux[j];
+        m.Flux += n.Flux, m.Sx += n.Sx, m.Sy += n.Sy, m.Aire += n.Aire;
+        m.C0 = std::min(m.C0, n.C0), m.C1 = std::max(m.C1, n.C1);
+        m.L0 = std::min(m.L0, n.L0), m.L1 = std::max(m.L1, n.L1);
+        m.Pic = std::max(m.Pic, n.Pic);
+        morceaux.erase(morceaux.begin() + static_cast<std::ptrdiff_t>(j));
+        joint = true;
+      }
+  }
+}
+
+// Two stars whose faint edges touch make one region at the detection level; at some higher
+// share of the region's peak they stand apart as discs that do not overlap, while the pieces of
+// one star (cut by vanes, or bright lobes of an aberration) overlap and stay joined.
+std::vector<TRegion> Separer(const TCopieReduite& k, const TGrille<int>& etiquettes, int indice,
+                             const TRegion& z, double seuil, int g) {
+  TCopieReduite local;
+  local.NX = z.C1 - z.C0 + 1;
+  local.NY = z.L1 - z.L0 + 1;
+  local.Valeurs.Allouer(1, local.NY, local.NX);
+  for (int r = 0; r < local.NY; ++r)
+    for (int c = 0; c < local.NX; ++c) local.Valeurs(r, c) = k.Valeurs(z.L0 + r, z.C0 + c);
+  for (const double part : {0.1, 0.2, 0.35}) {
+    const double haut = std::max(seuil, part * z.Pic);
+    TGrille<std::uint8_t> masque(1, local.NY, local.NX);
+    for (int r = 0; r < local.NY; ++r)
+      for (int c = 0; c < local.NX; ++c)
+        masque(r, c) = etiquettes(z.L0 + r, z.C0 + c) == indice && local.Valeurs(r, c) > haut;
+    TGrille<int> sous;
+    std::vector<TRegion> morceaux = Regions(local, masque, g, sous);
+    std::erase_if(morceaux, [&](const TRegion& m) { return m.Flux < 0.02 * z.Flux; });
+    JoindreMorceaux(morceaux);
+    if (morceaux.size() < 2) continue;
+    for (TRegion& m : morceaux) {
+      m.Sx += m.Flux * z.C0, m.Sy += m.Flux * z.L0;
+      m.C0 += z.C0, m.C1 += z.C0, m.L0 += z.L0, m.L1 += z.L0;
+    }
+    return morceaux;
+  }
+  return {z};
+}
+
+// Centre and radius of a star on the frame itself: its own background around it (a plane
+// through a ring beyond its light), then the chords of the samples above half its mean
+// illumination, a few times over as the radius settles.
+void Affiner(const TFctXY& image, TEtoile& e) {
+  for (int tour = 0; tour < 3; ++tour) {
+    const double lumiere = RayonLumiere(e.Rayon);
+    const double exterieur = lumiere + std::max(8.0, 0.5 * e.Rayon);
+    const int c0 = std::max(0, static_cast<int>(std::floor(e.CentreX - 1 - exterieur)));
+    const int c1 = std::min(image.NX - 1, static_cast<int>(std::ceil(e.CentreX - 1 + exterieur)));
+    const int l0 = std::max(0, static_cast<int>(std::floor(e.CentreY - 1 - exterieur)));
+    const int l1 = std::min(image.NY - 1, static_cast<int>(std::ceil(e.CentreY - 1 + exterieur)));
+    std::vector<TPointPlan> anneau;
+    for (int r = l0; r <= l1; ++r)
+      for (int c = c0; c <= c1; ++c) {
+        const double x = c + 1 - e.CentreX, y = r + 1 - e.CentreY, d2 = x * x + y * y;
+        const double v = image.V(r, c);
+        if (d2 > lumiere * lumiere && d2 <= exterieur * exterieur && std::isfinite(v))
+          anneau.push_back({x, y, v});
+      }
+    double p[3];
+    long gardes = 0;
+    double sigma = 0;
+    if (anneau.size() < 16) return;
+    PlanRobuste(anneau, p, gardes, sigma);
+    auto fond = [&](int r, int c) {
+      return p[0] + p[1] * (c + 1 - e.CentreX) + p[2] * (r + 1 - e.CentreY);
+    };
+    double flux = 0;
+    for (int r = l0; r <= l1; ++r)
+      for (int c = c0; c <= c1; ++c) {
+        const double x = c + 1 - e.CentreX, y = r + 1 - e.CentreY;
+        const double v = image.V(r, c);
+        if (x * x + y * y <= lumiere * lumiere && std::isfinite(v)) flux += v - fond(r, c);
+      }
+    if (!(flux > 0)) return;
+    const double niveau = 0.5 * flux / (std::numbers::pi * e.Rayon * e.Rayon);
+    double compte = 0, sx = 0, sy = 0;
+    for (int r = l0; r <= l1; ++r) {
+      // The chord from the first to the last sample above the level: holes count as pupil.
+      int premier = -1, dernier = -1;
+      for (int c = c0; c <= c1; ++c) {
+        const double x = c + 1 - e.CentreX, y = r + 1 - e.CentreY;
+        if (x * x + y * y > lumiere * lumiere) continue;
+        const double v = image.V(r, c);
+        if (std::isfinite(v) && v - fond(r, c) >= niveau) {
+          if (premier < 0) premier = c;
+          dernier = c;
+        }
+      }
+      if (premier < 0) continue;
+      const double l = dernier - premier + 1;
+      compte += l;
+      sx += l * ((premier + dernier) / 2.0 + 1);
+      sy += l * (r + 1);
+    }
+    if (compte <= 0) return;
+    e.CentreX = sx / compte;
+    e.CentreY = sy / compte;
+    e.Rayon = std::sqrt(compte / std::numbers::pi);
+    e.Flux = flux;
+  }
+}
+
+}  // namespace
+
+TChampEtoiles TrouverEtoiles(const TFctXY& image) {
+  TChampEtoiles champ;
+  if (image.NX < 3 || image.NY < 3 || image.Donnees.Vide()) return champ;
+  const TCopieReduite k = Reduire(image);
+  const int b = k.B;
+  champ.Fond = k.Plan[0];
+  champ.Bruit = k.Bruit * b;
+  const double seuil = SeuilDetection * std::max(k.Bruit, 1e-12 * (std::fabs(k.Plan[0]) + 1));
+  TGrille<std::uint8_t> masque(1, k.NY, k.NX);
+  for (int r = 0; r < k.NY; ++r)
+    for (int c = 0; c < k.NX; ++c) masque(r, c) = k.Valeurs(r, c) > seuil ? 1 : 0;
+
+  // Gaps narrow against a star (vanes, the secondary's shadow) are closed: first the size of
+  // the brightest star, then lumps closer than a few hundredths of it joined.
+  auto segmenter = [&](int g) {
+    TGrille<int> etiquettes;
+    const std::vector<TRegion> regions = Regions(k, masque, g, etiquettes);
+    std::vector<TRegion> separees;
+    for (std::size_t i = 0; i < regions.size(); ++i)
+      for (const TRegion& m : Separer(k, etiquettes, static_cast<int>(i + 1), regions[i], seuil, g))
+        separees.push_back(m);
+    return separees;
+  };
+  std::vector<TRegion> regions = segmenter(1);
+  if (regions.empty()) return champ;
+  const auto plusBrillante =
+      std::max_element(regions.begin(), regions.end(),
+                       [](const TRegion& a, const TRegion& z) { return a.Flux < z.Flux; });
+  const double taille =
+      std::max(plusBrillante->C1 - plusBrillante->C0, plusBrillante->L1 - plusBrillante->L0) + 1;
+  const int g = std::max(1, static_cast<int>(std::lround(0.03 * taille)));
+  if (g > 1) regions = segmenter(g);
+
+  for (const TRegion& z : regions) {
+    // A lump a few samples across at the detection level is noise, not a star.
+    if (z.Pic < 2 * seuil) continue;
+    TEtoile e;
+    e.CentreX = (z.Sx / z.Flux + 0.5) * b + 0.5;
+    e.CentreY = (z.Sy / z.Flux + 0.5) * b + 0.5;
+    e.Rayon = std::max({z.C1 - z.C0 + 1, z.L1 - z.L0 + 1}) * b / 2.0;
+    e.Flux = z.Flux * b * b;
+    e.Entiere = z.C0 > 0 && z.L0 > 0 && z.C1 < k.NX - 1 && z.L1 < k.NY - 1;
+    champ.Etoiles.push_back(e);
+  }
+  std::sort(champ.Etoiles.begin(), champ.Etoiles.end(),
+            [](const TEtoile& a, const TEtoile& z) { return a.Flux > z.Flux; });
+  const int n = std::min<int>(EtoilesAffinees, static_cast<int>(champ.Etoiles.size()));
+  for (int i = 0; i < n; ++i) {
+    TEtoile& e = champ.Etoiles[static_cast<std::size_t>(i)];
+    Affiner(image, e);
+    // Complete: the whole disc and a pixel beyond it inside the frame.
+    e.Entiere = e.Entiere && e.CentreX - e.Rayon >= 1 && e.CentreY - e.Rayon >= 1 &&
+                e.CentreX + e.Rayon <= image.NX && e.CentreY + e.Rayon <= image.NY;
+    e.Defocalisee = e.Rayon >= RayonEtoileMin;
+  }
+  for (int i = n; i < static_cast<int>(champ.Etoiles.size()); ++i)
+    champ.Etoiles[static_cast<std::size_t>(i)].Defocalisee = false;
+  std::sort(champ.Etoiles.begin(), champ.Etoiles.end(),
+            [](const TEtoile& a, const TEtoile& z) { return a.Flux > z.Flux; });
+  return champ;
+}
+
+std::optional<TEtoile> ChoisirEtoile(const TChampEtoiles& champ,
+                                     std::optional<std::pair<double, double>> pres) {
+  const TEtoile* choisie = nullptr;
+  double meilleure = 0;
+  for (const TEtoile& e : champ.Etoiles) {
+    if (!e.Entiere || !e.Defocalisee) continue;
+    if (pres) {
+      const double d = std::hypot(e.CentreX - pres->first, e.CentreY - pres->second);
+      if (d > RayonLumiere(e.Rayon)) continue;
+      if (!choisie || d < meilleure) choisie = &e, meilleure = d;
+    } else if (!choisie) {
+      choisie = &e;  // sorted by flux
+    }
+  }
+  if (!choisie) return std::nullopt;
+  return *choisie;
+}
+
+std::string RaisonSansEtoile(const TChampEtoiles& champ, const std::string& nom, bool pointee) {
+  const std::string image = "l'image " + nom;
+  if (pointee) return "Aucune image d'étoile entière à l'endroit indiqué dans " + image + ".";
+  if (champ.Etoiles.empty())
+    return "Aucune pupille dans " + image +
+           " : rien ne s'y détache du fond (image uniforme, vide ou seulement du bruit).";
+  bool defocalisee = false;
+  for (const TEtoile& e : champ.Etoiles) defocalisee = defocalisee || e.Defocalisee;
+  if (!defocalisee)
+    return "La pupille de " + image + " est trop petite (" +
+           std::to_string(std::lround(champ.Etoiles.front().Rayon)) +
+           " pixels de rayon, 8 au moins) : défocalisez davantage.";
+  return "Aucune image d'étoile entière dans " + image +
+         " : la pupille touche le bord de l'image (elle doit y être entière).";
+}
+
+std::vector<TDisque> AutresEtoiles(const TChampEtoiles& champ, const TEtoile& choisie,
+                                   double marge) {
+  std::vector<TDisque> d;
+  for (const TEtoile& e : champ.Etoiles) {
+    if (std::hypot(e.CentreX - choisie.CentreX, e.CentreY - choisie.CentreY) < 0.5 &&
+        std::fabs(e.Rayon - choisie.Rayon) < 0.5)
+      continue;
+    // Points and cut images keep their own size; a defocused image is as large as the test's.
+    const double rayon = e.Defocalisee ? std::max(e.Rayon, choisie.Rayon) : e.Rayon;
+    d.push_back({e.CentreX, e.CentreY, RayonLumiere(rayon) + marge});
+  }
+  return d;
+}
+
+}  // namespace quelvane

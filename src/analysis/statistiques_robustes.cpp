@@ -1,0 +1,92 @@
+#include "analysis/statistiques_robustes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace quelvane {
+
+double Mediane(std::vector<double> v) {
+  if (v.empty()) return 0;
+  const auto milieu = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  std::nth_element(v.begin(), milieu, v.end());
+  return *milieu;
+}
+
+double EcartRobuste(const std::vector<double>& valeurs) {
+  const double m = Mediane(valeurs);
+  std::vector<double> ecarts(valeurs.size());
+  for (std::size_t i = 0; i < valeurs.size(); ++i) ecarts[i] = std::fabs(valeurs[i] - m);
+  return 1.4826 * Mediane(std::move(ecarts));
+}
+
+namespace {
+
+// Least-squares plane through the kept points; false when they do not fix one.
+bool Plan(const std::vector<TPointPlan>& points, const std::vector<char>& garde, double p[3]) {
+  double a[3][4] = {};
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (!garde[i]) continue;
+    const double u[3] = {1, points[i].x, points[i].y};
+    for (int r = 0; r < 3; ++r) {
+      for (int c = 0; c < 3; ++c) a[r][c] += u[r] * u[c];
+      a[r][3] += u[r] * points[i].v;
+    }
+  }
+  // Gauss–Jordan with partial pivoting on the 3 × 3 normal equations.
+  for (int c = 0; c < 3; ++c) {
+    int pivot = c;
+    for (int r = c + 1; r < 3; ++r)
+      if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
+    if (std::fabs(a[pivot][c]) < 1e-9 * (std::fabs(a[0][0]) + 1)) return false;
+    std::swap(a[c], a[pivot]);
+    for (int r = 0; r < 3; ++r) {
+      if (r == c) continue;
+      const double k = a[r][c] / a[c][c];
+      for (int k2 = c; k2 < 4; ++k2) a[r][k2] -= k * a[c][k2];
+    }
+  }
+  for (int r = 0; r < 3; ++r) p[r] = a[r][3] / a[r][r];
+  return true;
+}
+
+}  // namespace
+
+bool PlanRobuste(const std::vector<TPointPlan>& points, double p[3], long& gardes, double& sigma) {
+  p[0] = p[1] = p[2] = 0;
+  gardes = 0;
+  sigma = 0;
+  if (points.empty()) return false;
+  {
+    std::vector<double> v(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) v[i] = points[i].v;
+    p[0] = Mediane(std::move(v));
+  }
+  std::vector<char> garde(points.size(), 1);
+  std::vector<double> ecarts(points.size());
+  bool plan = false;
+  for (int iteration = 0; iteration < 5; ++iteration) {
+    for (std::size_t i = 0; i < points.size(); ++i)
+      ecarts[i] = std::fabs(points[i].v - (p[0] + p[1] * points[i].x + p[2] * points[i].y));
+    const double s = 1.4826 * Mediane(ecarts);
+    const double seuil = 3 * std::max(s, 1e-12 * (std::fabs(p[0]) + 1));
+    long n = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) n += garde[i] = ecarts[i] <= seuil;
+    if (n < 16) break;
+    double q[3] = {p[0], p[1], p[2]};
+    if (!Plan(points, garde, q)) break;
+    std::copy(q, q + 3, p);
+    plan = true;
+  }
+  double s2 = 0;
+  for (std::size_t i = 0; i < points.size(); ++i)
+    if (garde[i]) {
+      const double e = points[i].v - (p[0] + p[1] * points[i].x + p[2] * points[i].y);
+      s2 += e * e;
+      ++gardes;
+    }
+  sigma = gardes > 0 ? std::sqrt(s2 / gardes) : 0;
+  return plan;
+}
+
+}  // namespace quelvane
