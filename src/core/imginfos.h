@@ -10,13 +10,14 @@ namespace quelvane {
 struct TImgInfos {
   std::int32_t Largeur = 0;  // NAXIS1, columns
   std::int32_t Hauteur = 0;  // NAXIS2, rows
-  std::uint8_t NbPlans = 0;  // NAXIS3
+  std::int32_t NbPlans = 0;  // NAXIS3: 3 colour planes, any other count frames of a series
   std::uint8_t NbAxes = 0;   // NAXIS
   std::int32_t Bitpix = 0;
   std::string DateObs;
   std::array<double, 100> NiveauxBas{};  // entries 0..2 used
   std::array<double, 100> NiveauxHauts{};
-  std::int32_t Exposition = 0;
+  std::int32_t Exposition = 0;  // whole seconds
+  double PoseSecondes = 0;      // the exposure as written (short frames last milliseconds)
   std::int16_t BinX = 1;
   std::int16_t BinY = 1;
   bool MiroirX = false;
@@ -44,6 +45,9 @@ struct TImgInfos {
   double BScale = 1;
   bool PixelsBinnes = false;       // the pixel size came binned (XPIXSZ): divided by the binning
   bool LignesDeBasEnHaut = false;  // ROWORDER = 'BOTTOM-UP': the first row is the bottom one
+  bool AvecBlank = false;          // BLANK: the stored value of missing samples (integer data)
+  double Blank = 0;
+  std::string Mosaique;            // BAYERPAT: the colour mosaic of a one-plane colour image
 };
 
 }  // namespace quelvane

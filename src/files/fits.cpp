@@ -69,6 +69,8 @@ enum class Action : std::uint8_t {
   PixelYBinne,
   FocaleMm,
   OrdreLignes,
+  Blank,
+  Mosaique,
 };
 
 struct TMotCle {
@@ -154,8 +156,10 @@ constexpr TMotCle TableMotsCles[] = {
     {"APTDIA", Action::Diametre, 29, 4},
     {"CCD-TEMP", Action::Temperature, 30, 4},
     {"ROWORDER", Action::OrdreLignes, 34, 0},
+    {"BLANK", Action::Blank, 35, 0},
+    {"BAYERPAT", Action::Mosaique, 36, 4},
 };
-static_assert(std::size(TableMotsCles) == 73, "one entry per keyword, none left empty");
+static_assert(std::size(TableMotsCles) == 75, "one entry per keyword, none left empty");
 
 std::string Court(const std::string& t) { return t.substr(0, 80); }
 
@@ -207,8 +211,8 @@ bool Executer(const TMotCle& mc, const std::string& valeur, TImgInfos& in) {
       return true;
     }
     case Action::NbPlans:
-      if (!EntierBorne(valeur, 0, 255, e)) return false;
-      in.NbPlans = static_cast<std::uint8_t>(e);
+      if (!EntierBorne(valeur, 0, MaxImagesFITS, e)) return false;
+      in.NbPlans = static_cast<std::int32_t>(e);
       return true;
     case Action::DateObs: in.DateObs = valeur; return true;
     case Action::BZero:
@@ -222,6 +226,7 @@ bool Executer(const TMotCle& mc, const std::string& valeur, TImgInfos& in) {
       double r = 0;
       if (!nombre(x) || !ArrondiBorne(x, r, std::numeric_limits<std::int32_t>::max())) return false;
       in.Exposition = static_cast<std::int32_t>(r);
+      in.PoseSecondes = x;
       return true;
     }
     case Action::Telescope: in.Telescope = Court(valeur); return true;
@@ -324,6 +329,12 @@ bool Executer(const TMotCle& mc, const std::string& valeur, TImgInfos& in) {
       in.LongueurFocale = x;
       return true;
     case Action::OrdreLignes: in.LignesDeBasEnHaut = Rogner(valeur) == "BOTTOM-UP"; return true;
+    case Action::Blank:
+      if (!nombre(x) || !std::isfinite(x)) return false;
+      in.AvecBlank = true;
+      in.Blank = x;
+      return true;
+    case Action::Mosaique: in.Mosaique = Court(Rogner(valeur)); return true;
     case Action::Rien:
     case Action::Reserver:
     case Action::Commentaire:
@@ -554,8 +565,10 @@ double ValeurBrute(const std::byte* p, int bitpix) {
   return 0;
 }
 
-// Physical value of a raw sample. 8-bit bytes are scaled by 256 into the 16-bit range.
+// Physical value of a raw sample. 8-bit bytes are scaled by 256 into the 16-bit range; a
+// BLANK sample is missing (NaN).
 double Physique(double brut, int bitpix, const TImgInfos& in) {
+  if (in.AvecBlank && bitpix > 0 && brut == in.Blank) return std::nan("");
   return bitpix == 8 ? 256.0 * brut * in.BScale + in.BZero : in.BScale * brut + in.BZero;
 }
 
@@ -606,16 +619,26 @@ TResultatFITS LireDonnees(TSource& source, TImageFITS& image, TImgInfos& infos) 
                  std::to_string(infos.Hauteur) + ")");
   int plans = 1;
   bool couleur = false;
-  if (infos.NbAxes != 2) {
-    plans = infos.NbPlans;
-    couleur = plans == 3;
-    if (plans == 0) return Echec("NAXIS3 nul ou absent");
+  int images = 1;
+  if (infos.NbAxes > 3)
+    return Echec("image à " + std::to_string(infos.NbAxes) +
+                 " axes (NAXIS) : seules les images à deux ou trois axes sont lues");
+  if (infos.NbAxes == 3) {
+    if (infos.NbPlans == 0) return Echec("NAXIS3 nul ou absent");
+    couleur = infos.NbPlans == 3;
+    // Three planes are the colours of one image; any other count, the frames of a series:
+    // the first is the image.
+    if (couleur)
+      plans = 3;
+    else
+      images = infos.NbPlans;
   }
   if (infos.BScale == 0) return Echec("BSCALE nul : toutes les valeurs seraient égales");
   // Whole scaling keeps 8- and 16-bit data whole; any other goes to doubles.
   const bool echelleEntiere =
       infos.BScale == std::trunc(infos.BScale) && infos.BZero == std::trunc(infos.BZero);
-  const bool reel = (infos.Bitpix != 8 && infos.Bitpix != 16) || !echelleEntiere;
+  // Missing (BLANK) samples need a NaN, which only doubles hold.
+  const bool reel = (infos.Bitpix != 8 && infos.Bitpix != 16) || !echelleEntiere || infos.AvecBlank;
   if (couleur) {
     infos.NiveauxBas[1] = infos.NiveauxBas[2] = infos.NiveauxBas[0];
     infos.NiveauxHauts[1] = infos.NiveauxHauts[2] = infos.NiveauxHauts[0];
@@ -632,6 +655,7 @@ TResultatFITS LireDonnees(TSource& source, TImageFITS& image, TImgInfos& infos) 
 
   TResultatFITS resultat;
   resultat.Code = LectureReussie;
+  resultat.Images = images;
   image = TImageFITS{};
   image.Plans = static_cast<std::uint8_t>(plans);
   image.NLignes = infos.Hauteur;
@@ -667,10 +691,9 @@ TResultatFITS LireDonnees(TSource& source, TImageFITS& image, TImgInfos& infos) 
   const bool ok = ParcourirDonnees(source, tailleEnTete, infos, plans, octets,
                                    [&](int p, int r, int c, double brut) {
                                      double v = Physique(brut, infos.Bitpix, infos);
-                                     // Blank (NaN) or infinite samples would poison every
-                                     // statistic and threshold: they read as 0.
+                                     // Missing: BLANK, NaN or infinite.
                                      if (!std::isfinite(v)) {
-                                       v = 0;
+                                       v = std::nan("");
                                        ++resultat.EchantillonsNonFinis;
                                      }
                                      image.GrilleReelle(p, r, c) = v;
@@ -769,6 +792,7 @@ TResultatFITS ChargerFITS(TFctXY& champ, const std::string& nomFichier) {
     image.GrilleReelle.GarderPlans(1);
     champ.Donnees = std::move(image.GrilleReelle);
   }
+  if (resultat.EchantillonsNonFinis > 0) RemplirManquants(champ.Donnees);
   champ.Complexe = 0;
   champ.NX = image.NColonnes;
   champ.NY = image.NLignes;
@@ -776,6 +800,52 @@ TResultatFITS ChargerFITS(TFctXY& champ, const std::string& nomFichier) {
   champ.AxeX.assign(champ.NX, 0.0);
   champ.AxeY.assign(champ.NY, 0.0);
   return resultat;
+}
+
+void RemplirManquants(TGrilleReelle& g) {
+  // Rounds from the edges of each hole inward: a sample with known neighbours takes their
+  // median; a plane without any known sample becomes 0.
+  const int ny = g.Lignes(), nx = g.Colonnes();
+  std::vector<std::pair<int, int>> manquants;
+  for (int r = 0; r < ny; ++r)
+    for (int c = 0; c < nx; ++c)
+      if (!std::isfinite(g(r, c))) manquants.push_back({r, c});
+  std::vector<std::pair<std::pair<int, int>, double>> remplis;
+  std::vector<double> voisins;
+  while (!manquants.empty()) {
+    remplis.clear();
+    std::vector<std::pair<int, int>> restants;
+    for (const auto& [r, c] : manquants) {
+      voisins.clear();
+      for (int dr = -1; dr <= 1; ++dr)
+        for (int dc = -1; dc <= 1; ++dc) {
+          const int rr = r + dr, cc = c + dc;
+          if ((dr || dc) && rr >= 0 && rr < ny && cc >= 0 && cc < nx && std::isfinite(g(rr, cc)))
+            voisins.push_back(g(rr, cc));
+        }
+      if (voisins.empty()) {
+        restants.push_back({r, c});
+        continue;
+      }
+      std::nth_element(voisins.begin(), voisins.begin() + voisins.size() / 2, voisins.end());
+      remplis.push_back({{r, c}, voisins[voisins.size() / 2]});
+    }
+    if (remplis.empty()) {
+      for (const auto& [r, c] : restants) g(r, c) = 0;
+      return;
+    }
+    for (const auto& [p, v] : remplis) g(p.first, p.second) = v;
+    manquants = std::move(restants);
+  }
+}
+
+void ConvertirEchantillonsFITS(const std::byte* octets, std::size_t n, const TImgInfos& infos,
+                               double* sortie) {
+  const int taille = std::abs(infos.Bitpix) / 8;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double v = Physique(ValeurBrute(octets + i * taille, infos.Bitpix), infos.Bitpix, infos);
+    sortie[i] = std::isfinite(v) ? v : std::nan("");
+  }
 }
 
 }  // namespace quelvane

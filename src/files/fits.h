@@ -15,7 +15,7 @@ namespace quelvane {
 
 // Priority levels already applied, by slot (0 strongest, 9 weakest, 255 free).
 struct TPrioritesFITS {
-  std::array<std::uint8_t, 35> Niveaux;
+  std::array<std::uint8_t, 37> Niveaux;
   TPrioritesFITS() { Niveaux.fill(255); }
 };
 
@@ -46,7 +46,8 @@ enum CodeLecture : std::uint8_t { LectureReussie = 0, ErreurEntreeSortie = 2 };
 struct TResultatFITS {
   std::uint8_t Code = ErreurEntreeSortie;
   std::string Raison;             // why the file was refused, in French
-  long EchantillonsNonFinis = 0;  // NaN or infinite floating-point samples, read as 0
+  long EchantillonsNonFinis = 0;  // missing samples: BLANK, NaN or infinite; read as NaN
+  int Images = 1;                 // frames in the file (a cube of a series); the first was read
   std::uint8_t TypeImage = 0;     // of the file, as LireFITS delivered it
   std::uint8_t Plans = 0;
   bool Reussi() const { return Code == LectureReussie; }
@@ -55,11 +56,24 @@ struct TResultatFITS {
 // Largest image the reader accepts, in samples over all planes (what a double grid of that
 // size takes must stay within a desktop's memory).
 constexpr long long MaxEchantillonsFITS = 1LL << 27;
+// Most frames a cube may announce (a night of video at a hundred frames a second holds fewer).
+constexpr long MaxImagesFITS = 10'000'000;
 
 TResultatFITS LireFITS(std::span<const std::byte> octets, TImageFITS& image, TImgInfos& infos);
 TResultatFITS LireFITS(const std::string& nomFichier, TImageFITS& image, TImgInfos& infos);
 
-// Loads plane 1 of a FITS file into the field; on failure the field is left as it was.
+// Loads plane 1 (the first frame of a cube) of a FITS file into the field, missing samples
+// filled as below; on failure the field is left as it was.
 TResultatFITS ChargerFITS(TFctXY& champ, const std::string& nomFichier);
+
+// Missing samples (NaN) take the median of their known neighbours, holes filled from their
+// edges inward: a sample of 0 inside a star image would read as a dark spot of the wavefront.
+void RemplirManquants(TGrilleReelle& grille);
+
+// `n` stored samples of a data unit (big-endian, of the header's BITPIX) as physical values:
+// BSCALE·v + BZERO, 8-bit bytes scaled by 256 into the 16-bit range, BLANK and non-finite
+// samples NaN.
+void ConvertirEchantillonsFITS(const std::byte* octets, std::size_t n, const TImgInfos& infos,
+                               double* sortie);
 
 }  // namespace quelvane

@@ -137,8 +137,8 @@ TEST(FITSDonnees, FlottantsEtCubesCouleur) {
   ASSERT_TRUE(r.Reussi());
   EXPECT_EQ(image.TypeImage, 5);
   EXPECT_EQ(image.GrilleReelle(0, 1), 7.75);
-  EXPECT_EQ(image.GrilleReelle(1, 0), 0);  // NaN reads as 0
-  EXPECT_EQ(image.GrilleReelle(1, 1), 0);
+  EXPECT_TRUE(std::isnan(image.GrilleReelle(1, 0)));  // missing samples stay missing
+  EXPECT_TRUE(std::isnan(image.GrilleReelle(1, 1)));
   EXPECT_EQ(r.EchantillonsNonFinis, 2);
 
   auto d = Image(-64, 2, 2, {{"BZERO", "100"}, {"BSCALE", "3"}});
@@ -314,6 +314,49 @@ TEST(FITSRefus, FichiersMalFormes) {
   const std::string f = outils::Carte("SIMPLE", "F");
   std::copy(f.begin(), f.end(), faux.begin());
   refuse(faux, "SIMPLE = F");
+}
+
+TEST(FITSDonnees, BlankEtCubesDImages) {
+  TImageFITS image;
+  TImgInfos infos;
+  // BLANK samples of integer data are missing, not values: they were read as 0 (or −32768).
+  auto im = Image(16, 3, 3, {{"BLANK", "-32768"}, {"BZERO", "32768"}});
+  im.Valeurs = {100, 200, 300, 400, -32768, 600, 700, 800, 900};
+  auto r = Lire(im, image, infos);
+  ASSERT_TRUE(r.Reussi());
+  EXPECT_EQ(r.EchantillonsNonFinis, 1);
+  EXPECT_TRUE(std::isnan(image.GrilleReelle(1, 1)));
+  EXPECT_EQ(image.GrilleReelle(1, 2), 600 + 32768);
+  // Loaded into a field, a missing sample takes the median of its neighbours; a hole of
+  // several, from its edges inward.
+  TGrilleReelle g(1, 4, 4);
+  for (int k = 0; k < 16; ++k) g.Plan(0)[k] = 10 * k;
+  g(1, 1) = g(1, 2) = g(2, 1) = g(2, 2) = std::nan("");
+  RemplirManquants(g);
+  for (double v : g.Plan(0)) EXPECT_TRUE(std::isfinite(v));
+  EXPECT_GT(g(1, 1), 0);
+  EXPECT_LT(g(1, 1), 150);
+  TGrilleReelle vide(1, 2, 2);
+  for (double& v : vide.Plan(0)) v = std::nan("");
+  RemplirManquants(vide);
+  EXPECT_EQ(vide(1, 1), 0);
+
+  // Three planes are colours; any other count, the frames of a series: the first is read,
+  // and only it needs to be in the file.
+  auto cube = Image(16, 2, 2);
+  cube.Plans = 5;
+  cube.Valeurs = {1, 2, 3, 4, 10, 20, 30, 40};
+  r = Lire(cube, image, infos);
+  ASSERT_TRUE(r.Reussi());
+  EXPECT_EQ(r.Images, 5);
+  EXPECT_EQ(image.Plans, 1);
+  EXPECT_EQ(image.GrilleEntiere(1, 1), 4);
+  EXPECT_EQ(infos.NbPlans, 5);
+  auto quatre = Image(16, 2, 2, {{"NAXIS4", "2"}});
+  auto octets = outils::CoderFITS(quatre);
+  const auto c = outils::Carte("NAXIS", "4");
+  std::copy(c.begin(), c.end(), octets.begin() + 2 * 80);
+  EXPECT_FALSE(LireFITS(std::as_bytes(std::span(octets)), image, infos).Reussi());
 }
 
 TEST(FITSFichier, ChargerGardeLeChampEnCasDEchec) {
