@@ -1,6 +1,7 @@
 #include "analysis/analyse_front.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -96,6 +97,43 @@ std::string TermesSoustraits(const TSelZernike& selection, const TJeuZernike& je
   std::string t = noms.front();
   for (std::size_t i = 1; i < noms.size(); ++i) t += ", " + noms[i];
   return t;
+}
+
+TIncertitudes Incertitudes(const TPupille& front, const TJeuZernike& jeu) {
+  TIncertitudes u;
+  if (!front.Variantes || front.Variantes->Fronts.size() < 2) return u;
+  const TVariantesFront& v = *front.Variantes;
+  const auto n = static_cast<double>(v.Fronts.size());
+  std::vector<std::array<double, 4>> figures;
+  TCoefZernike somme{}, somme2{};
+  for (const TPupille& f : v.Fronts) {
+    TPupille p = f;
+    BasculerTermes(p, front.Selection, jeu);
+    if (!front.OrdresSup) SynthetiserFront(p, jeu);
+    p.Lambda = front.Lambda;
+    p.MoyenneEcartType();
+    p.MinMaxMasque();
+    CalculerStrehl(p);
+    figures.push_back({p.EcartType, p.Etendue, p.Strehl, p.StrehlRMS});
+    for (int j = 0; j < NMaxZern; ++j)
+      somme[j] += f.Coefficients[j], somme2[j] += f.Coefficients[j] * f.Coefficients[j];
+  }
+  auto ecart = [&](double s, double s2) {
+    return v.Facteur * std::sqrt(std::max(0.0, (s2 - s * s / n) / (n - 1)));
+  };
+  for (int j = 0; j < NMaxZern; ++j) u.Coefficients[j] = ecart(somme[j], somme2[j]);
+  double f[4] = {}, f2[4] = {};
+  for (const auto& x : figures)
+    for (int i = 0; i < 4; ++i) f[i] += x[i], f2[i] += x[i] * x[i];
+  u.RMS = ecart(f[0], f2[0]);
+  u.PTV = ecart(f[1], f2[1]);
+  u.Strehl = ecart(f[2], f2[2]);
+  u.StrehlRMS = ecart(f[3], f2[3]);
+  u.Connues = true;
+  u.Echantillons = static_cast<int>(v.Fronts.size());
+  u.Methode = v.Methode;
+  u.Comprend = v.Comprend;
+  return u;
 }
 
 std::string FractionLambda(double x, double lambdaRef, int decimales) {

@@ -20,6 +20,22 @@ void CalculerStrehl(TPupille& front);
 // The terms taken out of the figures (unselected, piston aside), cos/sin pairs named once:
 // "inclinaison, défocalisation, coma"; "aucun" when every term counts.
 std::string TermesSoustraits(const TSelZernike& selection, const TJeuZernike& jeu);
+// Standard errors of a wavefront's figures, from its variants (TVariantesFront).
+struct TIncertitudes {
+  bool Connues = false;
+  TCoefZernike Coefficients{};  // un-normalised nanometres, as the coefficients
+  double RMS = 0, PTV = 0;      // nanometres, of the wavefront as shown
+  double Strehl = 0, StrehlRMS = 0;
+  int Echantillons = 0;  // variants they come from
+  std::string Methode, Comprend;
+};
+// What every ± leaves out, whatever its method.
+constexpr const char* IncertitudesExclues =
+    "les erreurs systématiques (diamètre, focale, défocalisation ou pixel inexacts, "
+    "aberrations du montage, défauts de la méthode)";
+// For the wavefront as shown: its selection of terms, with or without the higher orders.
+TIncertitudes Incertitudes(const TPupille& front, const TJeuZernike& jeu);
+
 // "Lambda/8", "1.25 lambda", "0 lambda": x nanometres as a fraction of lambdaRef.
 std::string FractionLambda(double x, double lambdaRef, int decimales);
 

@@ -8,15 +8,45 @@
 
 #include "analysis/statistiques_robustes.h"
 #include "core/grille.h"
+#include "files/fits.h"
 
 namespace quelvane {
 
 namespace {
 
-constexpr int CoteDetectionMax = 512;  // binned copy, pixels a side
-constexpr double SeuilDetection = 5;   // standard deviations of the binned background
-constexpr double RayonEtoileMin = 8;   // pixels: smaller is a point, not a defocused image
-constexpr int EtoilesAffinees = 32;    // the brightest ones measured on the frame itself
+constexpr double SeuilDetection = 5;  // standard deviations of the binned background
+constexpr double RayonEtoileMin = 8;  // pixels: smaller is a point, not a defocused image
+constexpr int EtoilesAffinees = 32;   // the brightest ones measured on the frame itself
+
+// The median of each sample's 3 × 3 neighbourhood (edges repeated), a row at a time: Paeth's
+// network applied to nine rows of values at once, which the compiler turns into vector
+// minima and maxima.
+TGrilleReelle Mediane3x3(const TGrilleReelle& g) {
+  const int ny = g.Lignes(), nx = g.Colonnes();
+  TGrilleReelle sortie(1, ny, nx);
+  std::vector<double> v(9 * static_cast<std::size_t>(nx));
+  for (int r = 0; r < ny; ++r) {
+    for (int k = 0; k < 9; ++k) {
+      const double* l = g.Ligne(std::clamp(r + k / 3 - 1, 0, ny - 1));
+      double* d = v.data() + static_cast<std::size_t>(k) * nx;
+      const int dc = k % 3 - 1;
+      for (int c = 0; c < nx; ++c) d[c] = l[std::clamp(c + dc, 0, nx - 1)];
+    }
+    auto o = [&](int a, int b) {
+      double* __restrict x = v.data() + static_cast<std::size_t>(a) * nx;
+      double* __restrict y = v.data() + static_cast<std::size_t>(b) * nx;
+      for (int c = 0; c < nx; ++c) {
+        const double p = x[c], q = y[c];
+        x[c] = std::min(p, q);
+        y[c] = std::max(p, q);
+      }
+    };
+    o(1, 2), o(4, 5), o(7, 8), o(0, 1), o(3, 4), o(6, 7), o(1, 2), o(4, 5), o(7, 8), o(0, 3);
+    o(5, 8), o(4, 7), o(3, 6), o(1, 4), o(2, 5), o(4, 7), o(4, 2), o(6, 4), o(4, 2);
+    std::copy_n(v.data() + 4 * static_cast<std::size_t>(nx), nx, sortie.Ligne(r));
+  }
+  return sortie;
+}
 
 struct TCopieReduite {
   int B = 1, NX = 0, NY = 0;
@@ -27,9 +57,9 @@ struct TCopieReduite {
 
 // The frame binned by B (mean of the finite samples), cleaned by a 3 × 3 median, its
 // background plane (fitted with clipping) subtracted.
-TCopieReduite Reduire(const TFctXY& image) {
+TCopieReduite Reduire(const TFctXY& image, int coteMax) {
   TCopieReduite k;
-  k.B = std::max(1, (std::max(image.NX, image.NY) + CoteDetectionMax - 1) / CoteDetectionMax);
+  k.B = std::max(1, (std::max(image.NX, image.NY) + coteMax - 1) / coteMax);
   const int b = k.B;
   k.NX = (image.NX + b - 1) / b;
   k.NY = (image.NY + b - 1) / b;
@@ -39,36 +69,23 @@ TCopieReduite Reduire(const TFctXY& image) {
     const double* l = image.Donnees.Ligne(r);
     double* lb = bin.Ligne(r / b);
     int* lc = compte.Ligne(r / b);
-    for (int c = 0; c < image.NX; ++c)
-      if (std::isfinite(l[c])) lb[c / b] += l[c], ++lc[c / b];
+    for (int cb = 0, c = 0; cb < k.NX; ++cb)
+      for (const int fin = std::min(image.NX, c + b); c < fin; ++c)
+        if (std::isfinite(l[c])) lb[cb] += l[c], ++lc[cb];
   }
   for (int r = 0; r < k.NY; ++r)
     for (int c = 0; c < k.NX; ++c)
       bin(r, c) = compte(r, c) > 0 ? bin(r, c) / compte(r, c) : std::nan("");
-  // Holes (no finite sample) take the median of their finite neighbours below.
-  k.Valeurs.Allouer(1, k.NY, k.NX);
-  std::array<double, 9> v{};
-  for (int r = 0; r < k.NY; ++r)
-    for (int c = 0; c < k.NX; ++c) {
-      int n = 0;
-      for (int dr = -1; dr <= 1; ++dr)
-        for (int dc = -1; dc <= 1; ++dc) {
-          const double x = bin(std::clamp(r + dr, 0, k.NY - 1), std::clamp(c + dc, 0, k.NX - 1));
-          if (std::isfinite(x)) v[n++] = x;
-        }
-      if (n == 0) {
-        k.Valeurs(r, c) = 0;
-        continue;
-      }
-      std::nth_element(v.begin(), v.begin() + n / 2, v.begin() + n);
-      k.Valeurs(r, c) = v[n / 2];
-    }
+  // Holes (no finite sample) take their neighbours' values, then the 3 × 3 median.
+  TGrilleReelle pleine = bin;
+  RemplirManquants(pleine);
+  k.Valeurs = Mediane3x3(pleine);
+  // The noise and the background from an even share of the samples: a few thousand fix them.
   std::vector<double> differences;
   std::vector<TPointPlan> points;
-  differences.reserve(static_cast<std::size_t>(k.NX) * k.NY);
-  points.reserve(static_cast<std::size_t>(k.NX) * k.NY);
-  for (int r = 0; r < k.NY; ++r)
-    for (int c = 0; c < k.NX; ++c) {
+  const int pas = std::max(1, static_cast<int>(std::sqrt(k.NX * static_cast<double>(k.NY) / 4096)));
+  for (int r = 0; r < k.NY; r += pas)
+    for (int c = 0; c < k.NX; c += pas) {
       points.push_back({c - k.NX / 2.0, r - k.NY / 2.0, k.Valeurs(r, c)});
       if (c + 1 < k.NX && std::isfinite(bin(r, c)) && std::isfinite(bin(r, c + 1)))
         differences.push_back(bin(r, c + 1) - bin(r, c));
@@ -76,7 +93,7 @@ TCopieReduite Reduire(const TFctXY& image) {
   k.Bruit = EcartRobuste(differences) / std::sqrt(2.0);
   long gardes = 0;
   double sigma = 0;
-  PlanRobuste(points, k.Plan, gardes, sigma);
+  PlanRobuste(points, k.Plan, gardes, sigma, 2048);
   for (int r = 0; r < k.NY; ++r)
     for (int c = 0; c < k.NX; ++c)
       k.Valeurs(r, c) -= k.Plan[0] + k.Plan[1] * (c - k.NX / 2.0) + k.Plan[2] * (r - k.NY / 2.0);
@@ -236,9 +253,12 @@ void Affiner(const TFctXY& image, TEtoile& e) {
     const int c1 = std::min(image.NX - 1, static_cast<int>(std::ceil(e.CentreX - 1 + exterieur)));
     const int l0 = std::max(0, static_cast<int>(std::floor(e.CentreY - 1 - exterieur)));
     const int l1 = std::min(image.NY - 1, static_cast<int>(std::ceil(e.CentreY - 1 + exterieur)));
+    // A thousand samples of the ring fix its plane.
+    const double aire = std::numbers::pi * (exterieur * exterieur - lumiere * lumiere);
+    const int pas = std::max(1, static_cast<int>(std::sqrt(aire / 1000)));
     std::vector<TPointPlan> anneau;
-    for (int r = l0; r <= l1; ++r)
-      for (int c = c0; c <= c1; ++c) {
+    for (int r = l0; r <= l1; r += pas)
+      for (int c = c0; c <= c1; c += pas) {
         const double x = c + 1 - e.CentreX, y = r + 1 - e.CentreY, d2 = x * x + y * y;
         const double v = image.V(r, c);
         if (d2 > lumiere * lumiere && d2 <= exterieur * exterieur && std::isfinite(v))
@@ -248,7 +268,7 @@ void Affiner(const TFctXY& image, TEtoile& e) {
     long gardes = 0;
     double sigma = 0;
     if (anneau.size() < 16) return;
-    PlanRobuste(anneau, p, gardes, sigma);
+    PlanRobuste(anneau, p, gardes, sigma, 1000);
     auto fond = [&](int r, int c) {
       return p[0] + p[1] * (c + 1 - e.CentreX) + p[2] * (r + 1 - e.CentreY);
     };
@@ -281,19 +301,20 @@ void Affiner(const TFctXY& image, TEtoile& e) {
       sy += l * (r + 1);
     }
     if (compte <= 0) return;
-    e.CentreX = sx / compte;
-    e.CentreY = sy / compte;
-    e.Rayon = std::sqrt(compte / std::numbers::pi);
-    e.Flux = flux;
+    const double x = sx / compte, y = sy / compte, rayon = std::sqrt(compte / std::numbers::pi);
+    const bool pose = std::fabs(x - e.CentreX) < 0.05 && std::fabs(y - e.CentreY) < 0.05 &&
+                      std::fabs(rayon - e.Rayon) < 0.05;
+    e.CentreX = x, e.CentreY = y, e.Rayon = rayon, e.Flux = flux;
+    if (pose) return;
   }
 }
 
 }  // namespace
 
-TChampEtoiles TrouverEtoiles(const TFctXY& image) {
+TChampEtoiles TrouverEtoiles(const TFctXY& image, int coteMax) {
   TChampEtoiles champ;
   if (image.NX < 3 || image.NY < 3 || image.Donnees.Vide()) return champ;
-  const TCopieReduite k = Reduire(image);
+  const TCopieReduite k = Reduire(image, coteMax);
   const int b = k.B;
   champ.Fond = k.Plan[0];
   champ.Bruit = k.Bruit * b;

@@ -27,11 +27,13 @@ struct TChampEtoiles {
   double Bruit = 0;              // ADU, standard deviation of one pixel of background
 };
 
-// Every star image standing out of the noise, found on a copy binned to at most 512 pixels a
-// side and cleaned by a 3 × 3 median. Lumps of light whose gaps are narrow against the image
-// (spider vanes, the shadow of the secondary mirror) count as one star. The centre and radius
+// Every star image standing out of the noise, found on a copy binned to at most `coteMax`
+// pixels a side and cleaned by a 3 × 3 median. Lumps of light whose gaps are narrow against the
+// image (spider vanes, the shadow of the secondary mirror) count as one star. The centre and radius
 // are then measured on the frame itself, at half the star's own level.
-TChampEtoiles TrouverEtoiles(const TFctXY& image);
+TChampEtoiles TrouverEtoiles(const TFctXY& image, int coteMax = 512);
+// Enough for the frames of a series, which are many and where the star is already known.
+constexpr int CoteDetectionSerie = 256;
 
 // Radius (pixels) beyond which a star image holds no more of its light: the edge spread by
 // diffraction and seeing stays well inside it.

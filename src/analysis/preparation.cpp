@@ -105,6 +105,21 @@ TFond MesurerFond(const TPupille& image, double centreX, double centreY, double 
   return f;
 }
 
+// Side of the grids of a test: a dozen of them live at once, 32 MB each at 2048².
+constexpr int CoteGrilleMax = 2048;
+
+int CoteGrilleTest(double rayon) {
+  // The transforms need room around the ring for the solution to continue beyond the pupil.
+  const double besoin = std::max(3 * rayon, 2 * RayonLumiere(rayon) + 4);
+  int n = 128;
+  while (n < besoin && n <= CoteGrilleMax) n *= 2;
+  if (n > CoteGrilleMax)
+    throw ErreurTest("Pupille trop grande (" + std::to_string(std::lround(rayon)) +
+                     " pixels de rayon, " + std::to_string(CoteGrilleMax / 3) +
+                     " au plus) : défocalisez moins ou groupez les pixels (binning).");
+  return n;
+}
+
 namespace {
 
 // The test star in its frame, before the background is measured.
@@ -117,21 +132,6 @@ struct TEstimation {
 
 // Pixels added around another star's light: its seeing halo and the uncertainty of its size.
 double MargeAutresEtoiles(double rayon) { return std::max(3.0, 0.1 * rayon); }
-
-// Side of the grids of a test: a dozen of them live at once, 32 MB each at 2048².
-constexpr int CoteGrilleMax = 2048;
-
-int CoteGrille(double rayon) {
-  // The transforms need room around the ring for the solution to continue beyond the pupil.
-  const double besoin = std::max(3 * rayon, 2 * RayonLumiere(rayon) + 4);
-  int n = 128;
-  while (n < besoin && n <= CoteGrilleMax) n *= 2;
-  if (n > CoteGrilleMax)
-    throw ErreurTest("Pupille trop grande (" + std::to_string(std::lround(rayon)) +
-                     " pixels de rayon, " + std::to_string(CoteGrilleMax / 3) +
-                     " au plus) : défocalisez moins ou groupez les pixels (binning).");
-  return n;
-}
 
 // A `cote` square of the image whose first column and row are (c0, r0), 0-based, with the
 // background plane subtracted; outside the frame, 0 (the background once subtracted). The
@@ -319,7 +319,7 @@ TPaireTest PreparerPaire(const TPupille& intra, const TPupille& extra, const Tkw
     return e;
   };
   const TEstimation ei = estimer(intra, "intra-focale"), ee = estimer(extra, "extra-focale");
-  const int cote = CoteGrille(std::max(ei.Rayon, ee.Rayon));
+  const int cote = CoteGrilleTest(std::max(ei.Rayon, ee.Rayon));
   TImagePreparee i =
       Preparer(intra, ei, cote, corriger, prefs.ExtractSeuil, prefs.ExtractDim, "intra-focale");
   TImagePreparee e =

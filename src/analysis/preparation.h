@@ -66,6 +66,10 @@ struct TRegionFond {
 TFond MesurerFond(const TPupille& image, double centreX, double centreY, double rayon,
                   const std::string& nom, const TRegionFond& region = {});
 
+// Side of the square grids a test works on for a pupil image of that radius (pixels): a power
+// of two leaving room around the light; throws ErreurTest beyond what a desktop can hold.
+int CoteGrilleTest(double rayon);
+
 struct TPreparationPaire {
   bool FondCorrige = false;
   TFond FondIntra, FondExtra;

@@ -1,7 +1,9 @@
 #pragma once
 // What a long computation tells whoever shows its progress (the progress window, a text bar
-// on a terminal, or nothing at all in tests).
+// on a terminal, or nothing at all in tests), and how it learns that the user cancelled.
 
+#include <atomic>
+#include <stdexcept>
 #include <string>
 
 namespace quelvane {
@@ -14,7 +16,19 @@ class IProgression {
   virtual void Avancer() = 0;
   virtual void Terminer() = 0;  // the bar at its end
   virtual void Masquer() = 0;
+  // Whether the user asked to stop: the computation then throws ErreurAnnulation at its next
+  // step, leaving what it was given as it was.
+  virtual bool Annulee() const { return false; }
 };
+
+// A computation stopped at the user's request.
+struct ErreurAnnulation : std::runtime_error {
+  ErreurAnnulation() : std::runtime_error("Calcul annulé") {}
+};
+
+inline void VerifierAnnulation(const IProgression& p) {
+  if (p.Annulee()) throw ErreurAnnulation();
+}
 
 class TSansProgression final : public IProgression {
  public:

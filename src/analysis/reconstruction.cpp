@@ -1,11 +1,13 @@
 #include "analysis/reconstruction.h"
 
 #include <cmath>
+#include <vector>
 
 #include "analysis/analyse_front.h"
 #include "analysis/preparation.h"
 #include "core/ajustement.h"
 #include "core/mathematiques.h"
+#include "core/parallele.h"
 
 namespace quelvane {
 
@@ -19,22 +21,12 @@ int PasProgression(int passes) {
   return etapes > 0 ? static_cast<int>(100 / etapes) : 100;
 }
 
-void ReconstruireTest(TRoddier& t, int couleur, const TPupille& intra, const TPupille& extra,
-                      const TParametresTest& parametres, const TkwValue& prefs,
-                      const TJeuZernike& jeu, IProgression& progression, int indice, int total) {
-  t.FocaleNm = parametres.DistanceFocale;
-  t.RayonNm = parametres.RayonInstrument;
-  t.DefocNm = parametres.Defocalisation;
-  t.NbPasses = prefs.NIter;
-  TPaireTest paire = PreparerPaire(intra, extra, prefs);
-  t.Intra = std::move(paire.Intra);
-  t.Extra = std::move(paire.Extra);
-  t.Preparation = paire.Preparation;
+namespace {
 
-  progression.Demarrer(TitreProgression(couleur, indice, total), PasProgression(t.NbPasses));
-  t.Reconstruire({prefs.BreakCondition, prefs.RMSFront}, progression);
-
-  TPupille& front = *t.FrontOnde;
+// What a reconstruction's wavefront becomes before it is shown: the set-up aberrations taken
+// out, halved in autocollimation, fitted and stripped of the terms the preferences subtract.
+void MettreEnForme(TPupille& front, const TParametresTest& parametres, const TkwValue& prefs,
+                   const TJeuZernike& jeu) {
   const std::pair<double, int> corrections[] = {{parametres.AstigmatismeX, 5},
                                                 {parametres.AstigmatismeY, 6},
                                                 {parametres.ComaX, 7},
@@ -49,9 +41,103 @@ void ReconstruireTest(TRoddier& t, int couleur, const TPupille& intra, const TPu
     BasculerTermes(front, MasqueSoustraction(front.Selection, prefs.SubTiltFocus, prefs.SubComa),
                    jeu);
   }
-  progression.Masquer();
   front.Palette = prefs.PltFront;
   front.MasqueVisible = 1;
+}
+
+// Images of the blocks of frames of an image made of frames.
+std::vector<TPupille> Blocs(const TPupille& image, int n) {
+  std::vector<TPupille> blocs;
+  for (int k = 0; k < n; ++k) {
+    TPupille b = image;
+    b.Donnees = *image.SousEnsembles[static_cast<std::size_t>(k)];
+    b.SousEnsembles.clear();
+    blocs.push_back(std::move(b));
+  }
+  return blocs;
+}
+
+// Only the cancel request goes through to the tests run side by side.
+class TAnnulationSeule final : public IProgression {
+ public:
+  explicit TAnnulationSeule(const IProgression& p) : p_(p) {}
+  void Demarrer(const std::string&, int) override {}
+  void Avancer() override {}
+  void Terminer() override {}
+  void Masquer() override {}
+  bool Annulee() const override { return p_.Annulee(); }
+
+ private:
+  const IProgression& p_;
+};
+
+constexpr int TiragesBruit = 6;
+
+}  // namespace
+
+void ReconstruireTest(TRoddier& t, int couleur, const TPupille& intra, const TPupille& extra,
+                      const TParametresTest& parametres, const TkwValue& prefs,
+                      const TJeuZernike& jeu, IProgression& progression, int indice, int total,
+                      bool incertitudes) {
+  t.FocaleNm = parametres.DistanceFocale;
+  t.RayonNm = parametres.RayonInstrument;
+  t.DefocNm = parametres.Defocalisation;
+  t.NbPasses = prefs.NIter;
+  TPaireTest paire = PreparerPaire(intra, extra, prefs);
+  t.Intra = std::move(paire.Intra);
+  t.Extra = std::move(paire.Extra);
+  t.Preparation = paire.Preparation;
+
+  // Error bars from the blocks of frames when both images have them, else from the noise
+  // measured in the images.
+  const int blocs =
+      incertitudes
+          ? static_cast<int>(std::min(intra.SousEnsembles.size(), extra.SousEnsembles.size()))
+          : 0;
+  const bool parBlocs = blocs >= 2;
+  progression.Demarrer(TitreProgression(couleur, indice, total), PasProgression(t.NbPasses));
+  t.Reconstruire(
+      {prefs.BreakCondition, prefs.RMSFront, incertitudes && !parBlocs ? TiragesBruit : 0},
+      progression);
+
+  TPupille& front = *t.FrontOnde;
+  auto variantes = std::make_shared<TVariantesFront>();
+  for (const TPupille& bruit : t.FrontsDuBruit) {
+    TPupille v = front;
+    for (int r = 0; r < v.NY; ++r)
+      for (int c = 0; c < v.NX; ++c)
+        if (v.M(r, c) == 1) v.V(r, c) += bruit.V(r, c);
+    variantes->Fronts.push_back(std::move(v));
+  }
+  MettreEnForme(front, parametres, prefs, jeu);
+  for (TPupille& v : variantes->Fronts) MettreEnForme(v, parametres, prefs, jeu);
+  if (!variantes->Fronts.empty()) {
+    variantes->Methode = "bruit mesuré";
+    variantes->Comprend = "le bruit des images (photons, lecture, fond)";
+  }
+  if (parBlocs) {
+    // The same test on each block of frames, several at once.
+    const std::vector<TPupille> bi = Blocs(intra, blocs), be = Blocs(extra, blocs);
+    std::vector<TPupille> fronts(static_cast<std::size_t>(blocs));
+    progression.Demarrer("Barres d'erreur : " + std::to_string(blocs) + " blocs d'images",
+                         std::max(1, 100 / blocs));
+    PourChaque(blocs, [&](int k) {
+      TRoddier bloc;
+      TAnnulationSeule p(progression);
+      ReconstruireTest(bloc, couleur, bi[static_cast<std::size_t>(k)],
+                       be[static_cast<std::size_t>(k)], parametres, prefs, jeu, p, indice, total,
+                       false);
+      fronts[static_cast<std::size_t>(k)] = std::move(*bloc.FrontOnde);
+    });
+    VerifierAnnulation(progression);
+    progression.Terminer();
+    variantes->Fronts = std::move(fronts);
+    variantes->Facteur = 1 / std::sqrt(static_cast<double>(blocs));
+    variantes->Methode = "blocs d'images";
+    variantes->Comprend = "le bruit des images et la turbulence d'une image à l'autre";
+  }
+  if (!variantes->Fronts.empty()) front.Variantes = std::move(variantes);
+  progression.Masquer();
 }
 
 std::unique_ptr<TRoddier> SignalDeLaPaire(const TPupille& intra, const TPupille& extra,

@@ -19,10 +19,13 @@ std::string TitreProgression(int couleur, int indice, int total);
 int PasProgression(int passes);
 
 // Builds test T from the pair (copies of the two images) and runs it (colour index 0 to 3).
+// With `incertitudes`, the wavefront gets its variants (TVariantesFront): the same test on each
+// block of frames when both images are made of frames with blocks, else the measured noise
+// drawn again.
 void ReconstruireTest(TRoddier& test, int couleur, const TPupille& intra, const TPupille& extra,
                       const TParametresTest& parametres, const TkwValue& prefs,
                       const TJeuZernike& jeu, IProgression& progression, int indice = 1,
-                      int total = 1);
+                      int total = 1, bool incertitudes = true);
 
 // The signal of a pair, as the "Signal" command shows it: the test's own copies of the two
 // images prepared as a reconstruction prepares them (background, flux, cut).

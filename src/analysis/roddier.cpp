@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <vector>
 
 #include "analysis/bord_signal.h"
 #include "analysis/poisson_neumann.h"
+#include "analysis/statistiques_robustes.h"
 #include "core/ajustement.h"
 #include "core/zernike.h"
 
@@ -150,8 +152,12 @@ void TRoddier::CalculerSignal() {
 void TRoddier::ResoudrePoisson(IProgression& progression) {
   VerifierLongueurs();
   if (!Signal || Signal->Donnees.Vide()) throw ErreurTest("Test sans signal");
-  const TPupille& s = *Signal;
-  if (s.RayonPupille <= 0) throw ErreurTest("Le signal n'a pas de pupille");
+  if (Signal->RayonPupille <= 0) throw ErreurTest("Le signal n'a pas de pupille");
+  FrontResiduel = Resoudre(*Signal, progression, IterationsPoisson);
+}
+
+std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& progression,
+                                             int& iterations) const {
   const double f = FocaleNm, l = DefocNm, rho = RayonNm;
   const double k = f * (f - l) / l;
 
@@ -169,7 +175,7 @@ void TRoddier::ResoudrePoisson(IProgression& progression) {
                                                           ++etapes, progression.Avancer();
                                                       });
   for (; etapes < EtapesParPasse; ++etapes) progression.Avancer();
-  IterationsPoisson = sol.Iterations;
+  iterations = sol.Iterations;
 
   auto w = std::make_unique<TPupille>();
   w->Allouer(s.NX, s.NY);
@@ -187,7 +193,89 @@ void TRoddier::ResoudrePoisson(IProgression& progression) {
   // The solution is in pixels²: ∇²(normalised) = R²·∇²(pixels). Then to nanometres of
   // wavefront: S = K·∇²W/ρ² with ∇² in normalised units.
   w->Multiplier(rho * rho / (k * s.RayonPupille * s.RayonPupille));
-  FrontResiduel = std::move(w);
+  return w;
+}
+
+namespace {
+
+// Noise of an image as σ² = fond + parADU·I: the background's from the samples far beyond the
+// pupil, the photons' from the plateau. Each from the difference between a sample and the mean
+// of its eight neighbours, which the image's own smooth structure hardly reaches.
+struct TModeleBruit {
+  double Fond = 0;    // ADU²
+  double ParADU = 0;  // ADU² per ADU
+  double Sigma(double i) const { return std::sqrt(Fond + ParADU * std::max(i, 0.0)); }
+};
+
+TModeleBruit MesurerBruit(const TPupille& im) {
+  std::vector<double> fond, plateau;
+  double niveau = 0;
+  const double r = im.RayonPupille;
+  for (int l = 1; l < im.NY - 1; ++l)
+    for (int c = 1; c < im.NX - 1; ++c) {
+      const double d = std::hypot(c + 1 - im.CentreX, l + 1 - im.CentreY);
+      const bool dehors = d > RayonLumiere(r) && im.M(l, c) != 1;
+      const bool dedans = im.M(l, c) == 1 && d < 0.8 * r && d > (im.Obstruction + 0.15) * r;
+      if (!dehors && !dedans) continue;
+      double voisins = 0;
+      for (int dl = -1; dl <= 1; ++dl)
+        for (int dc = -1; dc <= 1; ++dc)
+          if (dl || dc) voisins += im.V(l + dl, c + dc);
+      const double ecart = im.V(l, c) - voisins / 8;
+      if (!std::isfinite(ecart)) continue;
+      (dehors ? fond : plateau).push_back(ecart);
+      if (dedans) niveau += im.V(l, c);
+    }
+  TModeleBruit m;
+  // A sample minus the mean of eight independent ones: variance σ²·(1 + 1/8).
+  const double facteur = 8.0 / 9.0;
+  const double sf = EcartRobuste(fond), sp = EcartRobuste(plateau);
+  m.Fond = fond.size() >= 16 ? sf * sf * facteur : 0;
+  if (plateau.size() >= 16 && niveau > 0) {
+    niveau /= static_cast<double>(plateau.size());
+    m.ParADU = std::max(0.0, (sp * sp * facteur - m.Fond) / niveau);
+  }
+  return m;
+}
+
+}  // namespace
+
+void TRoddier::TirerBruit(int tirages) {
+  FrontsDuBruit.clear();
+  if (tirages <= 0 || !intraOrigine_ || !extraOrigine_) return;
+  const TModeleBruit bi = MesurerBruit(*intraOrigine_), be = MesurerBruit(*extraOrigine_);
+  const auto intra = Intra, extra = Extra, signal = Signal;
+  // The signal of the images as they are, then of the images with noise drawn into them.
+  auto signalDe = [&](std::shared_ptr<TPupille> a, std::shared_ptr<TPupille> b) {
+    Intra = std::move(a);
+    Extra = std::move(b);
+    Signal = NouvellePupille(Intra->NX, Intra->NY);
+    CalculerSignal();
+    return Signal;
+  };
+  auto bruite = [](const TPupille& im, const TModeleBruit& m, std::mt19937_64& alea) {
+    auto p = std::make_shared<TPupille>(im);
+    std::normal_distribution<double> gauss;
+    for (double& v : p->Donnees.Plan(0)) v += m.Sigma(v) * gauss(alea);
+    return p;
+  };
+  const std::shared_ptr<TPupille> propre = signalDe(intra, extra);
+  TSansProgression silence;
+  for (int k = 0; k < tirages; ++k) {
+    std::mt19937_64 alea(1000003ULL * static_cast<std::uint64_t>(k + 1));
+    const std::shared_ptr<TPupille> s =
+        signalDe(bruite(*intra, bi, alea), bruite(*extra, be, alea));
+    for (int r = 0; r < s->NY; ++r)
+      for (int c = 0; c < s->NX; ++c) s->V(r, c) -= propre->V(r, c);
+    int iterations = 0;
+    std::unique_ptr<TPupille> w = Resoudre(*s, silence, iterations);
+    w->CopierMasque(*FrontResiduel);
+    FinirFront(*w);
+    FrontsDuBruit.push_back(std::move(*w));
+  }
+  Intra = intra;
+  Extra = extra;
+  Signal = signal;
 }
 
 void TRoddier::FixerOriginaux() {
@@ -199,6 +287,21 @@ void TRoddier::FixerOriginaux() {
   repere_.Obstruction = ObstructionMoyenne(*Intra, *Extra, repere_);
   base_ = std::make_shared<const TBaseModele>(JeuTransport(), repere_, Intra->NX, Intra->NY);
   modele_ = {};
+}
+
+void TRoddier::FinirFront(TPupille& front) const {
+  front.AffecterSelonMasque(DansPupille, false, 0);
+  front.Role = RoleFront;
+  front.CentreX = Signal->CentreX;
+  front.CentreY = Signal->CentreY;
+  front.RayonPupille = Signal->RayonPupille;
+  front.Obstruction = Signal->Obstruction;
+  front.RecadrerPupille(MargeRecadrage);
+  front.AxesPupille();
+  front.LimiterPupille();
+  front.RayonPhysique = RayonNm;
+  SelectionComplete(front.Selection);
+  front.OrdresSup = true;
 }
 
 void TRoddier::CorrigerImages() {
@@ -269,19 +372,9 @@ void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression&
   }
   progression.Terminer();
 
-  TPupille& front = *FrontOnde;
-  front.AffecterSelonMasque(DansPupille, false, 0);
-  front.Role = RoleFront;
-  front.CentreX = Signal->CentreX;
-  front.CentreY = Signal->CentreY;
-  front.RayonPupille = Signal->RayonPupille;
-  front.Obstruction = Signal->Obstruction;
-  front.RecadrerPupille(MargeRecadrage);
-  front.AxesPupille();
-  front.LimiterPupille();
-  front.RayonPhysique = RayonNm;
-  SelectionComplete(front.Selection);
-  front.OrdresSup = true;
+  // The noise drawn into the images of the last pass, before they are cut.
+  TirerBruit(options.TiragesBruit);
+  FinirFront(*FrontOnde);
 
   TPupille& residu = *FrontResiduel;
   residu.AffecterSelonMasque(DansPupille, false, 0);

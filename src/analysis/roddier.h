@@ -3,6 +3,7 @@
 // wavefront from it. Every length is in nanometres.
 
 #include <memory>
+#include <vector>
 
 #include "analysis/erreur_test.h"
 #include "analysis/preparation.h"
@@ -15,6 +16,7 @@ namespace quelvane {
 struct TOptionsReconstruction {
   bool BreakCondition = false;  // stop as soon as an increment is small
   double RMSFront = 0.0;        // nanometres
+  int TiragesBruit = 0;         // wavefronts of the noise alone to draw (FrontsDuBruit)
 };
 
 // Mask codes of the signal.
@@ -51,10 +53,19 @@ class TRoddier {
   int IterationsPoisson = 0;
   int PassesEffectuees = 0;
   int IterationsTotales = 0;  // inner iterations over all passes of the last Reconstruire
+  // What the images' noise alone makes of the wavefront: each image's measured noise (background
+  // and photons) drawn again into the last pass's images and the signal's change solved as a
+  // pass solves it; cut and masked as FrontOnde is (nanometres).
+  std::vector<TPupille> FrontsDuBruit;
 
  private:
   void VerifierLongueurs() const;
   void FixerOriginaux();
+  // The Poisson solve of a signal (code DansPupille its support) into nanometres of wavefront.
+  std::unique_ptr<TPupille> Resoudre(const TPupille& signal, IProgression& progression,
+                                     int& iterations) const;
+  void TirerBruit(int tirages);
+  void FinirFront(TPupille& front) const;
 
   // Where the pupil lies in the grid of the reconstruction, fixed once the images are
   // centred, so that every pass and the wavefront model speak of the same pupil.

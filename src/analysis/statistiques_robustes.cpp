@@ -52,7 +52,14 @@ bool Plan(const std::vector<TPointPlan>& points, const std::vector<char>& garde,
 
 }  // namespace
 
-bool PlanRobuste(const std::vector<TPointPlan>& points, double p[3], long& gardes, double& sigma) {
+bool PlanRobuste(const std::vector<TPointPlan>& tous, double p[3], long& gardes, double& sigma,
+                 std::size_t pointsMax) {
+  std::vector<TPointPlan> extrait;
+  if (pointsMax > 0 && tous.size() > pointsMax) {
+    const std::size_t pas = (tous.size() + pointsMax - 1) / pointsMax;
+    for (std::size_t i = 0; i < tous.size(); i += pas) extrait.push_back(tous[i]);
+  }
+  const std::vector<TPointPlan>& points = extrait.empty() ? tous : extrait;
   p[0] = p[1] = p[2] = 0;
   gardes = 0;
   sigma = 0;
@@ -71,8 +78,14 @@ bool PlanRobuste(const std::vector<TPointPlan>& points, double p[3], long& garde
     const double s = 1.4826 * Mediane(ecarts);
     const double seuil = 3 * std::max(s, 1e-12 * (std::fabs(p[0]) + 1));
     long n = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) n += garde[i] = ecarts[i] <= seuil;
-    if (n < 16) break;
+    bool change = iteration == 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const char g = ecarts[i] <= seuil;
+      change = change || g != garde[i];
+      n += garde[i] = g;
+    }
+    // The same points as last time give the same plane.
+    if (n < 16 || !change) break;
     double q[3] = {p[0], p[1], p[2]};
     if (!Plan(points, garde, q)) break;
     std::copy(q, q + 3, p);

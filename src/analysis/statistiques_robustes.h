@@ -21,7 +21,9 @@ struct TPointPlan {
 // The plane a + b·x + c·y through the points within 3σ of it, σ from the median absolute
 // deviation, refitted a few times from the median. `gardes` gets how many points were kept
 // and `sigma` the spread of those; false when the points do not fix a plane (then `p` holds
-// the median level and no slope).
-bool PlanRobuste(const std::vector<TPointPlan>& points, double p[3], long& gardes, double& sigma);
+// the median level and no slope). Beyond `pointsMax` points (0: no limit), an evenly spread
+// share of them is enough.
+bool PlanRobuste(const std::vector<TPointPlan>& points, double p[3], long& gardes, double& sigma,
+                 std::size_t pointsMax = 0);
 
 }  // namespace quelvane

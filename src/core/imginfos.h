@@ -47,7 +47,7 @@ struct TImgInfos {
   bool LignesDeBasEnHaut = false;  // ROWORDER = 'BOTTOM-UP': the first row is the bottom one
   bool AvecBlank = false;          // BLANK: the stored value of missing samples (integer data)
   double Blank = 0;
-  std::string Mosaique;            // BAYERPAT: the colour mosaic of a one-plane colour image
+  std::string Mosaique;  // BAYERPAT: the colour mosaic of a one-plane colour image
 };
 
 }  // namespace quelvane

@@ -97,6 +97,13 @@ double TPupille::SeuilDesBlocs(int n, int p) const {
 void TPupille::Centrer() {
   const double dx = NX / 2.0 - CentreX, dy = NY / 2.0 - CentreY;
   Decaler(dx, dy);
+  for (auto& s : SousEnsembles) {
+    TFctXY f;
+    f.NX = NX, f.NY = NY;
+    f.Donnees = *s;
+    f.Decaler(dx, dy);
+    s = std::make_shared<const TGrilleReelle>(std::move(f.Donnees));
+  }
   if (RayonZone > 0) ZoneX += dx, ZoneY += dy;
   Seuiller();
   TrouverPupille();
@@ -105,6 +112,12 @@ void TPupille::Centrer() {
 
 void TPupille::Symetrie180() {
   TFctXY::Symetrie180();
+  for (auto& s : SousEnsembles) {
+    auto tourne = std::make_shared<TGrilleReelle>(*s);
+    auto plan = tourne->Plan(0);
+    std::reverse(plan.begin(), plan.end());
+    s = std::move(tourne);
+  }
   if (RayonZone > 0) {
     ZoneX = NX + 1 - ZoneX;
     ZoneY = NY + 1 - ZoneY;
@@ -128,6 +141,8 @@ void TPupille::CopierPupille(const TPupille& s) {
   ZoneX = s.ZoneX;
   ZoneY = s.ZoneY;
   RayonZone = s.RayonZone;
+  SousEnsembles = s.SousEnsembles;
+  Variantes = s.Variantes;
   Copier(s);
 }
 

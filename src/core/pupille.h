@@ -2,6 +2,9 @@
 // TPupille: a sampled field that knows where the telescope pupil lies in it.
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "core/fonctionxy.h"
 #include "core/zernike.h"
@@ -23,6 +26,8 @@ enum RoleChamp : std::uint8_t {
   RoleSpot = 10,
 };
 
+struct TVariantesFront;
+
 class TPupille : public TFctXY {
  public:
   std::uint8_t Role = 0;
@@ -42,6 +47,12 @@ class TPupille : public TFctXY {
   // column and row) and radius in pixels. The pupil is only looked for inside it; a radius of
   // 0 stands for the whole field.
   double ZoneX = 0, ZoneY = 0, RayonZone = 0;
+  // An image made of frames: the means of disjoint blocks of them, each in the image's
+  // geometry (they turn and move with it), for the error bars of its tests.
+  std::vector<std::shared_ptr<const TGrilleReelle>> SousEnsembles;
+  // A wavefront's error bars: wavefronts of the same test from parts of its data or with its
+  // noise drawn again (empty when unknown).
+  std::shared_ptr<const TVariantesFront> Variantes;
 
   void TrouverPupille();
   void CalculerObstruction();
@@ -57,6 +68,16 @@ class TPupille : public TFctXY {
   void RecadrerPupille(int marge);
   void LimiterPupille();
   void PlanIncline(double kx, double ky);
+};
+
+// Wavefronts of one test made from parts of its data (disjoint blocks of frames) or with its
+// measured noise drawn again: the spread of a figure over them, times `Facteur`, is that
+// figure's standard error. They carry what they include in French ("bruit et turbulence").
+struct TVariantesFront {
+  std::vector<TPupille> Fronts;
+  double Facteur = 1;
+  std::string Methode;  // "blocs d'images" or "bruit mesuré"
+  std::string Comprend;
 };
 
 }  // namespace quelvane

@@ -17,22 +17,6 @@ std::string ImagesLuesSurAnnoncees(int lues, int annoncees) {
   return std::to_string(lues) + " images lues sur " + std::to_string(annoncees) + " annoncées";
 }
 
-namespace {
-
-std::string NomCourt(const std::string& chemin) {
-  return EnUtf8(std::filesystem::path(chemin).filename().string());
-}
-
-// A buffer per thread for the bytes of one frame, kept from frame to frame.
-std::vector<std::byte>& Tampon(std::size_t octets) {
-  thread_local std::vector<std::byte> tampon;
-  if (tampon.size() < octets) tampon.resize(octets);
-  return tampon;
-}
-
-// A colour mosaic as grey: each pixel the mean of the 2 × 2 cell starting at it (the last row
-// and column take the cell before them), which holds one red, two green and one blue sample
-// whatever the mosaic's order. The picture moves by half a pixel, the same in every frame.
 void LuminanceMosaique(TGrilleReelle& g) {
   const int ny = g.Lignes(), nx = g.Colonnes();
   if (nx < 2 || ny < 2) return;
@@ -45,6 +29,19 @@ void LuminanceMosaique(TGrilleReelle& g) {
     for (int c = 0; c + 1 < nx; ++c) l[c] = 0.25 * (l[c] + l[c + 1] + s[c] + s[c + 1]);
     l[nx - 1] = 0.25 * (l[nx - 1] + avantDerniere + s[nx - 1] + s[nx - 2]);
   }
+}
+
+namespace {
+
+std::string NomCourt(const std::string& chemin) {
+  return EnUtf8(std::filesystem::path(chemin).filename().string());
+}
+
+// A buffer per thread for the bytes of one frame, kept from frame to frame.
+std::vector<std::byte>& Tampon(std::size_t octets) {
+  thread_local std::vector<std::byte> tampon;
+  if (tampon.size() < octets) tampon.resize(octets);
+  return tampon;
 }
 
 // One file's frames.
@@ -116,18 +113,25 @@ class TSourceSER final : public TSource {
       throw ErreurSerie("lecture impossible");
     g.AllouerSansInit(1, Hauteur, Largeur);
     const auto* o = reinterpret_cast<const unsigned char*>(tampon.data());
-    const std::size_t n = static_cast<std::size_t>(Largeur) * Hauteur;
+    const std::size_t n = static_cast<std::size_t>(Largeur) * Hauteur * plans_;
+    // Samples first (one loop per storage, which the compiler vectorises), then the planes.
     double* v = g.Ligne(0);
-    auto echantillon = [&](std::size_t i) -> double {
-      if (octetsEchantillon_ == 1) return o[i];
-      const unsigned a = o[2 * i], b = o[2 * i + 1];
-      return petitBoutiste_ ? (b << 8 | a) : (a << 8 | b);
-    };
-    if (plans_ == 1) {
-      for (std::size_t i = 0; i < n; ++i) v[i] = echantillon(i);
-    } else {
+    std::vector<double> couleurs;
+    if (plans_ > 1) {
+      couleurs.resize(n);
+      v = couleurs.data();
+    }
+    if (octetsEchantillon_ == 1)
+      for (std::size_t i = 0; i < n; ++i) v[i] = o[i];
+    else if (petitBoutiste_)
       for (std::size_t i = 0; i < n; ++i)
-        v[i] = (echantillon(3 * i) + echantillon(3 * i + 1) + echantillon(3 * i + 2)) / 3;
+        v[i] = static_cast<unsigned>(o[2 * i + 1] << 8 | o[2 * i]);
+    else
+      for (std::size_t i = 0; i < n; ++i)
+        v[i] = static_cast<unsigned>(o[2 * i] << 8 | o[2 * i + 1]);
+    if (plans_ > 1) {
+      double* l = g.Ligne(0);
+      for (std::size_t i = 0; i < n / 3; ++i) l[i] = (v[3 * i] + v[3 * i + 1] + v[3 * i + 2]) / 3;
     }
     if (Mosaique) LuminanceMosaique(g);
   }

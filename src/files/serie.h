@@ -62,6 +62,11 @@ std::unique_ptr<TSerieImages> OuvrirSerie(const std::vector<std::string>& fichie
 // series on its own.
 bool EstUneSerie(const std::string& fichier);
 
+// A colour mosaic as grey: each pixel the mean of the 2 × 2 cell starting at it (the last row
+// and column take the cell before them), which holds one red, two green and one blue sample
+// whatever the mosaic's order. The picture moves by half a pixel, the same in every frame.
+void LuminanceMosaique(TGrilleReelle& image);
+
 // The French message for "read n of m announced frames".
 std::string ImagesLuesSurAnnoncees(int lues, int annoncees);
 

@@ -28,7 +28,7 @@ constexpr double Pi = std::numbers::pi;
 // Intensity in Fourier samples (N × N, zero frequency at N/2) of one wavelength.
 TGrilleReelle IntensiteMonochromatique(const TTelescopeSimule& t, const TCameraSimulee& c,
                                        double lambdaNm, bool intra, int n, double pasImageNm,
-                                       const TJeuZernike& jeu) {
+                                       const TJeuZernike& jeu, const TEcranPhase* ecran) {
   const double f = t.FocaleMm * 1e6, l = c.DefocalisationMm * 1e6, rho = t.DiametreMm * 5e5;
   const double z = intra ? f - l : f + l;
   // Fourier sample of the image plane = λz/(N·Δξ): the pupil step that gives the wanted one.
@@ -64,6 +64,7 @@ TGrilleReelle IntensiteMonochromatique(const TTelescopeSimule& t, const TCameraS
       CalculZernike(jeu, y / rho * echelle, x / rho * echelle, eps, v);
       double w = 0;
       for (int j = 0; j < jeu.NbTermes; ++j) w += t.CoefficientsNm[j] * v[j];
+      if (ecran) w += ecran->Valeur(x * 1e-6, y * 1e-6);
       const double phase = k * (-w + quadratique * (x * x + y * y));
       champ(0, r, col) = transmission * std::cos(phase);
       champ(1, r, col) = transmission * std::sin(phase);
@@ -101,8 +102,8 @@ void FlouGaussien(TGrilleReelle& im, double sigma) {
 
 }  // namespace
 
-TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
-                           const TSpectreSimule& spectre, bool intra) {
+TGrilleReelle IntensiteEtoile(const TTelescopeSimule& t, const TCameraSimulee& c,
+                              const TSpectreSimule& spectre, bool intra, const TEcranPhase* ecran) {
   // Automatic: enough Fourier samples per pixel that the pupil fits in the pupil-plane grid
   // at the shortest wavelength (its extent is m·λ·z/pixel), with a quarter to spare.
   double lambdaMin = 1e9;
@@ -124,7 +125,8 @@ TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
   double poidsTotal = 0;
   for (const auto& [lambda, poids] : spectre) poidsTotal += poids;
   for (const auto& [lambda, poids] : spectre) {
-    const TGrilleReelle i = IntensiteMonochromatique(t, c, lambda, intra, n, pasImageNm, jeu);
+    const TGrilleReelle i =
+        IntensiteMonochromatique(t, c, lambda, intra, n, pasImageNm, jeu, ecran);
     double somme = 0;
     for (double v : i.Plan(0)) somme += v;
     if (somme <= 0) continue;
@@ -149,7 +151,10 @@ TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
       image(r, col) = s;
     }
   FlouGaussien(image, c.SeeingPixels);
+  return image;
+}
 
+void Exposer(TGrilleReelle& image, const TTelescopeSimule& t, const TCameraSimulee& c) {
   const double rayon = RayonImagePixels(t, c);
   const double aire = Pi * rayon * rayon * (1 - t.Obstruction * t.Obstruction);
   std::mt19937_64 alea(c.Graine);
@@ -165,7 +170,57 @@ TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
             gauss(alea) * std::sqrt(std::max(electrons, 0.0) + c.BruitLecture * c.BruitLecture);
       v = c.Biais + electrons;
     }
+}
+
+TGrilleReelle SimulerImage(const TTelescopeSimule& t, const TCameraSimulee& c,
+                           const TSpectreSimule& spectre, bool intra) {
+  TGrilleReelle image = IntensiteEtoile(t, c, spectre, intra);
+  Exposer(image, t, c);
   return image;
+}
+
+double TEcranPhase::Valeur(double xMm, double yMm) const {
+  const double u = xMm / PasMm, v = -yMm / PasMm;  // column right, row down
+  const double fu = std::floor(u), fv = std::floor(v);
+  const double a = u - fu, b = v - fv;
+  auto p = [&](long i) { return static_cast<int>(((i % N) + N) % N); };
+  const int c0 = p(static_cast<long>(fu)), c1 = p(static_cast<long>(fu) + 1);
+  const int r0 = p(static_cast<long>(fv)), r1 = p(static_cast<long>(fv) + 1);
+  return (1 - a) * (1 - b) * OPD(r0, c0) + a * (1 - b) * OPD(r0, c1) + (1 - a) * b * OPD(r1, c0) +
+         a * b * OPD(r1, c1);
+}
+
+TEcranPhase EcranVonKarman(double diametreMm, double r0Mm, double echelleExterneM,
+                           std::uint64_t graine) {
+  TEcranPhase e;
+  e.N = 256;
+  e.PasMm = diametreMm / 100;  // the pupil 100 samples across, the square 2.56 diameters
+  const int n = e.N;
+  const double cote = n * e.PasMm * 1e-3;  // metres
+  const double df = 1 / cote;              // cycles per metre
+  const double r0 = r0Mm * 1e-3, l0 = echelleExterneM;
+  std::mt19937_64 alea(graine);
+  std::normal_distribution<double> gauss;
+  // Phase power spectrum (rad² m²) at 500 nm: 0.023 r0^(−5/3) (f² + 1/L0²)^(−11/6).
+  TGrilleReelle spectre(2, n, n);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) {
+      const int fx = c - n / 2, fy = r - n / 2;
+      if (fx == 0 && fy == 0) continue;
+      const double f2 = (fx * fx + fy * fy) * df * df;
+      const double psd = 0.023 * std::pow(r0, -5.0 / 3) * std::pow(f2 + 1 / (l0 * l0), -11.0 / 6);
+      const double amplitude = std::sqrt(psd) * df;
+      spectre(0, r, c) = amplitude * gauss(alea);
+      spectre(1, r, c) = amplitude * gauss(alea);
+    }
+  // The program's inverse transform (zero frequency at N/2, no normalisation): the real part
+  // is a screen with that spectrum.
+  FFT2DInverse(spectre, n);
+  e.OPD.Allouer(1, n, n);
+  const double versNm = 500.0 / (2 * Pi);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) e.OPD(r, c) = spectre(0, r, c) * versNm;
+  return e;
 }
 
 }  // namespace quelvane::outils

@@ -47,6 +47,32 @@ struct TCameraSimulee {
 using TSpectreSimule = std::vector<std::pair<double, double>>;
 TSpectreSimule SpectreLarge();  // 480–640 nm, five equal lines
 
+// An optical path difference added by the atmosphere over the pupil (nanometres, positive where
+// the wavefront leads), periodic over its square.
+struct TEcranPhase {
+  int N = 0;
+  double PasMm = 0;                             // sample spacing on the pupil
+  TGrilleReelle OPD;                            // nanometres
+  double Valeur(double xMm, double yMm) const;  // bilinear, periodic
+};
+
+// A von Kármán screen for an aperture of that diameter: Fried parameter r0 at 500 nm
+// (millimetres), outer scale (metres). Made by filtering white noise in Fourier space; the
+// screen's mean and tilt over the pupil are left in (the image moves).
+TEcranPhase EcranVonKarman(double diametreMm, double r0Mm, double echelleExterneM,
+                           std::uint64_t graine);
+
+// The star's light on the camera's pixels, noise-free, as fractions of its flux (the sum over
+// an infinite frame would be 1), seeing blur included; `ecran` adds an atmosphere.
+TGrilleReelle IntensiteEtoile(const TTelescopeSimule& telescope, const TCameraSimulee& camera,
+                              const TSpectreSimule& spectre, bool intra,
+                              const TEcranPhase* ecran = nullptr);
+
+// The camera's exposure of that light: the star's flux (Plateau × area × Transmission), the sky
+// with its gradient, photon and read noise, the bias; ADU.
+void Exposer(TGrilleReelle& intensite, const TTelescopeSimule& telescope,
+             const TCameraSimulee& camera);
+
 // Hauteur × Largeur camera frame in ADU (row 0 at the top).
 TGrilleReelle SimulerImage(const TTelescopeSimule& telescope, const TCameraSimulee& camera,
                            const TSpectreSimule& spectre, bool intra);

@@ -1,0 +1,22 @@
+#pragma once
+// Work spread over the processor's cores. Every parallel loop of the program goes through
+// here: each index is computed by one thread, whatever the number of threads, so that results
+// are the same to the last bit on one core or sixteen (sums are reduced in a fixed order by
+// their callers).
+
+#include <functional>
+
+namespace quelvane {
+
+// Cores of this machine (at least 1).
+int NombreCoeurs();
+// Threads the computations use: all cores unless told otherwise at start.
+int NombreFils();
+// Held to [1, cores]; set before computations start (the preference, or --threads).
+void DefinirNombreFils(int n);
+
+// f(i) for every i of [0, n), spread over `fils` threads. An exception thrown by f is rethrown
+// once every index has run (the one of the smallest index).
+void PourChaque(int n, const std::function<void(int)>& f, int fils = NombreFils());
+
+}  // namespace quelvane
