@@ -271,9 +271,16 @@ std::vector<TChoix> ChoisirEtoiles(const std::vector<TImageLue>& lues,
   int depart = -1;
   double px = 0, py = 0;
   if (o.Etoile) {
+    // The first frame where a complete star's light covers the point.
     px = o.Etoile->first, py = o.Etoile->second;
     for (int k = 0; k < n && depart < 0; ++k)
-      if (PlusProche(lues[static_cast<std::size_t>(k)].Etoiles, px, py, 1e9, true)) depart = k;
+      for (const TEtoile& e : lues[static_cast<std::size_t>(k)].Etoiles)
+        if (e.Entiere && e.Defocalisee &&
+            std::hypot(e.CentreX - px, e.CentreY - py) <= RayonLumiere(e.Rayon)) {
+          depart = k;
+          px = e.CentreX, py = e.CentreY;
+          break;
+        }
   } else {
     struct TGroupe {
       double X, Y, Rayon;
@@ -299,7 +306,9 @@ std::vector<TChoix> ChoisirEtoiles(const std::vector<TImageLue>& lues,
       px = g->X, py = g->Y, depart = g->Premiere;
     }
   }
-  const std::string introuvable = "étoile du test introuvable dans cette image";
+  const std::string introuvable = o.Etoile && depart < 0
+                                      ? "aucune étoile entière à l'endroit indiqué"
+                                      : "étoile du test introuvable dans cette image";
   for (int k = 0; k < n; ++k)
     choix[static_cast<std::size_t>(k)].Rejet =
         lues[static_cast<std::size_t>(k)].Erreur.empty()
@@ -310,7 +319,7 @@ std::vector<TChoix> ChoisirEtoiles(const std::vector<TImageLue>& lues,
     for (int k = debut; k != fin; k += pas) {
       const TImageLue& l = lues[static_cast<std::size_t>(k)];
       if (!l.Erreur.empty()) continue;
-      const double portee = o.Etoile && rayon == 0 ? 1e9 : RayonLumiere(rayon);
+      const double portee = RayonLumiere(rayon);
       const TEtoile* e = PlusProche(l.Etoiles, x, y, portee, true);
       if (!e) {
         if (PlusProche(l.Etoiles, x, y, portee, false))

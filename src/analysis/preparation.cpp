@@ -13,10 +13,15 @@
 
 namespace quelvane {
 
-bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale) {
+bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale,
+                   std::optional<std::pair<double, double>> pointee, const std::string& nom) {
   if (image.NX < TailleImageMin || image.NY < TailleImageMin) return false;
   image.RayonZone = 0;
-  if (const auto etoile = ChoisirEtoile(TrouverEtoiles(image))) DefinirZone(image, *etoile);
+  const TChampEtoiles champ = TrouverEtoiles(image);
+  if (const auto etoile = ChoisirEtoile(champ, pointee))
+    DefinirZone(image, *etoile);
+  else if (pointee)
+    throw ErreurTest(RaisonSansEtoile(champ, nom, true));
   image.SeuilAutomatique(prefs.ExtractDim, prefs.ExtractSeuil);
   image.TrouverPupille();
   image.AxesPupille();

@@ -13,7 +13,9 @@
 // are out of the denominator and both images carry the same flux.
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "analysis/erreur_test.h"
 #include "analysis/etoiles.h"
@@ -28,8 +30,12 @@ constexpr int TailleImageMin = 3;
 constexpr double RayonPupilleMin = 8;
 
 // False (nothing changed but the threshold and mask) when the field is too small. The test
-// star is the brightest complete one; the threshold and the pupil are taken around it.
-bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale);
+// star is the brightest complete one, or the one at `pointee` (1-based column and row of the
+// image as read, before an extra-focal image is turned; ErreurTest naming the image `nom` when
+// there is none there); the threshold and the pupil are taken around it.
+bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale,
+                   std::optional<std::pair<double, double>> pointee = {},
+                   const std::string& nom = "");
 
 // The star an image's test uses, its threshold and pupil taken around it.
 void DefinirZone(TPupille& image, const TEtoile& etoile);

@@ -12,12 +12,15 @@
 #include <filesystem>
 #include <memory>
 
+#include "files/erreur_systeme.h"
+
 namespace quelvane {
 
 namespace {
 
 [[noreturn]] void Echouer(const std::string& chemin, int erreur) {
-  throw ErreurEcriture("Impossible d'écrire le fichier " + chemin + " : " + std::strerror(erreur));
+  throw ErreurEcriture("Impossible d'écrire le fichier " + chemin + " : " +
+                       TexteErreurSysteme(erreur));
 }
 
 bool ToutEcrire(int fd, std::string_view contenu, int& erreur) {

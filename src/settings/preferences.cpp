@@ -84,6 +84,8 @@ const std::vector<TCle>& Cles() {
       {"PoidsV", &TkwValue::PoidsV, 0, 1e6},
       {"PoidsB", &TkwValue::PoidsB, 0, 1e6},
       {"CorrectionFond", &TkwValue::CorrectionFond, 0, 1},
+      {"PartEmpilement", &TkwValue::PartEmpilement, 1, 100},
+      {"NbFils", &TkwValue::NbFils, 0, 255},
   };
   return cles;
 }

@@ -58,7 +58,7 @@ TEST_F(PreferencesFichier, PremiereEcritureAvecUneVirgule) {
   p.RMSFront = 0.5;
   EcrirePreferences(p, chemin_);
   const auto l = Lignes(Lire());
-  ASSERT_EQ(l.size(), 42u + 3 + 22);
+  ASSERT_EQ(l.size(), 44u + 3 + 22);
   EXPECT_EQ(l[0], "PltSignal=0");
   EXPECT_EQ(l[1], "PltFront=1");
   EXPECT_EQ(l[4], "FactMultDiff=2");
@@ -68,10 +68,12 @@ TEST_F(PreferencesFichier, PremiereEcritureAvecUneVirgule) {
   EXPECT_EQ(l[13], "LambdaRef=555");
   EXPECT_EQ(l[40], "PoidsB=1");
   EXPECT_EQ(l[41], "CorrectionFond=1");  // keys added later follow the original ones
-  EXPECT_EQ(l[42], "Aide=");
-  EXPECT_EQ(l[43], "Rapports=");
-  EXPECT_EQ(l[44], "[Warnings]");
-  EXPECT_EQ(l[45], "0,000000");
+  EXPECT_EQ(l[42], "PartEmpilement=80");
+  EXPECT_EQ(l[43], "NbFils=0");
+  EXPECT_EQ(l[44], "Aide=");
+  EXPECT_EQ(l[45], "Rapports=");
+  EXPECT_EQ(l[46], "[Warnings]");
+  EXPECT_EQ(l[47], "0,000000");
 
   TPreferences relue;
   relue.RMSFront = 9;
@@ -98,8 +100,8 @@ TEST_F(PreferencesFichier, AlertesDossiersEtDoublons) {
 
   EcrirePreferences(p, chemin_);
   const auto l = Lignes(Lire());
-  EXPECT_EQ(l.size(), 42u + 6 + 5);  // Aide, three Images, Rapports, [Warnings]
-  EXPECT_EQ(l[43], "Images=/a");
+  EXPECT_EQ(l.size(), 44u + 6 + 5);  // Aide, three Images, Rapports, [Warnings]
+  EXPECT_EQ(l[45], "Images=/a");
   EXPECT_EQ(l.back(), "5.000000");
 }
 

@@ -5,7 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "analysis/empilement.h"
 #include "analysis/roddier.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
@@ -27,8 +30,15 @@ struct TOptionsInfo {
 int CommandeInfo(const TOptionsInfo& options);
 
 struct TOptionsReconstruction {
-  std::string Intra;
-  std::string Extra;
+  // One still image, or a series: a video, a cube of frames, several files.
+  std::vector<std::string> Intra;
+  std::vector<std::string> Extra;
+  // The test star of each side, "X,Y" (column and row of the file's image): --star twice
+  // (intra then extra), or --intra-star and --extra-star.
+  std::vector<std::string> Etoiles;
+  std::string EtoileIntra, EtoileExtra;
+  std::optional<int> Garde;  // percent of a series' usable frames kept
+  std::optional<int> Fils;   // threads
   double DiametreMm = 0;
   double FocaleMm = 0;
   std::optional<double> DefocalisationMm;
@@ -53,7 +63,8 @@ int CommandeReconstruction(const TOptionsReconstruction& options);
 struct TReconstructionBatch {
   TPreferences Prefs;
   std::unique_ptr<TRoddier> Test;
-  std::shared_ptr<TPupille> Intra, Extra;  // the images as opened
+  std::shared_ptr<TPupille> Intra, Extra;                     // the images as opened
+  std::shared_ptr<const TEmpilement> SerieIntra, SerieExtra;  // when made of frames
   TParametresTest Parametres;
   std::uint8_t Source = 0;
   nlohmann::ordered_json Json;  // the figures, as `reconstruct --json` writes them
@@ -102,6 +113,26 @@ struct TOptionsPreferences {
   std::string Json;
 };
 int CommandePreferences(const TOptionsPreferences& options);
+
+// stack: the frames of one side stacked into a FITS file of floating-point samples.
+struct TOptionsEmpilementBatch {
+  std::vector<std::string> Fichiers;
+  std::string Sortie;
+  std::string Etoile;
+  std::optional<int> Garde;
+  std::optional<int> Fils;
+  std::string Preferences;
+  std::string Json;
+};
+int CommandeEmpilement(const TOptionsEmpilementBatch& options);
+
+// The options every computation shares: threads (--threads, else the preference), held to the
+// cores; a bad value throws with the range.
+void FixerFils(std::optional<int> fils, const TkwValue& prefs);
+// "X,Y" (or "X;Y" with decimal commas) as a pointed star; throws with the option's name.
+std::pair<double, double> LireEtoile(const std::string& texte, const std::string& option);
+// What a stack found, as the JSON gives it.
+nlohmann::ordered_json JsonEmpilement(const TEmpilement& e);
 
 // report: the HTML report of a test with its pictures, in a folder.
 struct TOptionsRapport {

@@ -7,6 +7,7 @@
 #include "commandes.h"
 #include "core/pupille.h"
 #include "files/fits.h"
+#include "files/serie.h"
 #include "files/utf8.h"
 #include "sortie.h"
 
@@ -80,11 +81,42 @@ int CommandeInfo(const TOptionsInfo& options) {
     return SortieErreur;
   }
   TPupille image;
-  const TResultatFITS lecture = ChargerFITS(image, options.Fichier);
-  if (!lecture.Reussi()) {
-    std::cerr << "Format d'image incompatible\n"
-              << EnUtf8(options.Fichier) << " : " << EnUtf8(lecture.Raison) << '\n';
-    return SortieErreur;
+  TResultatFITS lecture;
+  nlohmann::ordered_json serie;
+  if (EstUneSerie(options.Fichier)) {
+    // A video or a cube: its description, and its first frame as the image.
+    try {
+      const auto s = OuvrirSerie({options.Fichier});
+      const TDescriptionSerie& d = s->Description();
+      TGrilleReelle g;
+      s->Lire(0, g);
+      image.Allouer(d.Largeur, d.Hauteur);
+      image.Donnees = std::move(g);
+      image.Infos = d.Infos;
+      RemplirManquants(image.Donnees);
+      lecture.Code = LectureReussie;
+      serie = {{"format", d.Format},
+               {"frames_announced", d.Annoncees},
+               {"frames", d.Nombre},
+               {"bayer_mosaic_read_as_grey", d.Mosaique},
+               {"depth", d.Profondeur},
+               {"full_scale_adu", d.PleineEchelle},
+               {"byte_order", EnUtf8(d.OrdreOctets)},
+               {"first_frame_date", EnUtf8(s->Date(0))}};
+      serie["warnings"] = nlohmann::ordered_json::array();
+      for (const auto& a : d.Avertissements) serie["warnings"].push_back(EnUtf8(a));
+    } catch (const ErreurSerie& e) {
+      std::cerr << "Format d'image incompatible\n"
+                << EnUtf8(options.Fichier) << " : " << e.what() << '\n';
+      return SortieErreur;
+    }
+  } else {
+    lecture = ChargerFITS(image, options.Fichier);
+    if (!lecture.Reussi()) {
+      std::cerr << "Format d'image incompatible\n"
+                << EnUtf8(options.Fichier) << " : " << EnUtf8(lecture.Raison) << '\n';
+      return SortieErreur;
+    }
   }
   image.MinMax();
   double somme = 0;
@@ -107,7 +139,8 @@ int CommandeInfo(const TOptionsInfo& options) {
   j["min"] = mini;
   j["max"] = maxi;
   j["mean"] = moyenne;
-  j["non_finite_samples"] = lecture.EchantillonsNonFinis;
+  j["non_finite_samples"] = lecture.EchantillonsNonFinis;  // missing: BLANK, NaN, infinite
+  if (!serie.is_null()) j["series"] = serie;
   j["extraction"] = {{"blocks", prefs.ExtractDim}, {"percent", prefs.ExtractSeuil}};
   j["threshold"] = image.Seuil;
   j["pupil"] = {

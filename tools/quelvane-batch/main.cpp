@@ -12,9 +12,11 @@ using namespace quelvane::batch;
 
 // The options of a reconstruction, for `reconstruct` and for the simulations made from one.
 void OptionsReconstruction(CLI::App& cmd, TOptionsReconstruction& rec, bool obligatoires) {
-  auto* intra = cmd.add_option("--intra", rec.Intra, "Image intra-focale (FITS)");
+  auto* intra = cmd.add_option(
+      "--intra", rec.Intra,
+      "Image intra-focale (FITS), ou série : vidéo SER, cube FITS, plusieurs fichiers");
   auto* extra = cmd.add_option("--extra", rec.Extra,
-                               "Image extra-focale (FITS), telle que la caméra l'a vue");
+                               "Image ou série extra-focale, telle que la caméra l'a vue");
   auto* diametre = cmd.add_option("--diameter", rec.DiametreMm, "Diamètre de l'instrument (mm)");
   auto* focale = cmd.add_option("--focal", rec.FocaleMm, "Distance focale (mm)");
   if (obligatoires)
@@ -33,6 +35,14 @@ void OptionsReconstruction(CLI::App& cmd, TOptionsReconstruction& rec, bool obli
   cmd.add_option("--iterations", rec.Iterations, "Nombre maximal de passes (1 à 20)");
   cmd.add_option("--lambda", rec.LambdaNm, "Longueur d'onde de référence (nm)");
   cmd.add_option("--prefs", rec.Preferences, "Fichier de préférences (Prefs.txt)");
+  cmd.add_option("--star", rec.Etoiles,
+                 "X,Y de l'étoile du test dans l'image du fichier : intra, puis extra")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  cmd.add_option("--intra-star", rec.EtoileIntra, "X,Y de l'étoile du test, côté intra-focal");
+  cmd.add_option("--extra-star", rec.EtoileExtra, "X,Y de l'étoile du test, côté extra-focal");
+  cmd.add_option("--keep", rec.Garde, "Part des images d'une série gardées (%)");
+  cmd.add_option("--threads", rec.Fils, "Nombre de fils de calcul");
 }
 
 void OptionsSimulation(CLI::App& cmd, TOptionsSimulation& s, bool franges) {
@@ -109,6 +119,18 @@ int main(int argc, char** argv) {
   cmdPrefs->add_option("--set", prefs.Affectations, "CLE=VALEUR, autant de fois que voulu");
   cmdPrefs->add_option("--json", prefs.Json, "Préférences en JSON (- : sortie standard)");
 
+  TOptionsEmpilementBatch pile;
+  auto* cmdPile = app.add_subcommand(
+      "stack", "Empilement des images d'une série (vidéo SER, cube FITS, fichiers) en FITS");
+  cmdPile->add_option("--in", pile.Fichiers, "Vidéo SER, cube FITS ou fichiers FITS de la série")
+      ->required();
+  cmdPile->add_option("--out", pile.Sortie, "Image empilée (FITS, flottants)")->required();
+  cmdPile->add_option("--star", pile.Etoile, "X,Y de l'étoile du test");
+  cmdPile->add_option("--keep", pile.Garde, "Part des images gardées (%)");
+  cmdPile->add_option("--threads", pile.Fils, "Nombre de fils de calcul");
+  cmdPile->add_option("--prefs", pile.Preferences, "Fichier de préférences (Prefs.txt)");
+  cmdPile->add_option("--json", pile.Json, "Qualité des images en JSON (- : sortie standard)");
+
   TOptionsRapport rapport;
   auto* cmdRapport = app.add_subcommand("report", "Rapport HTML d'un test, avec ses images");
   OptionsReconstruction(*cmdRapport, rapport.Reconstruction, true);
@@ -131,6 +153,7 @@ int main(int argc, char** argv) {
     if (*cmdPSF) return CommandePSF(psf);
     if (*cmdProfil) return CommandeProfil(profil);
     if (*cmdRapport) return CommandeRapport(rapport);
+    if (*cmdPile) return CommandeEmpilement(pile);
     if (*cmdPrefs) return CommandePreferences(prefs);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "analysis/analyse_front.h"
+#include "analysis/ouverture.h"
 #include "analysis/preparation.h"
 #include "analysis/reconstruction.h"
 #include "commandes.h"
@@ -23,58 +24,26 @@ namespace quelvane::batch {
 
 namespace {
 
-// A text progress bar on standard error, only when it is a terminal.
-class TBarreTexte final : public IProgression {
- public:
-  TBarreTexte() : actif_(::isatty(STDERR_FILENO) == 1) {}
-  void Demarrer(const std::string& titre, int pas) override {
-    titre_ = titre;
-    pas_ = pas;
-    position_ = 0;
-    Dessiner();
-  }
-  void Avancer() override {
-    position_ = std::min(100, position_ + pas_);
-    Dessiner();
-  }
-  void Terminer() override {
-    position_ = 100;
-    Dessiner();
-  }
-  void Masquer() override {
-    if (actif_) std::fputs("\n", stderr);
-  }
-
- private:
-  void Dessiner() const {
-    if (!actif_) return;
-    const int plein = position_ * 30 / 100;
-    std::fprintf(stderr, "\r%s [%s%s] %3d%%", titre_.c_str(), std::string(plein, '#').c_str(),
-                 std::string(30 - plein, ' ').c_str(), position_);
-    std::fflush(stderr);
-  }
-  bool actif_;
-  std::string titre_;
-  int pas_ = 1;
-  int position_ = 0;
-};
-
 struct ErreurOptions : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// `role` names the input in messages ("intra-focale").
-std::unique_ptr<TPupille> OuvrirImage(const std::string& fichier, const TkwValue& prefs,
-                                      bool extra) {
-  const std::string role = std::string("image ") + (extra ? "extra-focale " : "intra-focale ");
-  auto image = std::make_unique<TPupille>();
-  const TResultatFITS lecture = ChargerFITS(*image, fichier);
-  if (!lecture.Reussi())
-    throw ErreurOptions("Format d'image incompatible\n" + role + fichier + " : " + lecture.Raison);
-  if (!PreparerImage(*image, prefs, extra))
-    throw ErreurOptions("Format d'image incompatible\n" + role + fichier +
-                        " : image de moins de 3 × 3 pixels");
-  return image;
+// The options of one side into those of its opening.
+TOptionsOuverture Ouverture(const TOptionsReconstruction& o, const TkwValue& prefs, bool extra) {
+  TOptionsOuverture r;
+  r.PourcentGarde = prefs.PartEmpilement;
+  if (o.Garde) {
+    if (*o.Garde < 1 || *o.Garde > 100) throw ErreurOptions("--keep : de 1 à 100 (%)");
+    r.PourcentGarde = *o.Garde;
+  }
+  const std::string& propre = extra ? o.EtoileExtra : o.EtoileIntra;
+  const std::size_t rang = extra ? 1 : 0;
+  if (!propre.empty())
+    r.Etoile = LireEtoile(propre, extra ? "--extra-star" : "--intra-star");
+  else if (o.Etoiles.size() > rang)
+    r.Etoile = LireEtoile(o.Etoiles[rang], "--star");
+  if (o.Etoiles.size() > 2) throw ErreurOptions("--star : deux fois au plus (intra, puis extra)");
+  return r;
 }
 
 // The --source option into the entries: its kind and, for an artificial star, its distance.
@@ -110,6 +79,24 @@ const char* NomSource(std::uint8_t s) {
 
 nlohmann::ordered_json Tableau(const TCoefZernike& c) {
   return std::vector<double>(c.begin(), c.end());
+}
+
+// The standard errors in the units of the figures beside them.
+void JsonIncertitudes(const TPupille& front, const TJeuZernike& jeu, nlohmann::ordered_json& j) {
+  const TIncertitudes u = Incertitudes(front, jeu);
+  if (!u.Connues) return;
+  TCoefZernike rms = u.Coefficients;
+  CoefVersRMS(jeu, rms);
+  j["coefficients_se_nm"] = Tableau(u.Coefficients);
+  j["coefficients_rms_se_nm"] = Tableau(rms);
+  j["rms_se_nm"] = u.RMS;
+  j["ptv_se_nm"] = u.PTV;
+  j["strehl_se"] = u.Strehl;
+  j["strehl_rms_se"] = u.StrehlRMS;
+  j["uncertainty"] = {{"method", u.Methode},
+                      {"samples", u.Echantillons},
+                      {"includes", u.Comprend},
+                      {"excludes", IncertitudesExclues}};
 }
 
 nlohmann::ordered_json JsonPreparation(const TPreparationPaire& p) {
@@ -154,11 +141,21 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
     if (o.Binning < 1 || o.Binning > 255 || o.BinningLogiciel < 1 || o.BinningLogiciel > 255)
       throw ErreurOptions("--binning et --soft-binning : de 1 à 255");
     InitZernike(prefs.NPolyZern, prefs.ModePoly);
+    FixerFils(o.Fils, prefs);
 
-    const std::shared_ptr<TPupille> intra = OuvrirImage(o.Intra, prefs, false);
-    const std::shared_ptr<TPupille> extra = OuvrirImage(o.Extra, prefs, true);
+    TBarreTexte barre;
+    const TImageOuverte ouvertIntra =
+        OuvrirCoteDuTest(o.Intra, false, prefs, Ouverture(o, prefs, false), barre);
+    barre.Masquer();
+    const TImageOuverte ouvertExtra =
+        OuvrirCoteDuTest(o.Extra, true, prefs, Ouverture(o, prefs, true), barre);
+    barre.Masquer();
+    const std::shared_ptr<TPupille> intra = ouvertIntra.Image;
+    const std::shared_ptr<TPupille> extra = ouvertExtra.Image;
     res.Intra = intra;
     res.Extra = extra;
+    res.SerieIntra = ouvertIntra.Empilement;
+    res.SerieExtra = ouvertExtra.Empilement;
 
     TEntreesTest e;
     e.DiametreMm = o.DiametreMm;
@@ -189,7 +186,6 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
 
     res.Parametres = p;
     res.Source = e.Source;
-    TBarreTexte barre;
     res.Test = ReconstruireSimple(p, prefs, JeuZernike(), barre);
     const auto& test = res.Test;
     TPupille& front = *test->FrontOnde;
@@ -219,8 +215,14 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
       if (l.OrientationDeg) e["orientation_deg"] = *l.OrientationDeg;
       j["seidel"].push_back(e);
     }
+    JsonIncertitudes(front, JeuZernike(), j);
     j["passes"] = test->PassesEffectuees;
     j["preparation"] = JsonPreparation(test->Preparation);
+    if (res.SerieIntra || res.SerieExtra) {
+      j["frames"] = nlohmann::ordered_json::object();
+      if (res.SerieIntra) j["frames"]["intra"] = JsonEmpilement(*res.SerieIntra);
+      if (res.SerieExtra) j["frames"]["extra"] = JsonEmpilement(*res.SerieExtra);
+    }
     j["image_radius_px"] = {{"intra", intra->RayonPupille}, {"extra", extra->RayonPupille}};
     j["parameters"] = {
         {"diameter_mm", o.DiametreMm},
@@ -267,15 +269,30 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
     sorties.Ajouter(o.Zernike,
                     TexteCoefficients(front.Coefficients, prefs.NPolyZern, JeuZernike()));
   if (o.Json != "-") {
+    const TIncertitudes u = Incertitudes(front, JeuZernike());
+    TCoefZernike ecarts = u.Coefficients;
+    if (prefs.NormRMS) CoefVersRMS(JeuZernike(), ecarts);
+    auto pm = [&](double e) {
+      return u.Connues ? " ± " + FormaterFixe(e, prefs.NDecNano) : std::string();
+    };
     std::ostringstream t;
-    t << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << " nm ("
+    for (const auto& s : {res.SerieIntra, res.SerieExtra})
+      if (s)
+        t << (s == res.SerieIntra ? "Série intra-focale : " : "Série extra-focale : ") << s->Gardees
+          << " images gardées sur " << s->Lues << ", dispersion du recalage "
+          << FormaterFixe(s->DispersionRecalage, 2) << " px\n";
+    t << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << pm(u.PTV) << " nm ("
       << j["ptv_lambda"].get<std::string>() << "), RMS "
-      << FormaterFixe(front.EcartType, prefs.NDecNano) << " nm ("
-      << j["rms_lambda"].get<std::string>() << "), S = " << FormaterFixe(front.Strehl, 3) << "\n";
+      << FormaterFixe(front.EcartType, prefs.NDecNano) << pm(u.RMS) << " nm ("
+      << j["rms_lambda"].get<std::string>() << "), S = " << FormaterFixe(front.Strehl, 3)
+      << (u.Connues ? " ± " + FormaterFixe(u.Strehl, 3) : std::string()) << "\n";
     for (int k = 1; k <= prefs.NPolyZern; ++k)
       t << LibelleZernike(k) << " " << NomZernike(k) << " : "
         << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1], prefs.NDecNano)
-        << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
+        << pm(ecarts[k - 1]) << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
+    if (u.Connues)
+      t << "± : un écart-type (" << u.Methode << ", " << u.Echantillons << " tirages) ; comprend "
+        << u.Comprend << ", pas " << IncertitudesExclues << ".\n";
     sorties.Ajouter("-", t.str());
   }
   sorties.Ecrire();

@@ -1,19 +1,24 @@
 #include "sortie.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
 #include "files/ecriture.h"
+#include "files/erreur_systeme.h"
 
 namespace quelvane::batch {
+
+TBarreTexte::TBarreTexte() : actif_(::isatty(STDERR_FILENO) == 1) {}
 
 void EcrireSortieStandard(const std::string& texte) {
   const std::size_t n = std::fwrite(texte.data(), 1, texte.size(), stdout);
   if (n != texte.size() || std::fflush(stdout) != 0 || std::ferror(stdout))
     throw std::runtime_error(std::string("Impossible d'écrire sur la sortie standard : ") +
-                             std::strerror(errno));
+                             TexteErreurSysteme(errno));
 }
 
 std::string TexteJson(const nlohmann::ordered_json& j) {

@@ -1,0 +1,50 @@
+#pragma once
+// One side of a test opened from its files, the same way for the windows and the command line:
+// a single still image is read and prepared as the open commands prepare it; a video, a cube
+// of frames or several files are stacked first, and the stack is prepared likewise.
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/empilement.h"
+#include "analysis/progression.h"
+#include "core/pupille.h"
+#include "settings/preferences.h"
+
+namespace quelvane {
+
+// A file that is not an image the program reads, with the French message to show.
+struct ErreurOuverture : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct TOptionsOuverture {
+  // The test star pointed at: 1-based column and row of the file's image (a frame of a series),
+  // as the camera recorded it.
+  std::optional<std::pair<double, double>> Etoile;
+  int PourcentGarde = 80;  // of a series' frames
+  int Fils = 0;            // 0: as set for the program
+};
+
+struct TImageOuverte {
+  std::shared_ptr<TPupille> Image;  // prepared: its test star, threshold and pupil found
+  // What the stacking found, frame by frame (without its image grids); null for one image.
+  std::shared_ptr<const TEmpilement> Empilement;
+  std::string Legende;             // the window's caption: "video.ser (187 images sur 200)"
+  long EchantillonsManquants = 0;  // missing samples of a single image (BLANK, NaN), filled
+};
+
+// `extra`: the extra-focal side (turned by 180° once prepared). Throws ErreurOuverture (a file
+// that cannot be read), ErreurSerie, ErreurTest (no usable star or frame) or ErreurAnnulation.
+TImageOuverte OuvrirCoteDuTest(const std::vector<std::string>& fichiers, bool extra,
+                               const TkwValue& prefs, const TOptionsOuverture& options,
+                               IProgression& progression);
+
+// Whether these files make a series (several files, a video, a cube of frames).
+bool FormentUneSerie(const std::vector<std::string>& fichiers);
+
+}  // namespace quelvane
