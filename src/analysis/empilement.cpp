@@ -11,6 +11,7 @@
 #include "analysis/preparation.h"
 #include "analysis/statistiques_robustes.h"
 #include "core/parallele.h"
+#include "files/nombres.h"
 #include "files/utf8.h"
 
 namespace quelvane {
@@ -86,6 +87,18 @@ struct TMesure {
   }
 };
 
+// A sample whose eight neighbours all stay below `niveau`: a cosmic ray's hit, not the star's
+// light at full scale.
+bool Isole(const TFctXY& im, int r, int c, double niveau) {
+  for (int dr = -1; dr <= 1; ++dr)
+    for (int dc = -1; dc <= 1; ++dc) {
+      const int rr = r + dr, cc = c + dc;
+      if ((dr || dc) && rr >= 0 && rr < im.NY && cc >= 0 && cc < im.NX && im.V(rr, cc) >= niveau)
+        return false;
+    }
+  return true;
+}
+
 // Background (a plane through a ring beyond the light, other stars left out), flux and centre
 // of the light, saturated samples, and the width of the pupil's edge on the profile averaged
 // around the centre.
@@ -124,7 +137,8 @@ TMesure MesurerEtoile(const TFctXY& im, const TEtoile& e, const std::vector<TDis
       if (x * x + y * y > lumiere * lumiere || !std::isfinite(v)) continue;
       const double w = v - m.FondEn(c + 1, r + 1);
       flux += w, sx += w * (c + 1), sy += w * (r + 1);
-      if (pleineEchelle > 0 && v >= 0.999 * pleineEchelle) ++m.Satures;
+      if (pleineEchelle > 0 && v >= 0.999 * pleineEchelle && !Isole(im, r, c, 0.5 * pleineEchelle))
+        ++m.Satures;
       if (v > maximum) maximum = v, auMaximum = 0;
       if (v == maximum) ++auMaximum;
     }
@@ -138,7 +152,7 @@ TMesure MesurerEtoile(const TFctXY& im, const TEtoile& e, const std::vector<TDis
   m.Rayon = e.Rayon;
 
   // Profile in rings of half a pixel about the centre of the light.
-  const int anneaux = static_cast<int>(1.5 * e.Rayon / 0.5) + 1;
+  const int anneaux = static_cast<int>(1.5 * e.Rayon / 0.5) + 2;
   std::vector<double> somme(static_cast<std::size_t>(anneaux)), compte(somme.size());
   for (int r = l0; r <= l1; ++r)
     for (int c = c0; c <= c1; ++c) {
@@ -149,18 +163,27 @@ TMesure MesurerEtoile(const TFctXY& im, const TEtoile& e, const std::vector<TDis
       somme[static_cast<std::size_t>(k)] += v - m.FondEn(c + 1, r + 1);
       compte[static_cast<std::size_t>(k)] += 1;
     }
-  double plateau = 0, n = 0;
-  for (int k = 0; k < anneaux; ++k) {
-    const double rk = (k + 0.5) * 0.5;
-    if (rk >= 0.55 * e.Rayon && rk <= 0.85 * e.Rayon && compte[static_cast<std::size_t>(k)] > 0)
-      plateau += somme[static_cast<std::size_t>(k)] / compte[static_cast<std::size_t>(k)], ++n;
-  }
+  // The plateau's level and the level just beyond the light, both from the profile: the edge's
+  // width then owes nothing to the background's plane (another star near the ring moves it).
+  auto moyenne = [&](double de, double a) {
+    double s = 0, n = 0;
+    for (int k = 0; k < anneaux; ++k) {
+      const double rk = (k + 0.5) * 0.5;
+      if (rk >= de * e.Rayon && rk <= a * e.Rayon && compte[static_cast<std::size_t>(k)] > 0)
+        s += somme[static_cast<std::size_t>(k)] / compte[static_cast<std::size_t>(k)], ++n;
+    }
+    return n > 0 ? s / n : std::nan("");
+  };
+  const double dehors = moyenne(1.3, 1.5);
+  double plateau = moyenne(0.55, 0.85) - (std::isfinite(dehors) ? dehors : 0);
   m.Valide = true;
-  if (n == 0 || !(plateau > 0)) {
+  if (!(plateau > 0)) {
     m.LargeurBord = e.Rayon;  // no plateau to measure an edge against: the least sharp
     return m;
   }
-  plateau /= n;
+  if (std::isfinite(dehors))
+    for (int k = 0; k < anneaux; ++k)
+      somme[static_cast<std::size_t>(k)] -= dehors * compte[static_cast<std::size_t>(k)];
   double r75 = -1, r25 = -1;
   double precedent = plateau, rPrecedent = 0.85 * e.Rayon;
   for (int k = 0; k < anneaux; ++k) {
@@ -342,8 +365,9 @@ std::string Pourcent(double x) {
   return std::to_string(static_cast<int>(std::lround(100 * x))) + " %";
 }
 
-// Frames left out: too little light (clouds), saturated (when enough are not), then the least
-// sharp beyond the share kept.
+// Frames left out: too little light (clouds), saturated (when enough are not), an edge far more
+// blurred than the others' (a gust, the mount shaken), then the least sharp beyond the share
+// kept.
 void Trier(std::vector<TQualiteImage>& q, int pourcentGarde) {
   std::vector<double> flux;
   for (const auto& i : q)
@@ -363,6 +387,16 @@ void Trier(std::vector<TQualiteImage>& q, int pourcentGarde) {
     for (auto& i : q)
       if (i.Rejet.empty() && i.Satures > 0)
         i.Rejet = "saturée (" + std::to_string(i.Satures) + " pixels à la pleine échelle)";
+  std::vector<double> largeurs;
+  for (const auto& i : q)
+    if (i.Rejet.empty()) largeurs.push_back(i.LargeurBord);
+  const double largeurMediane = Mediane(largeurs);
+  const double limite =
+      largeurMediane + 4 * std::max(EcartRobuste(largeurs), 0.15 * largeurMediane);
+  for (auto& i : q)
+    if (i.Rejet.empty() && largeurs.size() >= 5 && i.LargeurBord > limite)
+      i.Rejet = "bord flou (" + FormaterFixe(i.LargeurBord, 1) + " pixels contre " +
+                FormaterFixe(largeurMediane, 1) + " en médiane)";
   std::vector<TQualiteImage*> restantes;
   for (auto& i : q)
     if (i.Rejet.empty()) restantes.push_back(&i);

@@ -23,7 +23,9 @@
 namespace quelvane {
 
 struct TOptionsEmpilement {
-  int PourcentGarde = 80;  // share of the usable frames kept, the sharpest ones
+  // Share of the usable frames kept, the sharpest ones. Every one by default: the more frames,
+  // the better the atmosphere averages away.
+  int PourcentGarde = 100;
   // The test star pointed at (1-based column and row of the frame as the camera saw it).
   std::optional<std::pair<double, double>> Etoile;
   int SousEnsembles = -1;  // blocks for the error bars: −1 automatic, 0 none

@@ -233,6 +233,11 @@ std::vector<TRegion> Separer(const TCopieReduite& k, const TGrille<int>& etiquet
     std::erase_if(morceaux, [&](const TRegion& m) { return m.Flux < 0.02 * z.Flux; });
     JoindreMorceaux(morceaux);
     if (morceaux.size() < 2) continue;
+    // Stars, not the bright spots of one star's broken image: the largest keeps a good part
+    // of the region (a spot within it would have joined it).
+    long plusGrande = 0;
+    for (const TRegion& m : morceaux) plusGrande = std::max(plusGrande, m.Aire);
+    if (plusGrande < 0.25 * z.Aire) continue;
     for (TRegion& m : morceaux) {
       m.Sx += m.Flux * z.C0, m.Sy += m.Flux * z.L0;
       m.C0 += z.C0, m.C1 += z.C0, m.L0 += z.L0, m.L1 += z.L0;

@@ -26,8 +26,8 @@ struct TOptionsOuverture {
   // The test star pointed at: 1-based column and row of the file's image (a frame of a series),
   // as the camera recorded it.
   std::optional<std::pair<double, double>> Etoile;
-  int PourcentGarde = 80;  // of a series' frames
-  int Fils = 0;            // 0: as set for the program
+  int PourcentGarde = 100;  // of a series' usable frames
+  int Fils = 0;             // 0: as set for the program
 };
 
 struct TImageOuverte {

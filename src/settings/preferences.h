@@ -66,8 +66,9 @@ struct TkwValue {
   // Background (bias and sky) measured outside each pupil and subtracted, and the two images
   // brought to the same flux, before a test uses them.
   bool CorrectionFond = true;
-  // Share of a series' usable frames kept for the stack, the sharpest ones (percent).
-  std::uint8_t PartEmpilement = 80;
+  // Share of a series' usable frames kept for the stack, the sharpest ones (percent): all of
+  // them unless the seeing varied through the night.
+  std::uint8_t PartEmpilement = 100;
   // Threads the computations use; 0: every core. More than the cores counts as the cores.
   std::uint8_t NbFils = 0;
 };

@@ -68,7 +68,7 @@ TEST_F(PreferencesFichier, PremiereEcritureAvecUneVirgule) {
   EXPECT_EQ(l[13], "LambdaRef=555");
   EXPECT_EQ(l[40], "PoidsB=1");
   EXPECT_EQ(l[41], "CorrectionFond=1");  // keys added later follow the original ones
-  EXPECT_EQ(l[42], "PartEmpilement=80");
+  EXPECT_EQ(l[42], "PartEmpilement=100");
   EXPECT_EQ(l[43], "NbFils=0");
   EXPECT_EQ(l[44], "Aide=");
   EXPECT_EQ(l[45], "Rapports=");

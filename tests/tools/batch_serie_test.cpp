@@ -89,10 +89,13 @@ TEST_F(BatchSerie, EmpilementEnFITSAvecSonEnTete) {
     im->Cartes = {{"EXPTIME", "0.02"}, {"TELESCOP", "'Newton 200'"}};
   }
   cube.Plans = 4;  // three planes would be colours; any other count, frames
-  for (int k = 0; k < 4; ++k)
-    for (double v : SimulerImageSerie(s, k).Plan(0)) cube.Valeurs.push_back(v);
-  for (double v : SimulerImageSerie(s, 5).Plan(0)) un.Valeurs.push_back(v);
-  for (double v : SimulerImageSerie(s, 6).Plan(0)) deux.Valeurs.push_back(v);
+  auto ajouter = [&](TImageAEcrire& im, int k) {
+    const quelvane::TGrilleReelle g = SimulerImageSerie(s, k);
+    im.Valeurs.insert(im.Valeurs.end(), g.Plan(0).begin(), g.Plan(0).end());
+  };
+  for (int k = 0; k < 4; ++k) ajouter(cube, k);
+  ajouter(un, 5);
+  ajouter(deux, 6);
   ASSERT_TRUE(EcrireFITS(Chemin("cube.fits"), cube));
   ASSERT_TRUE(EcrireFITS(Chemin("un.fit"), un));
   ASSERT_TRUE(EcrireFITS(Chemin("deux.fit"), deux));
