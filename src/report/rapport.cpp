@@ -227,18 +227,28 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
   page.Rangee();
   page.Cellule("Front d'onde");
   if (champs.size() > 1) page.Cellule("Front résiduel");
+  // The standard errors of the wavefront's figures (the residual's are not measured).
+  const TIncertitudes u = Incertitudes(front, *x.Jeu);
+  auto pm = [&](const TPupille& c, double e, int d) {
+    return u.Connues && &c == &champs.front() ? " &plusmn; " + FormaterFixe(e, d) : std::string();
+  };
   auto rangee = [&](auto texte) {
     page.Rangee();
     for (const TPupille& c : champs) page.Cellule(texte(c));
   };
-  rangee([&](const TPupille& c) { return "S = " + FormaterFixe(c.StrehlRMS, pr.NDecStrehl); });
   rangee([&](const TPupille& c) {
-    return "Ecart RMS = " + FormaterFixe(c.EcartType, pr.NDecNano) + " nm";
+    return "S = " + FormaterFixe(c.StrehlRMS, pr.NDecStrehl) +
+           pm(c, u.StrehlRMS, pr.NDecStrehl + 1);
+  });
+  rangee([&](const TPupille& c) {
+    return "Ecart RMS = " + FormaterFixe(c.EcartType, pr.NDecNano) + pm(c, u.RMS, pr.NDecNano) +
+           " nm";
   });
   rangee(
       [&](const TPupille& c) { return FractionLambda(c.EcartType, pr.LambdaRef, pr.NDecLambda); });
   rangee([&](const TPupille& c) {
-    return "Ecart PTV = " + FormaterFixe(c.Etendue, pr.NDecNano) + " nm";
+    return "Ecart PTV = " + FormaterFixe(c.Etendue, pr.NDecNano) + pm(c, u.PTV, pr.NDecNano) +
+           " nm";
   });
   rangee([&](const TPupille& c) { return FractionLambda(c.Etendue, pr.LambdaRef, pr.NDecLambda); });
   page.Fermer();
@@ -247,15 +257,21 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
       1);
 
   page.Titre(R"(<div align= "center">3. Aberrations selon Zernike)", 2);
-  TCoefZernike rms = test.FrontOnde->Coefficients;
+  TCoefZernike rms = test.FrontOnde->Coefficients, ecarts = u.Coefficients;
   CoefVersRMS(*x.Jeu, rms);
+  CoefVersRMS(*x.Jeu, ecarts);
   page.Ouvrir(true);
-  for (const char* t : {"n&deg;", "Nom", "Valeur RMS (nm)", ""}) page.Cellule(t);
+  std::vector<std::string> entetes = {"n&deg;", "Nom", "Valeur RMS (nm)"};
+  if (u.Connues) entetes.push_back("&plusmn; (nm)");
+  entetes.push_back("");
+  for (const std::string& t : entetes) page.Cellule(t);
   for (int j = 1; j <= pr.NPolyZern && j <= NMaxZern; ++j) {
     page.Rangee();
     page.Cellule(std::to_string(j));
     page.Cellule(R"(<div align="left">)" + NomZernike(j) + "</div>");
     page.Cellule(R"(<div align="right">)" + FormaterFixe(rms[j - 1], pr.NDecNano) + "</div>");
+    if (u.Connues)
+      page.Cellule(R"(<div align="right">)" + FormaterFixe(ecarts[j - 1], pr.NDecNano) + "</div>");
     page.Cellule(test.FrontOnde->Selection[j - 1] ? "" : "[Soustrait]");
   }
   page.Fermer();
@@ -298,6 +314,11 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
       "front positif en avance ; Z11 positif : miroir sous-corrigé (bord brillant en intrafocale)");
   page.Libelle("Longueur d'onde :", false);
   page.Cellule(FormaterFixe(pr.LambdaRef, pr.NDecLambda) + " nm");
+  if (u.Connues) {
+    page.Libelle("&plusmn; :", false);
+    page.Cellule("un écart-type (" + u.Methode + ", " + std::to_string(u.Echantillons) +
+                 ") ; comprend " + u.Comprend + " ; pas " + IncertitudesExclues);
+  }
   page.Libelle("Fond et flux :", false);
   const TPreparationPaire& prep = test.Preparation;
   page.Cellule(prep.FondCorrige

@@ -88,19 +88,37 @@ void TFormAide::AfficherAidePreferences() {
 TFormProgress::TFormProgress(QWidget* parent)
     : QWidget(parent,
               Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-  auto* v = new QVBoxLayout(this);
+  auto* v = new QHBoxLayout(this);
   v->setContentsMargins(0, 0, 0, 0);
   barre_ = new QProgressBar;
   barre_->setRange(0, 100);
   barre_->setTextVisible(false);
-  v->addWidget(barre_);
+  v->addWidget(barre_, 1);
+  annuler_ = new QPushButton(QStringLiteral("Annuler"));
+  annuler_->hide();
+  connect(annuler_, &QPushButton::clicked, this, &TFormProgress::DemanderArret);
+  v->addWidget(annuler_);
   setFixedSize(333, 33);
 }
 
 void TFormProgress::Peindre() {
-  // The work runs on the interface thread: let the bar repaint, but take no user input.
   barre_->repaint();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Work on the interface thread: let the bar repaint, but take no user input. Work on another
+  // thread: the event loop that waits for it repaints.
+  if (!arrierePlan_) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TFormProgress::Dimensionner(const QString& legende) {
+  // Wide enough for the whole caption beside the title bar's buttons (and the button), centred
+  // on the window that started the work.
+  const int bouton = arrierePlan_ ? annuler_->sizeHint().width() + 8 : 0;
+  const int largeur = std::max(333, fontMetrics().horizontalAdvance(legende) + 120) + bouton;
+  const int hauteur = arrierePlan_ ? std::max(33, annuler_->sizeHint().height() + 4) : 33;
+  setFixedSize(largeur, hauteur);
+  if (QWidget* p = parentWidget()) {
+    const QPoint centre = p->mapToGlobal(p->rect().center());
+    move(centre.x() - largeur / 2, centre.y() - height() / 2);
+  }
 }
 
 void TFormProgress::Demarrer(const std::string& titre, int pas) {
@@ -108,14 +126,7 @@ void TFormProgress::Demarrer(const std::string& titre, int pas) {
   barre_->setValue(0);
   const QString legende = QString::fromStdString(titre);
   setWindowTitle(legende);
-  // Wide enough for the whole caption beside the title bar's buttons, centred on the window
-  // that started the work.
-  const int largeur = std::max(333, fontMetrics().horizontalAdvance(legende) + 120);
-  setFixedSize(largeur, 33);
-  if (QWidget* p = parentWidget()) {
-    const QPoint centre = p->mapToGlobal(p->rect().center());
-    move(centre.x() - largeur / 2, centre.y() - height() / 2);
-  }
+  Dimensionner(legende);
   show();
   Peindre();
 }
@@ -131,6 +142,33 @@ void TFormProgress::Terminer() {
 }
 
 void TFormProgress::Masquer() { hide(); }
+
+bool TFormProgress::Annulee() const { return arret_.load(); }
+
+void TFormProgress::DebutArrierePlan() {
+  arrierePlan_ = true;
+  arret_ = false;
+  annuler_->setEnabled(true);
+  annuler_->show();
+  // Nothing else takes a command while the work runs; every window still repaints. (Modality
+  // takes effect at the next show.)
+  hide();
+  setWindowModality(Qt::ApplicationModal);
+}
+
+void TFormProgress::FinArrierePlan() {
+  arrierePlan_ = false;
+  annuler_->hide();
+  // Hidden while still modal, so that the application forgets it as a modal window.
+  hide();
+  setWindowModality(Qt::NonModal);
+}
+
+void TFormProgress::DemanderArret() {
+  arret_ = true;
+  annuler_->setEnabled(false);
+  setWindowTitle(QStringLiteral("Arrêt en cours…"));
+}
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("A propos"));

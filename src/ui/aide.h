@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QWidget>
+#include <atomic>
 
 #include "analysis/progression.h"
 
@@ -38,8 +39,9 @@ class TFormAide : public QWidget {
   QPushButton* suivant_;
 };
 
-// Stays on top while a reconstruction runs on the interface thread, and repaints itself at
-// every step.
+// Stays on top while a long computation runs, its bar advancing at every step. A computation
+// run on the interface thread has it repaint itself; one run on a worker thread (see
+// ExecuterEnArrierePlan) shows its "Annuler" button, which asks the work to stop.
 class TFormProgress : public QWidget, public IProgression {
   Q_OBJECT
  public:
@@ -48,12 +50,23 @@ class TFormProgress : public QWidget, public IProgression {
   void Avancer() override;
   void Terminer() override;
   void Masquer() override;
+  bool Annulee() const override;
   QProgressBar* Barre() const { return barre_; }
+  QPushButton* BoutonAnnuler() const { return annuler_; }
+  // While work runs on another thread: the button shown, the interface repainted by its own
+  // event loop, the request to stop cleared.
+  void DebutArrierePlan();
+  void FinArrierePlan();
+  void DemanderArret();
 
  private:
   void Peindre();
+  void Dimensionner(const QString& legende);
   QProgressBar* barre_;
+  QPushButton* annuler_;
   int pas_ = 1;
+  bool arrierePlan_ = false;
+  std::atomic<bool> arret_{false};
 };
 
 class TAboutBox : public QDialog {

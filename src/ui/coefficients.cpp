@@ -44,7 +44,8 @@ TForm3::TForm3(QWidget* parent, TFormAide& aide) : QDockWidget(parent), aide_(ai
   setWidget(contenu);
   ListViewZern = new QTreeWidget;
   ListViewZern->setHeaderLabels({QStringLiteral("Polynôme"), QStringLiteral("Coefficient"),
-                                 QStringLiteral("Valeur"), QStringLiteral("Alerte")});
+                                 QStringLiteral("Valeur"), QStringLiteral("Alerte"),
+                                 QStringLiteral("±")});
   ListViewZern->setRootIsDecorated(false);
   ListViewZern->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListViewZern->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -117,9 +118,13 @@ void TForm3::RemplirListe(TForm1* fenetre) {
     const TPupille& f = *fenetre->Champ();
     const TJeuZernike& jeu = JeuZernike();
     TCoefZernike c = f.Coefficients, alertes = Preferences.ValeursAlerte;
+    // One standard error beside each value, when the test could measure them.
+    const TIncertitudes u = Incertitudes(f, jeu);
+    TCoefZernike ecarts = u.Coefficients;
     if (Preferences.NormRMS) {
       CoefVersRMS(jeu, c);
       CoefVersRMS(jeu, alertes);
+      CoefVersRMS(jeu, ecarts);
     }
     for (int j = 1; j <= jeu.NbTermes; ++j) {
       auto* item = new QTreeWidgetItem;
@@ -130,6 +135,10 @@ void TForm3::RemplirListe(TForm1* fenetre) {
       const double a = alertes[j - 1];
       item->setText(3, a != 0 && std::fabs(c[j - 1]) >= a ? QStringLiteral("!!!") : QString());
       item->setTextAlignment(3, Qt::AlignCenter);
+      if (u.Connues) {
+        item->setText(4, QStringLiteral("± ") + Fixe(ecarts[j - 1], Preferences.NDecNano));
+        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+      }
       item->setCheckState(0, f.Selection[j - 1] ? Qt::Checked : Qt::Unchecked);
       ListViewZern->addTopLevelItem(item);
     }

@@ -17,6 +17,13 @@ class TDialoguesQt final : public IDialogues {
     if (f.isEmpty()) return std::nullopt;
     return f;
   }
+  std::optional<QStringList> FichiersAOuvrir(QWidget* parent, const QString& titre,
+                                             const QString& filtre,
+                                             const QString& dossier) override {
+    const QStringList f = QFileDialog::getOpenFileNames(parent, titre, dossier, filtre);
+    if (f.isEmpty()) return std::nullopt;
+    return f;
+  }
   std::optional<QString> FichierAEnregistrer(QWidget* parent, const QString& titre,
                                              const QString& filtre, const QString& nom) override {
     const QString f = QFileDialog::getSaveFileName(parent, titre, nom, filtre);

@@ -3,6 +3,7 @@
 // this seam, so that tests can script the answers and drive each command headless.
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QPrinter;
@@ -15,6 +16,10 @@ class IDialogues {
   virtual ~IDialogues() = default;
   virtual std::optional<QString> FichierAOuvrir(QWidget* parent, const QString& titre,
                                                 const QString& filtre, const QString& dossier) = 0;
+  // Several files at once (a series of frames); nothing when cancelled or none chosen.
+  virtual std::optional<QStringList> FichiersAOuvrir(QWidget* parent, const QString& titre,
+                                                     const QString& filtre,
+                                                     const QString& dossier) = 0;
   virtual std::optional<QString> FichierAEnregistrer(QWidget* parent, const QString& titre,
                                                      const QString& filtre,
                                                      const QString& nomPropose) = 0;

@@ -88,6 +88,10 @@ TForm1::TForm1(IHoteImages& hote, std::shared_ptr<TPupille> champ, bool propriet
   menu_->addAction(QStringLiteral("méridienne"), this, [this] { hote_.CommandeMeridienne(); });
   actionRelief_ = menu_->addAction(QStringLiteral("effet 3D"), this, &TForm1::BasculerRelief);
   actionRelief_->setCheckable(true);
+  actionEtoile_ = menu_->addAction(QStringLiteral("Choisir cette étoile"), this,
+                                   [this] { hote_.ChoisirEtoile(this); });
+  actionQualite_ = menu_->addAction(QStringLiteral("Qualité des images de la série"), this,
+                                    [this] { hote_.QualiteSerie(this); });
   menu_->addSeparator();
   menu_->addAction(QStringLiteral("Enregistrer"), this, &TForm1::EnregistrerSous);
   menu_->addAction(QStringLiteral("Exporter"), this, &TForm1::Exporter);
@@ -133,6 +137,7 @@ bool TForm1::ImageMouseMove(int x, int y) {
   const int l = static_cast<int>(Arrondi((y + 1) / z));
   if (c < 1 || c > champ_->NX || l < 1 || l > champ_->NY) return false;
   ValeurCurseur = champ_->V(l - 1, c - 1);
+  ColonneCurseur = c, LigneCurseur = l;
   hote_.LectureCurseur(this, c, l);
   return true;
 }
@@ -209,7 +214,13 @@ void TForm1::Imprimer() {
   p.drawImage(QRect(QPoint(0, 0), taille), image_);
 }
 
-void TForm1::contextMenuEvent(QContextMenuEvent* e) { menu_->exec(e->globalPos()); }
+void TForm1::contextMenuEvent(QContextMenuEvent* e) {
+  // A star is chosen in a star's image; the quality is that of a stack's frames.
+  const bool image = champ_ && (champ_->Role == RoleIntra || champ_->Role == RoleExtra);
+  actionEtoile_->setEnabled(image);
+  actionQualite_->setEnabled(static_cast<bool>(Empilement));
+  menu_->exec(e->globalPos());
+}
 
 void TForm1::focusInEvent(QFocusEvent* e) {
   QWidget::focusInEvent(e);

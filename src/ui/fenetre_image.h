@@ -3,10 +3,12 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <memory>
 
+#include "analysis/empilement.h"
 #include "core/pupille.h"
 #include "ui/palettes.h"
 
@@ -27,6 +29,11 @@ class IHoteImages {
   virtual void ImageFermee(TForm1* fenetre) = 0;  // before it is destroyed
   virtual void LectureCurseur(TForm1* fenetre, int colonne, int ligne) = 0;
   virtual void CommandeMeridienne() = 0;
+  // The star under the pointer becomes the test star of the window's image (a series is
+  // stacked again around it).
+  virtual void ChoisirEtoile(TForm1* fenetre) = 0;
+  // The chart of the quality of a stacked image's frames.
+  virtual void QualiteSerie(TForm1* fenetre) = 0;
 };
 
 constexpr std::array<double, 7> FacteursZoom = {0.25, 0.5, 0.75, 1, 1.5, 2, 3};
@@ -62,6 +69,13 @@ class TForm1 : public QWidget {
   bool ProprietaireChamp() const { return proprietaire_; }
 
   bool AfficherEchelle = false;
+  // A stacked image: what the stacking found, the files it was made of, and whether the
+  // window shows it turned by 180° from the camera's frames.
+  std::shared_ptr<const TEmpilement> Empilement;
+  QStringList FichiersSerie;
+  bool SerieTournee = false;
+  // Where the pointer last was over the picture (1-based column and row of the field).
+  int ColonneCurseur = 0, LigneCurseur = 0;
   int IndiceZoom = IndiceZoomCent;
   bool CouleurLambda = false;
   bool EchelleLog = false;  // a PSF shown on a logarithmic scale
@@ -106,6 +120,8 @@ class TForm1 : public QWidget {
   TImage24 image24_;
   QMenu* menu_;
   QAction* actionRelief_;
+  QAction* actionEtoile_;
+  QAction* actionQualite_;
 };
 
 }  // namespace quelvane

@@ -23,6 +23,7 @@
 #include <QUrl>
 
 #include "analysis/analyse_front.h"
+#include "analysis/ouverture.h"
 #include "analysis/preparation.h"
 #include "analysis/reconstruction.h"
 #include "core/ajustement.h"
@@ -39,10 +40,12 @@
 #include "simulation/seidel.h"
 #include "simulation/spots.h"
 #include "ui/aide.h"
+#include "ui/arriere_plan.h"
 #include "ui/coefficients.h"
 #include "ui/dialogue_preferences.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_ftm.h"
+#include "ui/fenetre_qualite.h"
 #include "ui/fenetre_rapport.h"
 #include "ui/fenetres_resultats.h"
 #include "ui/panneau_infos.h"
@@ -66,7 +69,9 @@ const TFamille Familles[] = {
     {"Spots diagrammes", "Spots", {RoleSpot}},
 };
 
-const QString FiltreFITS = QStringLiteral("Images Fits (*.fit *.fits *.FIT *.FITS)");
+const QString FiltreFITS = QStringLiteral(
+    "Images Fits et vidéos SER (*.fit *.fits *.fts *.FIT *.FITS *.FTS *.ser *.SER);;"
+    "Images Fits (*.fit *.fits *.fts *.FIT *.FITS *.FTS);;Vidéos SER (*.ser *.SER)");
 
 }  // namespace
 
@@ -162,6 +167,10 @@ void TMainForm::CreerMenus() {
   ajouter(fichier, QStringLiteral("Ouvrir comme extrafocale"), &TMainForm::OuvrirExtrafocale,
           QKeySequence(QStringLiteral("Ctrl+Alt+O")),
           QStringLiteral("Ouvrir une image extrafocale"));
+  ajouter(fichier, QStringLiteral("Ouvrir une série intrafocale"), &TMainForm::OuvrirSerieIntra, {},
+          QStringLiteral("Empiler une vidéo SER, un cube FITS ou plusieurs images intrafocales"));
+  ajouter(fichier, QStringLiteral("Ouvrir une série extrafocale"), &TMainForm::OuvrirSerieExtra, {},
+          QStringLiteral("Empiler une vidéo SER, un cube FITS ou plusieurs images extrafocales"));
   recents_ = fichier->addMenu(QStringLiteral("Fichiers récents"));
   ajouter(fichier, QStringLiteral("Importer une image jpeg"), &TMainForm::ImporterJPEG);
   ajouter(fichier, QStringLiteral("&Fermer"), &TMainForm::Fermer);
@@ -238,6 +247,8 @@ void TMainForm::CreerMenus() {
   QAction* symetrie = ajouter(image, QStringLiteral("Symétrie 180°"), &TMainForm::Symetrie);
   ajouter(image, QStringLiteral("Centrer"), &TMainForm::Centrer);
   ajouter(image, QStringLiteral("Méridienne"), &TMainForm::CommandeMeridienne);
+  ajouter(image, QStringLiteral("Qualité des images de la série"),
+          [this] { QualiteSerie(active_); });
 
   QMenu* saisie = menuBar()->addMenu(QStringLiteral("Saisie"));
   QAction* parametres =
@@ -411,23 +422,102 @@ void TMainForm::OuvrirImage(bool extra) {
 }
 
 bool TMainForm::OuvrirFichier(const QString& nom, bool extra) {
-  auto champ = std::make_shared<TPupille>();
-  const TResultatFITS lecture = ChargerFITS(*champ, nom.toStdString());
-  if (!lecture.Reussi() || champ->NX < TailleImageMin || champ->NY < TailleImageMin) {
-    Dialogues().Avertir(this, QStringLiteral("Format d'image incompatible"));
+  return OuvrirFichiers({nom}, extra);
+}
+
+bool TMainForm::OuvrirFichiers(const QStringList& noms, bool extra) {
+  std::vector<std::string> fichiers;
+  for (const QString& n : noms) fichiers.push_back(n.toStdString());
+  TOptionsOuverture options;
+  options.PourcentGarde = Preferences.PartEmpilement;
+  TImageOuverte ouverte;
+  try {
+    if (!ExecuterEnArrierePlan(*progression_, [&](IProgression& p) {
+          ouverte = OuvrirCoteDuTest(fichiers, extra, Preferences, options, p);
+        }))
+      return false;
+  } catch (const std::exception& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
     return false;
   }
   infos_->show();
-  PreparerImage(*champ, Preferences, extra);
-  const QString legende = QFileInfo(nom).fileName();
-  TForm1* f = NouvelleFenetre(champ, legende);
+  const QString legende = QString::fromStdString(ouverte.Legende);
+  TForm1* f = NouvelleFenetre(ouverte.Image, legende);
+  f->Empilement = ouverte.Empilement;
+  f->FichiersSerie = noms;
+  f->SerieTournee = extra;
+  infos_->Actualiser();
   if (extra)
     param_->AjouterExtra(f, legende);
   else
     param_->AjouterIntra(f, legende);
-  AjouterRecent(session_, QFileInfo(nom).absoluteFilePath().toStdString(), extra);
-  EnregistrerSession();
+  if (noms.size() == 1) {
+    AjouterRecent(session_, QFileInfo(noms[0]).absoluteFilePath().toStdString(), extra);
+    EnregistrerSession();
+  }
   return true;
+}
+
+void TMainForm::OuvrirSerie(bool extra) {
+  const auto noms =
+      Dialogues().FichiersAOuvrir(this,
+                                  extra ? QStringLiteral("Ouvrir une série extrafocale")
+                                        : QStringLiteral("Ouvrir une série intrafocale"),
+                                  FiltreFITS, QString::fromStdString(Preferences.DossierImages));
+  if (!noms) return;
+  OuvrirFichiers(*noms, extra);
+}
+
+void TMainForm::OuvrirSerieIntra() { OuvrirSerie(false); }
+void TMainForm::OuvrirSerieExtra() { OuvrirSerie(true); }
+
+void TMainForm::ChoisirEtoile(TForm1* w) {
+  if (!w || !w->Champ()) return;
+  TPupille& c = *w->Champ();
+  if (c.Role != RoleIntra && c.Role != RoleExtra) return;
+  const QString aucune = QStringLiteral("Aucune image d'étoile entière à cet endroit de l'image.");
+  if (!w->Empilement) {
+    if (!ChoisirEtoileImage(c, w->ColonneCurseur, w->LigneCurseur, Preferences)) {
+      Dialogues().Avertir(this, aucune);
+      return;
+    }
+    w->Visualiser();
+    infos_->Actualiser();
+    return;
+  }
+  // A stack shows the frames around their star: the point in the frames as the camera saw
+  // them, and the series stacked again around the star there.
+  double x = w->ColonneCurseur, y = w->LigneCurseur;
+  if (w->SerieTournee) x = c.NX + 1 - x, y = c.NY + 1 - y;
+  TOptionsOuverture options;
+  options.PourcentGarde = Preferences.PartEmpilement;
+  options.Etoile = std::pair{x + w->Empilement->ColonneOrigine, y + w->Empilement->LigneOrigine};
+  std::vector<std::string> fichiers;
+  for (const QString& n : w->FichiersSerie) fichiers.push_back(n.toStdString());
+  TImageOuverte ouverte;
+  try {
+    if (!ExecuterEnArrierePlan(*progression_, [&](IProgression& p) {
+          ouverte = OuvrirCoteDuTest(fichiers, w->SerieTournee, Preferences, options, p);
+        }))
+      return;
+  } catch (const std::exception& e) {
+    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    return;
+  }
+  // The same field object: the test parameters point at it.
+  c = std::move(*ouverte.Image);
+  w->Empilement = ouverte.Empilement;
+  w->setWindowTitle(QString::fromStdString(ouverte.Legende));
+  w->Visualiser();
+  infos_->Actualiser();
+}
+
+void TMainForm::QualiteSerie(TForm1* w) {
+  if (!w || !w->Empilement) return;
+  if (!qualite_) qualite_ = new TFormQualite(this);
+  qualite_->Afficher(*w->Empilement, w->windowTitle());
+  qualite_->show();
+  qualite_->raise();
 }
 
 void TMainForm::OuvrirRecent(int indice) {
@@ -544,6 +634,7 @@ void TMainForm::Symetrie() {
   if (!active_ || !active_->Champ()) return;
   TPupille& c = *active_->Champ();
   c.Symetrie180();
+  active_->SerieTournee = !active_->SerieTournee;
   if (c.Role == RoleIntra)
     c.Role = RoleExtra;
   else if (c.Role == RoleExtra)
@@ -978,31 +1069,35 @@ void TMainForm::Reconstruire() {
                         QStringLiteral("Vous devez ouvrir les images et/ou saisir les paramètres"));
     return;
   }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool poly = ParametresTest.ModeTraitement == ModePolychromatique;
+  std::unique_ptr<TRoddier> simple;
+  std::array<std::unique_ptr<TRoddier>, 3> couleurs;
   try {
-    if (ParametresTest.ModeTraitement == ModePolychromatique) {
-      auto tests =
-          ReconstruireTroisCouleurs(ParametresTest, Preferences, JeuZernike(), *progression_);
-      ParametresTest.ImageIntra = ParametresTest.IntraRouge;
-      ParametresTest.ImageExtra = ParametresTest.ExtraRouge;
-      for (int k = 0; k < 3; ++k) {
-        testsCouleurs_[k] = std::shared_ptr<TRoddier>(std::move(tests[k]));
-        NouvelleFenetre(testsCouleurs_[k]->FrontOnde,
-                        QString::fromUtf8(NomsCouleurs[k + 1]) + QStringLiteral(" Front d'onde"),
-                        false);
-      }
-    } else {
-      testCourant_ = ReconstruireSimple(ParametresTest, Preferences, JeuZernike(), *progression_);
-      NouvelleFenetre(testCourant_->FrontOnde, QStringLiteral("Polychromatique Front d'onde"),
-                      false);
-    }
+    // The tests are made apart; the windows change only once they are all done.
+    if (!ExecuterEnArrierePlan(*progression_, [&](IProgression& p) {
+          if (poly)
+            couleurs = ReconstruireTroisCouleurs(ParametresTest, Preferences, JeuZernike(), p);
+          else
+            simple = ReconstruireSimple(ParametresTest, Preferences, JeuZernike(), p);
+        }))
+      return;
   } catch (const ErreurTest& e) {
-    progression_->Masquer();
-    QApplication::restoreOverrideCursor();
     Dialogues().Avertir(this, QString::fromStdString(e.what()));
     return;
   }
-  QApplication::restoreOverrideCursor();
+  if (poly) {
+    ParametresTest.ImageIntra = ParametresTest.IntraRouge;
+    ParametresTest.ImageExtra = ParametresTest.ExtraRouge;
+    for (int k = 0; k < 3; ++k) {
+      testsCouleurs_[k] = std::shared_ptr<TRoddier>(std::move(couleurs[k]));
+      NouvelleFenetre(testsCouleurs_[k]->FrontOnde,
+                      QString::fromUtf8(NomsCouleurs[k + 1]) + QStringLiteral(" Front d'onde"),
+                      false);
+    }
+  } else {
+    testCourant_ = std::move(simple);
+    NouvelleFenetre(testCourant_->FrontOnde, QStringLiteral("Polychromatique Front d'onde"), false);
+  }
   if (Preferences.AjustAuto) {
     coefs_->show();
     coefs_->RemplirListe(active_);

@@ -40,14 +40,24 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void ImageFermee(TForm1* fenetre) override;
   void LectureCurseur(TForm1* fenetre, int colonne, int ligne) override;
   void CommandeMeridienne() override;
+  void ChoisirEtoile(TForm1* fenetre) override;
+  void QualiteSerie(TForm1* fenetre) override;
 
   // Commands.
   void NouveauTest();
   void Ouvrir();
   void OuvrirExtrafocale();
-  // The one road of every image opened (dialog, recent files, drop); false with a message when
-  // the file is refused.
+  // The one road of every image opened (dialog, recent files, drop): a still image, or a series
+  // (a video, a cube, several files) stacked on a worker thread; false with a message when
+  // the files are refused or the user cancelled.
   bool OuvrirFichier(const QString& chemin, bool extra);
+  bool OuvrirFichiers(const QStringList& fichiers, bool extra);
+  // "Ouvrir une série intrafocale" / "extrafocale": several files or a video.
+  void OuvrirSerieIntra();
+  void OuvrirSerieExtra();
+  class TFormQualite* FormeQualite() const {
+    return qualite_;
+  }
   void OuvrirRecent(int indice);
   void OuvrirDeposes(const QStringList& fichiers);
   const TSession& Session() const { return session_; }
@@ -152,6 +162,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   void EnregistrerSession();
   void RemplirRecents();
   void OuvrirImage(bool extra);
+  void OuvrirSerie(bool extra);
   void FermerFenetres(const std::vector<TForm1*>& fenetres);
   void MosaiqueVerticale();
   void MosaiqueHorizontale();
@@ -188,6 +199,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TFormParam* param_;
   TForm3* coefs_;
   class TFormFTM* ftm_ = nullptr;
+  class TFormQualite* qualite_ = nullptr;
   class TFormSeidel* seidel_;
   class TFormRVB* rvb_;
   class TFormMeridienne* meridienne_;

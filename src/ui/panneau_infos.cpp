@@ -125,6 +125,9 @@ void TFormInfos::Construire() {
   formulaire->addRow(LabelValeur, valeur);
   ButtonSeuilAuto = new QPushButton(QStringLiteral("Seuil Auto"));
   formulaire->addRow(ButtonSeuilAuto);
+  LabelSerie = new QLabel;
+  LabelSerie->setWordWrap(true);
+  formulaire->addRow(LabelSerie);
   hv->addLayout(formulaire, 1);
   Pages->addTab(valeurs, QStringLiteral("Valeurs"));
 
@@ -148,8 +151,11 @@ void TFormInfos::Construire() {
   LabelLambda = new QLabel;
   LabelSoustraits = new QLabel;
   LabelSoustraits->setWordWrap(true);
+  LabelIncertitudes = new QLabel;
+  LabelIncertitudes->setWordWrap(true);
   fe->addRow(LabelLambda);
   fe->addRow(LabelSoustraits);
+  fe->addRow(LabelIncertitudes);
   vr->addWidget(ecarts);
   auto* strehl = new QGroupBox(QStringLiteral("Rapport de Strehl"));
   auto* vs = new QVBoxLayout(strehl);
@@ -320,6 +326,16 @@ void TFormInfos::Actualiser() {
   EditCentreX->setText(Fixe(f.CentreX, 1));
   EditCentreY->setText(Fixe(f.CentreY, 1));
   AfficherRayon();
+  LabelSerie->setText(
+      w->Empilement
+          ? QStringLiteral("Série : %1 images lues (%2 annoncées), %3 gardées, %4 laissées de "
+                           "côté ; dispersion du recalage %5 pixels.")
+                .arg(w->Empilement->Lues)
+                .arg(w->Empilement->Annoncees)
+                .arg(w->Empilement->Gardees)
+                .arg(w->Empilement->Rejetees)
+                .arg(Fixe(w->Empilement->DispersionRecalage, 2))
+          : QString());
   TrackBarSeuil->setEnabled(false);
   ButtonSeuilAuto->setEnabled(false);
   EditSeuil->setEnabled(false);
@@ -404,15 +420,28 @@ void TFormInfos::RemplirResultats() {
   TForm1* w = Courante();
   if (!w) {
     for (QLabel* l : {LabelPTV, LabelRMS, LabelStrehl, LabelStrehlMax, LabelPreparation,
-                      LabelLambda, LabelSoustraits})
+                      LabelLambda, LabelSoustraits, LabelIncertitudes})
       l->clear();
     return;
   }
   TPupille& f = *w->Champ();
   f.MoyenneEcartType();
   f.MinMaxMasque();
-  LabelPTV->setText(Fixe(f.Etendue, Preferences.NDecNano) + QStringLiteral(" nm"));
-  LabelRMS->setText(Fixe(f.EcartType, Preferences.NDecNano) + QStringLiteral(" nm"));
+  const TIncertitudes u = Incertitudes(f, JeuZernike());
+  auto pm = [&](double e, int d) {
+    return u.Connues ? QStringLiteral(" ± ") + Fixe(e, d) : QString();
+  };
+  LabelPTV->setText(Fixe(f.Etendue, Preferences.NDecNano) + pm(u.PTV, Preferences.NDecNano) +
+                    QStringLiteral(" nm"));
+  LabelRMS->setText(Fixe(f.EcartType, Preferences.NDecNano) + pm(u.RMS, Preferences.NDecNano) +
+                    QStringLiteral(" nm"));
+  LabelIncertitudes->setText(
+      u.Connues
+          ? QStringLiteral("± : un écart-type (%1, %2) ; comprend %3 ; pas %4.")
+                .arg(QString::fromStdString(u.Methode))
+                .arg(u.Echantillons)
+                .arg(QString::fromStdString(u.Comprend), QString::fromUtf8(IncertitudesExclues))
+          : QString());
   if (f.Etendue > 1e-300) {
     LabelPTVLambda->setText(QString::fromStdString(
         FractionLambda(f.Etendue, Preferences.LambdaRef, Preferences.NDecLambda)));
@@ -431,7 +460,8 @@ void TFormInfos::RemplirResultats() {
   LabelSoustraits->setText(QStringLiteral("Termes soustraits : ") +
                            QString::fromStdString(TermesSoustraits(f.Selection, JeuZernike())));
   CalculerStrehl(f);
-  LabelStrehl->setText(QStringLiteral("S = ") + Fixe(f.Strehl, Preferences.NDecStrehl));
+  LabelStrehl->setText(QStringLiteral("S = ") + Fixe(f.Strehl, Preferences.NDecStrehl) +
+                       pm(u.Strehl, Preferences.NDecStrehl + 1));
   LabelStrehlMax->setText(QStringLiteral("Smax = ") + Fixe(f.StrehlMax, Preferences.NDecStrehl));
   LabelStrehlRMS->setText(QStringLiteral("S/Smax = ") + Fixe(f.StrehlRMS, Preferences.NDecStrehl));
   LabelPreparation->setText(TextePreparation(principale_.TestDuChamp(&f)));

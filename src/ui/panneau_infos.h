@@ -68,9 +68,11 @@ class TFormInfos : public QDockWidget {
   QLabel* LabelStrehlMax;
   QLabel* LabelStrehlRMS;
   QLabel* LabelPreparation;
-  QLabel* LabelLambda;      // the wavelength of the fractions and Strehl ratios
-  QLabel* LabelSoustraits;  // the terms left out of PTV and RMS  // background and flux of the
-                            // test's images
+  QLabel* LabelIncertitudes;  // what the ± are and what they include
+  QLabel* LabelSerie;         // the frames of a stacked image
+  QLabel* LabelLambda;        // the wavelength of the fractions and Strehl ratios
+  QLabel* LabelSoustraits;    // the terms left out of PTV and RMS  // background and flux of the
+                              // test's images
   QComboBox* ComboBoxPalette;
   QComboBox* ComboBoxZoom;
   QLabel* ImageEchelle;

@@ -23,6 +23,16 @@ class TDialoguesScriptes final : public IDialogues {
     Filtres << filtre;
     return Suivant();
   }
+  std::deque<std::optional<QStringList>> Series;  // multiple-file dialogs, in order
+  std::optional<QStringList> FichiersAOuvrir(QWidget*, const QString& titre, const QString& filtre,
+                                             const QString&) override {
+    Messages << titre;
+    Filtres << filtre;
+    if (Series.empty()) return std::nullopt;
+    auto s = Series.front();
+    Series.pop_front();
+    return s;
+  }
   std::optional<QString> FichierAEnregistrer(QWidget*, const QString& titre, const QString&,
                                              const QString& nom) override {
     Messages << titre;

@@ -97,7 +97,9 @@ class FenetresTest : public QObject {
     f.close();
     d_->Fichiers = {faux, std::nullopt};
     f_->Ouvrir();
-    QCOMPARE(d_->Messages.last(), QStringLiteral("Format d'image incompatible"));
+    // The file and why, not only that the format is not read.
+    QVERIFY(d_->Messages.last().startsWith(QStringLiteral("Format d'image incompatible")));
+    QVERIFY(d_->Messages.last().contains(QStringLiteral("faux.fit")));
     QVERIFY(f_->Fenetres().empty());
     f_->Ouvrir();  // cancelled: nothing
     QVERIFY(f_->Fenetres().empty());
