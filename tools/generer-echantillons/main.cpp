@@ -1,6 +1,8 @@
 // Writes the demonstration pair of samples/ (simulated defocused star images as a 16-bit camera
-// records them: unsigned, BZERO 32768) or, with --graines, the seed corpus of the FITS fuzzer.
-// Usage: generer-echantillons DOSSIER | --graines DOSSIER
+// records them: unsigned, BZERO 32768) and the demonstration series (two SER videos of short
+// frames through the atmosphere), or, with --graines and --graines-ser, the seed corpora of
+// the FITS and series fuzzers.
+// Usage: generer-echantillons DOSSIER | --graines DOSSIER | --graines-ser DOSSIER
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +12,9 @@
 #include <vector>
 
 #include "support/ecriture_fits.h"
+#include "support/ecriture_ser.h"
 #include "support/simulateur_etoile.h"
+#include "support/simulateur_serie.h"
 
 namespace {
 
@@ -96,17 +100,82 @@ bool EcrireGraines(const std::string& dossier) {
   return true;
 }
 
+// The demonstration series: the same mirror 1.82 mm either side of focus, 32 frames of
+// 20 ms through an atmosphere of r0 = 120 mm, as a 16-bit planetary camera records them.
+quelvane::outils::TVideoAEcrire SerieDemonstration(bool intra) {
+  quelvane::outils::TSerieSimulee s;
+  s.Telescope = TelescopeDemonstration();
+  quelvane::outils::TCameraSimulee& c = s.Camera;
+  c.Largeur = c.Hauteur = 128;
+  c.PixelMicrons = 5.2;
+  c.DefocalisationMm = 1.82;
+  c.SousPixels = 0;
+  c.Plateau = 4000;
+  c.Fond = 100;
+  c.Biais = 256;
+  c.Bruit = true;
+  s.Intra = intra;
+  s.Images = 32;
+  s.Atmosphere.R0Mm = 120;
+  s.Atmosphere.AgitationPixels = 1.5;
+  s.RayonsCosmiques = 0.2;
+  s.Graine = intra ? 21 : 22;
+  quelvane::outils::TVideoAEcrire v;
+  v.Largeur = v.Hauteur = 128;
+  v.Profondeur = 16;
+  v.Telescope = "Newton 200/1000";
+  v.Instrument = "Camera demonstration";
+  for (int k = 0; k < s.Images; ++k)
+    v.Images.push_back(quelvane::outils::EnSeizeBits(quelvane::outils::SimulerImageSerie(s, k)));
+  return v;
+}
+
+// Small videos of every colour coding and depth, the seed corpus of the series fuzzer.
+bool EcrireGrainesSER(const std::string& dossier) {
+  struct TGraine {
+    const char* Nom;
+    int Couleur, Profondeur, Largeur, Hauteur, Images;
+  };
+  const TGraine graines[] = {{"mono8.ser", 0, 8, 6, 5, 3},
+                             {"mono12.ser", 0, 12, 5, 4, 2},
+                             {"bayer16.ser", 8, 16, 6, 6, 2},
+                             {"rvb8.ser", 100, 8, 3, 3, 2}};
+  for (const auto& g : graines) {
+    quelvane::outils::TVideoAEcrire v;
+    v.ColorID = g.Couleur;
+    v.Profondeur = g.Profondeur;
+    v.Largeur = g.Largeur;
+    v.Hauteur = g.Hauteur;
+    const int plans = g.Couleur >= 100 ? 3 : 1;
+    for (int k = 0; k < g.Images; ++k) {
+      std::vector<std::uint16_t> image;
+      for (int i = 0; i < g.Largeur * g.Hauteur * plans; ++i)
+        image.push_back(
+            static_cast<std::uint16_t>((i * 37 + k * 11) % (1 << std::min(g.Profondeur, 12))));
+      v.Images.push_back(std::move(image));
+    }
+    v.Horodatages.assign(static_cast<std::size_t>(g.Images), 638'000'000'000'000'000LL);
+    if (!quelvane::outils::EcrireSER(dossier + "/" + g.Nom, v)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--graines") return EcrireGraines(argv[2]) ? 0 : 2;
+  if (argc == 3 && std::string(argv[1]) == "--graines-ser")
+    return EcrireGrainesSER(argv[2]) ? 0 : 2;
   if (argc != 2) {
-    std::cerr << "usage : generer-echantillons DOSSIER | --graines DOSSIER\n";
+    std::cerr
+        << "usage : generer-echantillons DOSSIER | --graines DOSSIER | --graines-ser DOSSIER\n";
     return 2;
   }
   const std::string dossier = argv[1];
   if (!quelvane::outils::EcrireFITS(dossier + "/etoile-intra.fit", EtoileDefocalisee(true)) ||
-      !quelvane::outils::EcrireFITS(dossier + "/etoile-extra.fit", EtoileDefocalisee(false))) {
+      !quelvane::outils::EcrireFITS(dossier + "/etoile-extra.fit", EtoileDefocalisee(false)) ||
+      !quelvane::outils::EcrireSER(dossier + "/serie-intra.ser", SerieDemonstration(true)) ||
+      !quelvane::outils::EcrireSER(dossier + "/serie-extra.ser", SerieDemonstration(false))) {
     std::cerr << "écriture impossible dans " << dossier << '\n';
     return 2;
   }

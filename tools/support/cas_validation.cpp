@@ -24,8 +24,6 @@ struct TConditions {
   double Plateau = 20000;
 };
 
-using TTermes = std::vector<std::pair<int, double>>;  // (j, un-normalised nanometres)
-
 TCasValidation Cas(const std::string& nom, const TOptique& o, const TConditions& k,
                    const TTermes& termes, double decalageX, double decalageY) {
   TCasValidation c;
@@ -82,6 +80,8 @@ const TTermes Melange = {{5, 90},   {6, -40}, {7, -60},  {8, 25},  {9, 70},   {1
 const TTermes Fort = {{5, 250}, {9, -200}, {11, 250}, {14, 150}, {7, 120}};
 
 }  // namespace
+
+const TTermes& TermesMelange() { return Melange; }
 
 std::vector<TCasValidation> MatriceValidation(bool complete) {
   std::vector<TCasValidation> m;

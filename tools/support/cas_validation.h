@@ -20,6 +20,10 @@ struct TCasValidation {
   bool Realiste = false;  // noise, bias, sky, flux difference or seeing beyond 2″
 };
 
+// Eighteen terms of mixed aberrations, Z5 to Z22 (un-normalised nanometres), 74.5 nm RMS.
+using TTermes = std::vector<std::pair<int, double>>;
+const TTermes& TermesMelange();
+
 // Every case (`complete`), or the reduced set the sanitizer build runs.
 std::vector<TCasValidation> MatriceValidation(bool complete);
 
