@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "ui/graphique.h"
+
 namespace quelvane {
 
 namespace {
@@ -60,12 +62,14 @@ void TFormFTM::Afficher(const TAnalysePSF& a, double coupureParMm, const QString
                           ? QStringLiteral("Fréquence / coupure D/λ (coupure %1 cycles/mm)")
                                 .arg(coupureParMm, 0, 'f', 1)
                           : QStringLiteral("Fréquence / coupure D/λ");
-  VueFTM->setChart(Graphique(QStringLiteral("Fonction de transfert de modulation"), axe,
-                             QStringLiteral("FTM"), a.FTM, 1.0));
-  VueEnergie->setChart(Graphique(
-      QStringLiteral("Énergie encerclée (Strehl des pics %1)").arg(a.RapportPics, 0, 'f', 3),
-      QStringLiteral("Rayon (rayons d'Airy)"), QStringLiteral("Part de la lumière"), a.Energie,
-      5.0));
+  RemplacerGraphique(VueFTM, Graphique(QStringLiteral("Fonction de transfert de modulation"), axe,
+                                       QStringLiteral("FTM"), a.FTM, 1.0));
+  RemplacerGraphique(
+      VueEnergie,
+      Graphique(
+          QStringLiteral("Énergie encerclée (Strehl des pics %1)").arg(a.RapportPics, 0, 'f', 3),
+          QStringLiteral("Rayon (rayons d'Airy)"), QStringLiteral("Part de la lumière"), a.Energie,
+          5.0));
 }
 
 }  // namespace quelvane

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "files/nombres.h"
+#include "ui/graphique.h"
 
 namespace quelvane {
 
@@ -60,7 +61,7 @@ void TFormQualite::Afficher(const TEmpilement& e, const QString& titre) {
     s->attachAxis(x);
     s->attachAxis(y);
   }
-  Vue->setChart(chart);
+  RemplacerGraphique(Vue, chart);
   QString texte = QStringLiteral(
                       "%1 images lues (%2 annoncées), %3 gardées ; dispersion du "
                       "recalage %4 pixels ; %5 valeurs aberrantes écartées.")

@@ -19,6 +19,7 @@
 #include "files/nombres.h"
 #include "settings/preferences.h"
 #include "ui/fenetre_image.h"
+#include "ui/graphique.h"
 
 namespace quelvane {
 
@@ -201,7 +202,7 @@ void TFormMeridienne::TracerMeridienne() {
   Segments = static_cast<int>(segments.size());
   x->setRange(xmin, xmax);
   if (p.Maxi > p.Mini) y->setRange(p.Mini, p.Maxi);
-  Chart1->setChart(chart);
+  RemplacerGraphique(Chart1, chart);
 }
 
 }  // namespace quelvane
