@@ -714,6 +714,12 @@ TEmpilement Empiler(const TSerieImages& serie, const TOptionsEmpilement& o,
   if (res.Rejetees > 0)
     res.Avertissements.push_back(std::to_string(res.Rejetees) + " images sur " + std::to_string(n) +
                                  " laissées de côté");
+  int saturees = 0;
+  for (int k : gardees) saturees += res.Images[static_cast<std::size_t>(k)].Satures > 0;
+  if (saturees > 0)
+    res.Avertissements.push_back(std::to_string(saturees) +
+                                 " images gardées ont des pixels saturés (la plupart le sont) : "
+                                 "posez moins longtemps");
   return res;
 }
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLocale>
 
+#include "core/parallele.h"
 #include "core/regional.h"
 #include "core/zernike.h"
 #include "settings/preferences.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   const std::string prefs = quelvane::CheminPreferences();
   const auto lecture = quelvane::LirePreferences(quelvane::Preferences, prefs);
   quelvane::InitZernike(quelvane::Preferences.NPolyZern, quelvane::Preferences.ModePoly);
+  quelvane::DefinirNombreFils(quelvane::FilsDemandes(quelvane::Preferences));
   quelvane::TMainForm fenetre(QString::fromStdString(prefs));
   fenetre.show();
   // Images named on the command line (a desktop's "open with"): intra-focal, then extra-focal.

@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <variant>
 
+#include "core/parallele.h"
 #include "files/ecriture.h"
 #include "files/nombres.h"
 
@@ -280,6 +281,10 @@ std::string CheminPreferences() {
     config = std::filesystem::temp_directory_path();
   // Reading creates nothing: the folder is made when the file is first written.
   return (config / "quelvane" / "Prefs.txt").string();
+}
+
+int FilsDemandes(const TkwValue& prefs) {
+  return prefs.NbFils == 0 ? NombreCoeurs() : std::min<int>(prefs.NbFils, NombreCoeurs());
 }
 
 }  // namespace quelvane

@@ -75,6 +75,9 @@ struct TkwValue {
 
 inline const TkwValue PreferencesParDefaut{};
 
+// The threads the preferences ask for, held to this machine's cores (0: all of them).
+int FilsDemandes(const TkwValue& prefs);
+
 class TPreferences : public TkwValue {
  public:
   // Recent image folders, the current one first ("Images=" lines).

@@ -144,6 +144,16 @@ TPrefs::TPrefs(QWidget* parent, QString cheminPreferences, std::function<void()>
     r->addLayout(arret, 1, 0, 1, 2);
     r->setColumnStretch(2, 1);
     pv->addWidget(roddier);
+    auto* series = new QGroupBox(QStringLiteral(" Séries d'images et calcul "));
+    auto* gs = new QGridLayout(series);
+    gs->addWidget(Etiquette("Part des images d'une série gardées, les plus nettes (%) :"), 0, 0);
+    SpinEditPartEmpilement = Spin(1, 100, 5);
+    gs->addWidget(SpinEditPartEmpilement, 0, 1);
+    gs->addWidget(Etiquette("Fils de calcul (0 : tous les cœurs) :"), 1, 0);
+    SpinEditNbFils = Spin(0, 255);
+    gs->addWidget(SpinEditNbFils, 1, 1);
+    gs->setColumnStretch(2, 1);
+    pv->addWidget(series);
     pv->addStretch();
     Pages->addTab(page, QStringLiteral("Algorithmes"));
   }
@@ -329,6 +339,8 @@ void TPrefs::AfficherPreferences(const TPreferences& p) {
   CheckBoxExtractAuto->setChecked(p.ExtractAuto);
   CheckBoxCorrectionFond->setChecked(p.CorrectionFond);
   SpinEditNIter->setValue(p.NIter);
+  SpinEditPartEmpilement->setValue(p.PartEmpilement);
+  SpinEditNbFils->setValue(p.NbFils);
   CheckBoxBreakCondition->setChecked(p.BreakCondition);
   EditRMSFront->setText(Reel(p.RMSFront));
   EditLambdaRef->setText(Reel(p.LambdaRef));
@@ -448,6 +460,8 @@ bool TPrefs::Valider() {
   p.ExtractAuto = CheckBoxExtractAuto->isChecked();
   p.CorrectionFond = CheckBoxCorrectionFond->isChecked();
   p.NIter = static_cast<std::uint8_t>(SpinEditNIter->value());
+  p.PartEmpilement = static_cast<std::uint8_t>(SpinEditPartEmpilement->value());
+  p.NbFils = static_cast<std::uint8_t>(SpinEditNbFils->value());
   p.BreakCondition = CheckBoxBreakCondition->isChecked();
   p.OriginFoc = static_cast<std::uint8_t>(std::max(0, ComboBoxOriginFoc->currentIndex()));
   std::array<std::uint8_t*, 8> decimales = {&p.NDecMilli, &p.NDecNano,   &p.NDecLambda, &p.NDecPix,

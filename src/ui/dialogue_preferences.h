@@ -50,6 +50,8 @@ class TPrefs : public QDialog {
   QCheckBox* CheckBoxExtractAuto;
   QCheckBox* CheckBoxCorrectionFond;
   QSpinBox* SpinEditNIter;
+  QSpinBox* SpinEditPartEmpilement;
+  QSpinBox* SpinEditNbFils;
   QCheckBox* CheckBoxBreakCondition;
   QLineEdit* EditRMSFront;
   // Page "Constantes".

@@ -27,6 +27,7 @@
 #include "analysis/preparation.h"
 #include "analysis/reconstruction.h"
 #include "core/ajustement.h"
+#include "core/parallele.h"
 #include "files/fits.h"
 #include "files/jpeg.h"
 #include "files/nombres.h"
@@ -694,6 +695,7 @@ void TMainForm::RafraichirPalettes() {
 
 void TMainForm::EditerPreferences() {
   prefs_->exec();
+  DefinirNombreFils(FilsDemandes(Preferences));
   // Whatever the answer: palettes, decimals and the term set shown again as they now stand.
   RafraichirPalettes();
   if (coefs_->isVisible()) coefs_->RemplirListe(active_);

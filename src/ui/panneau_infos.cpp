@@ -330,11 +330,16 @@ void TFormInfos::Actualiser() {
       w->Empilement
           ? QStringLiteral("Série : %1 images lues (%2 annoncées), %3 gardées, %4 laissées de "
                            "côté ; dispersion du recalage %5 pixels.")
-                .arg(w->Empilement->Lues)
-                .arg(w->Empilement->Annoncees)
-                .arg(w->Empilement->Gardees)
-                .arg(w->Empilement->Rejetees)
-                .arg(Fixe(w->Empilement->DispersionRecalage, 2))
+                    .arg(w->Empilement->Lues)
+                    .arg(w->Empilement->Annoncees)
+                    .arg(w->Empilement->Gardees)
+                    .arg(w->Empilement->Rejetees)
+                    .arg(Fixe(w->Empilement->DispersionRecalage, 2)) +
+                QString::fromStdString([&] {
+                  std::string t;
+                  for (const auto& a : w->Empilement->Avertissements) t += "\n" + a;
+                  return t;
+                }())
           : QString());
   TrackBarSeuil->setEnabled(false);
   ButtonSeuilAuto->setEnabled(false);

@@ -24,7 +24,7 @@ void FixerFils(std::optional<int> fils, const TkwValue& prefs) {
                                " (les cœurs de cette machine)");
     DefinirNombreFils(*fils);
   } else {
-    DefinirNombreFils(prefs.NbFils == 0 ? NombreCoeurs() : prefs.NbFils);
+    DefinirNombreFils(FilsDemandes(prefs));
   }
 }
 
