@@ -161,7 +161,9 @@ std::unique_ptr<TRoddier> ReconstruireSimple(const TParametresTest& parametres,
   auto test = std::make_unique<TRoddier>();
   ReconstruireTest(*test, 0, *parametres.ImageIntra, *parametres.ImageExtra, parametres, prefs, jeu,
                    progression);
+  // The residual is a wavefront of the same light: its Strehl ratio needs the wavelength.
   test->FrontOnde->Lambda = prefs.LambdaRef;
+  if (test->FrontResiduel) test->FrontResiduel->Lambda = prefs.LambdaRef;
   test->FrontOnde->Role = RoleFront;
   test->FrontOnde->Couleur = 0;
   return test;
@@ -185,7 +187,10 @@ std::array<std::unique_ptr<TRoddier>, 3> ReconstruireTroisCouleurs(
     ReconstruireTest(*tests[k], k + 1, *paires[k][0], *paires[k][1], parametres, reglages, jeu,
                      progression, k + 1, 3);
   }
-  for (int k = 0; k < 3; ++k) tests[k]->FrontOnde->Lambda = lambdas[k];
+  for (int k = 0; k < 3; ++k) {
+    tests[k]->FrontOnde->Lambda = lambdas[k];
+    if (tests[k]->FrontResiduel) tests[k]->FrontResiduel->Lambda = lambdas[k];
+  }
   const double f4 = prefs.OriginFoc <= 2 ? tests[prefs.OriginFoc]->FrontOnde->Coefficients[3] : 0;
   for (int k = 2; k >= 0; --k) {
     TPupille& front = *tests[k]->FrontOnde;

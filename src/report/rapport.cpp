@@ -236,8 +236,13 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
     page.Rangee();
     for (const TPupille& c : champs) page.Cellule(texte(c));
   };
+  // S against a perfect unobstructed instrument, S/Smax against one of the same obstruction:
+  // the same two figures, under the same names, as the panel and the JSON.
   rangee([&](const TPupille& c) {
-    return "S = " + FormaterFixe(c.StrehlRMS, pr.NDecStrehl) +
+    return "S = " + FormaterFixe(c.Strehl, pr.NDecStrehl) + pm(c, u.Strehl, pr.NDecStrehl + 1);
+  });
+  rangee([&](const TPupille& c) {
+    return "S/Smax = " + FormaterFixe(c.StrehlRMS, pr.NDecStrehl) +
            pm(c, u.StrehlRMS, pr.NDecStrehl + 1);
   });
   rangee([&](const TPupille& c) {
@@ -333,13 +338,18 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
   return rapport;
 }
 
-void EcrireRapport(const std::string& chemin, const TRapport& r) {
+std::vector<std::pair<std::string, std::string>> FichiersRapport(const std::string& chemin,
+                                                                 const TRapport& r) {
   const auto dossier = std::filesystem::path(chemin).parent_path();
   std::vector<std::pair<std::string, std::string>> fichiers;
   for (const auto& [nom, octets] : r.Images)
     fichiers.emplace_back((dossier / nom).string(), octets);
   fichiers.emplace_back(chemin, r.Html);
-  EcrireFichiersAtomiques(fichiers);
+  return fichiers;
+}
+
+void EcrireRapport(const std::string& chemin, const TRapport& r) {
+  EcrireFichiersAtomiques(FichiersRapport(chemin, r));
 }
 
 }  // namespace quelvane

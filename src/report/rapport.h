@@ -46,7 +46,10 @@ struct TRapport {
 // Throws std::runtime_error (French message) when the context lacks the test or a wavefront.
 TRapport ConstruireRapport(const TContexteRapport& contexte);
 
-// The page at `chemin` and its pictures beside it, all written or none (ErreurEcriture).
+// The page at `chemin` and its pictures beside it (paths and contents), to be written together.
+std::vector<std::pair<std::string, std::string>> FichiersRapport(const std::string& chemin,
+                                                                 const TRapport& rapport);
+// The page and its pictures, all written or none (ErreurEcriture).
 void EcrireRapport(const std::string& chemin, const TRapport& rapport);
 
 // UTF-8 text into ASCII, every other character as a numeric HTML entity.

@@ -107,8 +107,11 @@ void TForm1::OublierFrontSource(const TPupille* f) {
 
 void TForm1::Visualiser() {
   if (!champ_) return;
-  if (champ_->Role == RolePSF) setWindowTitle(QStringLiteral("PSF réelle"));
-  if (champ_->Role == RolePSFTheorique) setWindowTitle(QStringLiteral("PSF théorique"));
+  // A PSF window tells which of its two PSFs it shows (a spectrum keeps its own caption).
+  if (windowTitle().startsWith(QStringLiteral("PSF"))) {
+    if (champ_->Role == RolePSF) setWindowTitle(QStringLiteral("PSF réelle"));
+    if (champ_->Role == RolePSFTheorique) setWindowTitle(QStringLiteral("PSF théorique"));
+  }
   const double z = FacteursZoom[IndiceZoom];
   champ_->Zoom = z;
 

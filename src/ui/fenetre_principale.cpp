@@ -668,15 +668,37 @@ void TMainForm::ZoomMoins() {
 
 void TMainForm::CalculFFT() {
   if (!active_ || !active_->Champ() || !active_->Champ()->Alloue()) return;
-  auto spectre = std::make_shared<TPupille>();
+  TPupille spectre;
   try {
-    spectre->FFTDirecte(*active_->Champ());
+    spectre.FFTDirecte(*active_->Champ());
   } catch (const std::length_error& e) {
     Dialogues().Avertir(
         this, QStringLiteral("Action impossible. %1").arg(QString::fromStdString(e.what())));
     return;
   }
-  NouvelleFenetre(spectre, QStringLiteral("FFT"));
+  // The spectrum shown as its modulus |F|, on a logarithmic scale (six decades) like a PSF: its
+  // real part alone, some millionths of the image's level around one bright centre, drew black.
+  auto module = std::make_shared<TPupille>();
+  module->Allouer(spectre.NX, spectre.NY);
+  module->AxeX = spectre.AxeX;
+  module->AxeY = spectre.AxeY;
+  module->PasX = spectre.PasX;
+  module->PasY = spectre.PasY;
+  for (int r = 0; r < spectre.NY; ++r)
+    for (int c = 0; c < spectre.NX; ++c) {
+      const double re = spectre.Donnees(0, r, c), im = spectre.Donnees(1, r, c);
+      module->V(r, c) = std::hypot(re, im);
+    }
+  module->Role = RolePSF;
+  module->Palette = Preferences.PltPSF;
+  module->MinMax();
+  module->SeuilBas = module->Mini;
+  module->SeuilHaut = module->Maxi;
+  module->Contraste = 1;
+  TForm1* f = NouvelleFenetre(module, QStringLiteral("FFT"));
+  f->EchelleLog = true;
+  f->setWindowTitle(QStringLiteral("FFT"));
+  f->Visualiser();
 }
 
 void TMainForm::RafraichirPalettes() {
@@ -844,6 +866,10 @@ void TMainForm::CalculerFoucault(int angle) {
 
 void TMainForm::PSF() {
   if (!active_ || !active_->Champ()) return;
+  if (!EstUnFront(active_->Champ())) {
+    Dialogues().Avertir(this, SelectionnezUnFront);
+    return;
+  }
   QComboBox* taille = infos_->ComboBoxTaille;
   if (taille->currentIndex() < 0) taille->setCurrentIndex(Preferences.FactMultDiff);
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -971,7 +997,11 @@ void TMainForm::EditerRapport() {
   const TRoddier* test =
       poly ? (Preferences.OriginFoc <= 2 ? testsCouleurs_[Preferences.OriginFoc].get() : nullptr)
            : testCourant_.get();
-  if (!test || !test->FrontOnde) return;
+  if (!test || !test->FrontOnde) {
+    Dialogues().Avertir(this, QStringLiteral("Action impossible. Reconstruisez d'abord le front "
+                                             "d'onde (Calcul › Reconstruire le front d'onde)."));
+    return;
+  }
   const auto nom =
       Dialogues().FichierAEnregistrer(this, QStringLiteral("Générer et enregistrer un rapport"),
                                       QStringLiteral("Fichiers html (*.htm *.html)"),
@@ -1023,7 +1053,11 @@ void TMainForm::EditerRapport() {
 }
 
 void TMainForm::Seidel() {
-  if (!active_ || !active_->Champ() || active_->Champ()->Role != RoleFront) return;
+  if (!active_ || !active_->Champ()) return;
+  if (active_->Champ()->Role != RoleFront) {
+    Dialogues().Avertir(this, SelectionnezUnFront);
+    return;
+  }
   const TPupille& f = *active_->Champ();
   seidel_->Afficher(active_,
                     CalculerSeidel(f.Coefficients, f.Selection, JeuZernike(), f.Obstruction));
@@ -1111,6 +1145,13 @@ void TMainForm::Reconstruire() {
 void TMainForm::Roddier() {
   // Without a test, or without a window to take the signal from, there is nothing to solve.
   if (!testCourant_ || !active_ || !active_->Champ()) return;
+  // A test made by "Signal" has no lengths yet: those of the test parameters.
+  TRoddier& t = *testCourant_;
+  if (t.FocaleNm <= 0 || t.RayonNm <= 0 || t.DefocNm <= 0) {
+    t.FocaleNm = ParametresTest.DistanceFocale;
+    t.RayonNm = ParametresTest.RayonInstrument;
+    t.DefocNm = ParametresTest.Defocalisation;
+  }
   testCourant_->Signal = active_->ChampPartage();
   try {
     testCourant_->ResoudrePoisson(*progression_);
@@ -1120,6 +1161,7 @@ void TMainForm::Roddier() {
   }
   progression_->Masquer();
   testCourant_->FrontResiduel->Role = RoleResidu;
+  testCourant_->FrontResiduel->Lambda = Preferences.LambdaRef;
   SelectionComplete(testCourant_->FrontResiduel->Selection);
   testCourant_->FrontResiduel->OrdresSup = true;
   NouvelleFenetre(testCourant_->FrontResiduel, QStringLiteral("Front résiduel"), false);
@@ -1174,7 +1216,11 @@ void TMainForm::Ajuster() {
 
 void TMainForm::FrontDOnde() {
   const TParametresSimulation& s = ParametresSimulation;
-  if (s.Dimension <= 0) return;
+  if (s.Dimension <= 0) {
+    Dialogues().Avertir(this, QStringLiteral("Action impossible. Saisissez d'abord le front à "
+                                             "simuler (Saisie › Paramètres des simulations)."));
+    return;
+  }
   auto f = std::make_shared<TPupille>();
   f->Allouer(s.Dimension, s.Dimension);
   f->CentreX = f->CentreY = s.Dimension / 2.0;
@@ -1187,6 +1233,7 @@ void TMainForm::FrontDOnde() {
   f->MasqueVisible = 1;
   f->MinMaxMasque();
   f->Role = RoleFront;
+  f->Lambda = Preferences.LambdaRef;
   f->Palette = Preferences.PltFront;
   NouvelleFenetre(f, QStringLiteral("Front d'onde"));
   coefs_->show();

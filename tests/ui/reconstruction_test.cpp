@@ -26,6 +26,7 @@
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 #include "ui/fenetres_resultats.h"
+#include "ui/panneau_infos.h"
 
 using namespace quelvane;
 using namespace quelvane::essais;
@@ -141,6 +142,10 @@ class ReconstructionTest : public QObject {
 
     f_->FrontResiduel();
     QVERIFY(FenetreNommee("Front résiduel"));
+    // A wavefront of the same light: its Strehl ratio is known, not 0 for want of a wavelength.
+    TPupille& residu = *FenetreNommee("Front résiduel")->Champ();
+    QCOMPARE(residu.Lambda, Preferences.LambdaRef);
+    QVERIFY(f_->Infos()->LabelStrehl->text() != QStringLiteral("S = 0.00"));
     f_->ImagesApresCorrection();
     QVERIFY(FenetreNommee("Intra corrigée") && FenetreNommee("Extra corrigée"));
     // Closing the wavefront window leaves the test whole.
@@ -148,6 +153,44 @@ class ReconstructionTest : public QObject {
     w->parentWidget()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(f_->TestCourant()->FrontOnde);
+  }
+
+  void commandesQuiDisentPourquoi() {
+    // On a star image, the commands that need a wavefront say so instead of doing something
+    // else (a "PSF" of the star's intensity) or nothing.
+    OuvrirPaire();
+    f_->PSF();
+    QCOMPARE(d_->Messages.last(),
+             QStringLiteral("Action impossible. Sélectionnez un front d'onde."));
+    d_->Messages.clear();
+    f_->Seidel();
+    QCOMPARE(d_->Messages.last(),
+             QStringLiteral("Action impossible. Sélectionnez un front d'onde."));
+    f_->EditerRapport();
+    QVERIFY(d_->Messages.last().contains(QStringLiteral("Reconstruisez d'abord")));
+    f_->FrontDOnde();
+    QVERIFY(d_->Messages.last().contains(QStringLiteral("Paramètres des simulations")));
+    QVERIFY(!FenetreNommee("PSF réelle"));
+
+    // The FFT of an image shows its power spectrum, not a black square.
+    f_->CalculFFT();
+    TForm1* fft = FenetreNommee("FFT");
+    QVERIFY(fft);
+    QVERIFY(fft->Champ()->Maxi > fft->Champ()->Mini);
+    int clairs = 0;
+    const QImage& image = fft->Image();
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) clairs += qGray(image.pixel(x, y)) > 40;
+    QVERIFY(clairs > image.width() * image.height() / 20);
+
+    // "Roddier" on the signal of a pair whose parameters were entered: the lengths are the test
+    // parameters'.
+    Parametres(0);
+    f_->Signal();
+    const int messages = d_->Messages.size();
+    f_->Roddier();
+    QCOMPARE(d_->Messages.size(), messages);
+    QVERIFY(FenetreNommee("Front résiduel"));
   }
 
   void troisCouleurs() {

@@ -40,7 +40,9 @@ int CommandeRapport(const TOptionsRapport& o) {
   x.Version = QUELVANE_VERSION;
   const std::string page = (std::filesystem::path(o.Dossier) / "rapport.html").string();
   const TRapport rapport = ConstruireRapport(x);
-  EcrireRapport(page, rapport);
+  // The summary with the page and its pictures: all of them replaced, or none.
+  TSorties sorties;
+  for (auto& [chemin, contenu] : FichiersRapport(page, rapport)) sorties.Ajouter(chemin, contenu);
   if (!o.Json.empty()) {
     // The figures as the page states them, for a script that files the night's results.
     TPupille f = *test.FrontOnde;
@@ -54,12 +56,13 @@ int CommandeRapport(const TOptionsRapport& o) {
     for (const auto& [nom, octets] : rapport.Images) j["pictures"].push_back(nom);
     j["rms_nm"] = f.EcartType;
     j["ptv_nm"] = f.Etendue;
-    j["strehl"] = f.StrehlRMS;
+    j["strehl"] = f.Strehl;
+    j["strehl_max"] = f.StrehlMax;
+    j["strehl_rms"] = f.StrehlRMS;
     j["lambda_nm"] = prefs.LambdaRef;
-    TSorties sorties;
     sorties.Ajouter(o.Json, TexteJson(j));
-    sorties.Ecrire();
   }
+  sorties.Ecrire();
   return 0;
 }
 
