@@ -1,7 +1,9 @@
 #include "analysis/ouverture.h"
 
+#include <algorithm>
 #include <filesystem>
 
+#include "analysis/etoiles.h"
 #include "analysis/preparation.h"
 #include "files/fits.h"
 #include "files/serie.h"
@@ -18,6 +20,39 @@ std::string NomCourt(const std::string& chemin) {
 std::string Cote(bool extra) { return extra ? "extra-focale" : "intra-focale"; }
 
 }  // namespace
+
+TCadre CadreUtile(const TImageJPEG& image) {
+  TCadre tout{0, 0, image.Largeur, image.Hauteur};
+  if (static_cast<long long>(image.Largeur) * image.Hauteur <= 4'000'000) return tout;
+  // The star on a copy binned to at most 1024 pixels a side (the sum of the colours).
+  const int b = (std::max(image.Largeur, image.Hauteur) + 1023) / 1024;
+  TFctXY reduite;
+  reduite.NX = (image.Largeur + b - 1) / b;
+  reduite.NY = (image.Hauteur + b - 1) / b;
+  reduite.Donnees.Allouer(1, reduite.NY, reduite.NX);
+  for (int r = 0; r < image.Hauteur; ++r)
+    for (int c = 0; c < image.Largeur; ++c) {
+      const std::size_t i = (static_cast<std::size_t>(r) * image.Largeur + c) * image.Composantes;
+      double v = 0;
+      for (int k = 0; k < image.Composantes; ++k) v += image.Pixels[i + k];
+      reduite.Donnees(r / b, c / b) += v;
+    }
+  const auto etoile = ChoisirEtoile(TrouverEtoiles(reduite));
+  if (!etoile) return tout;
+  const double x = (etoile->CentreX - 0.5) * b, y = (etoile->CentreY - 0.5) * b;
+  int cote = 1024;
+  try {
+    cote = CoteGrilleTest(etoile->Rayon * b) + 2 * 64;
+  } catch (const ErreurTest&) {
+    return tout;
+  }
+  TCadre c;
+  c.Colonne = std::clamp(static_cast<int>(x) - cote / 2, 0, image.Largeur - 1);
+  c.Ligne = std::clamp(static_cast<int>(y) - cote / 2, 0, image.Hauteur - 1);
+  c.Largeur = std::min(cote, image.Largeur - c.Colonne);
+  c.Hauteur = std::min(cote, image.Hauteur - c.Ligne);
+  return c;
+}
 
 bool FormentUneSerie(const std::vector<std::string>& fichiers) {
   return fichiers.size() > 1 || (fichiers.size() == 1 && EstUneSerie(fichiers[0]));

@@ -13,6 +13,7 @@
 #include "analysis/empilement.h"
 #include "analysis/progression.h"
 #include "core/pupille.h"
+#include "files/jpeg.h"
 #include "settings/preferences.h"
 
 namespace quelvane {
@@ -43,6 +44,14 @@ struct TImageOuverte {
 TImageOuverte OuvrirCoteDuTest(const std::vector<std::string>& fichiers, bool extra,
                                const TkwValue& prefs, const TOptionsOuverture& options,
                                IProgression& progression);
+
+// The part of a large picture a test needs: around its test star, the square the test's grid
+// and its background take, with a margin (0-based column and row of its first sample, size).
+// The whole picture when it is small (four million pixels or fewer) or holds no star.
+struct TCadre {
+  int Colonne = 0, Ligne = 0, Largeur = 0, Hauteur = 0;
+};
+TCadre CadreUtile(const TImageJPEG& image);
 
 // Whether these files make a series (several files, a video, a cube of frames).
 bool FormentUneSerie(const std::vector<std::string>& fichiers);

@@ -68,6 +68,10 @@ TPupille LireOPD(const std::string& texte) {
         throw ErreurLectureOPD(
             "Export OPD illisible : la première ligne doit donner la longueur "
             "d'onde (nm) et le diamètre (mm)");
+      if (!(entete[0] >= 1 && entete[0] <= 1e6) || !(entete[1] >= 1e-3 && entete[1] <= 1e5))
+        throw ErreurLectureOPD(
+            "Export OPD illisible : longueur d'onde de 1 à 1 000 000 nm et diamètre de "
+            "0,001 à 100 000 mm attendus");
       continue;
     }
     if (!Triplet(ligne, v, 3))
@@ -98,6 +102,22 @@ TPupille LireOPD(const std::string& texte) {
     ixMin = std::min(ixMin, ix), ixMax = std::max(ixMax, ix);
     iyMin = std::min(iyMin, iy), iyMax = std::max(iyMax, iy);
   }
+  // The header's diameter and the samples must describe the same pupil, densely sampled: a
+  // pupil far larger than its samples (a huge diameter, or samples 1 µm apart over 200 mm) is
+  // not an export, and would make every computation on it enormous.
+  double rayonEchantillons = 0;
+  for (const auto& p : points)
+    rayonEchantillons = std::max(rayonEchantillons, std::hypot(p[0], p[1]));
+  const double rayonMm = entete[1] / 2;
+  if (!(rayonEchantillons <= 1.1 * rayonMm + 2 * pas && rayonEchantillons >= 0.5 * rayonMm))
+    throw ErreurLectureOPD("Export OPD incohérent : l'en-tête annonce un diamètre de " +
+                           FormaterGeneral(entete[1], 6) + " mm, les échantillons couvrent " +
+                           FormaterGeneral(2 * rayonEchantillons, 6) + " mm");
+  const double aire = 3.14159265 * (rayonMm / pas) * (rayonMm / pas);
+  if (!(static_cast<double>(points.size()) >= 0.1 * aire))
+    throw ErreurLectureOPD("Export OPD incohérent : " + std::to_string(points.size()) +
+                           " échantillons pour une pupille de " +
+                           std::to_string(std::lround(aire)) + " pixels");
   constexpr int marge = 4;
   const long nx = ixMax - ixMin + 1 + 2 * marge, ny = iyMax - iyMin + 1 + 2 * marge;
   if (nx > CoteOPDMax || ny > CoteOPDMax)

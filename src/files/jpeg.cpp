@@ -86,8 +86,14 @@ bool Decoder(const unsigned char* donnees, unsigned long taille, TErreurJPEG& er
   c.progress = &suivi.Gestionnaire;
   jpeg_mem_src(&c, donnees, taille);
   jpeg_read_header(&c, TRUE);
+  // Every 8 × 8 block of the first component costs at least a bit: a file shorter than that
+  // cannot hold the picture it announces, and is refused before the decoder allocates for it.
+  const unsigned long long blocs =
+      (static_cast<unsigned long long>(c.image_width) + 7) / 8 * ((c.image_height + 7ULL) / 8);
   if (static_cast<long long>(c.image_width) * c.image_height > MaxPixelsJPEG) {
     d.Refus = "image trop grande";
+  } else if (taille < blocs / 8) {
+    d.Refus = "image JPEG tronquée : le fichier est trop court pour l'image qu'il annonce";
   } else if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) {
     d.Refus =
         "image CMJN (quadrichromie) : seules les images en couleurs RVB ou en gris sont prises";

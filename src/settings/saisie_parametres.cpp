@@ -1,9 +1,37 @@
 #include "settings/saisie_parametres.h"
 
+#include <cmath>
+#include <numbers>
+
 namespace quelvane {
 
 namespace {
 constexpr double NmParMm = 1e6;
+}
+
+std::optional<std::string> VerifierEntrees(const TEntreesTest& e, const TNomsEntrees& noms,
+                                           bool avecDefocalisation, bool avecPixel) {
+  auto hors = [](double v, double mini, double maxi) {
+    return !std::isfinite(v) || v < mini || v > maxi;
+  };
+  auto plage = [](const std::string& nom, const char* texte) { return nom + " : " + texte; };
+  if (hors(e.DiametreMm, 1e-3, 1e4) || e.DiametreMm <= 0)
+    return plage(noms.Diametre, "de 0,001 à 10 000 mm");
+  if (hors(e.FocaleMm, 1e-3, 1e6) || e.FocaleMm <= 0)
+    return plage(noms.Focale, "de 0,001 à 1 000 000 mm");
+  if (avecDefocalisation &&
+      (hors(e.DefocalisationMm, 1e-3, 1e6) || e.DefocalisationMm >= e.FocaleMm))
+    return plage(noms.Defocalisation, "de 0,001 mm à moins que la focale");
+  if (avecPixel && hors(e.PixelMicrons, 0.1, 1000)) return plage(noms.Pixel, "de 0,1 à 1 000 µm");
+  if (e.BinAcquisition < 1 || e.BinAcquisition > 255 || e.BinLogiciel < 1 || e.BinLogiciel > 255)
+    return std::string("Binning : de 1 à 255");
+  if (e.Source == SourceArtificielle &&
+      (hors(e.DistanceSourceMm, 0, 1e12) || e.DistanceSourceMm <= e.FocaleMm))
+    return plage(noms.Distance,
+                 "au-delà de la focale (l'image d'une source plus proche ne se forme pas)");
+  if (!std::isfinite(e.IncidenceRadians) || std::fabs(e.IncidenceRadians) >= std::numbers::pi / 2)
+    return plage(noms.Angle, "de -90 à 90 degrés, bornes exclues");
+  return std::nullopt;
 }
 
 TEntreesTest EntreesDepuis(const TParametresTest& p) {

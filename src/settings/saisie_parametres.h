@@ -4,6 +4,8 @@
 // command line both go through here, so that they cannot disagree.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "settings/parametres.h"
 
@@ -37,6 +39,20 @@ struct TAberrationsMontage {
   double Coma = 0;
   double Sphericite = 0;
 };
+
+// What each entry is called where it was typed: a field of the dialog, an option of the command
+// line.
+struct TNomsEntrees {
+  std::string Diametre = "Diamètre", Focale = "Focale", Defocalisation = "Défocalisation",
+              Pixel = "Pixel", Distance = "Distance de la source", Angle = "Angle d'incidence";
+};
+
+// Nothing when the entries can make a test; otherwise why not, naming the entry and its range:
+// every number finite, diameter up to 10 m, focal length up to 1 km, a defocus from 1 µm to the
+// focal length, pixels of 0.1 to 1000 µm (when `avecPixel`), an artificial star beyond the
+// focal length, an incidence under 90°. The dialog and the command line both ask here.
+std::optional<std::string> VerifierEntrees(const TEntreesTest& e, const TNomsEntrees& noms,
+                                           bool avecDefocalisation, bool avecPixel);
 
 // The record's lengths back in the dialog's millimetres (diameter, focal length, defocus).
 TEntreesTest EntreesDepuis(const TParametresTest& p);

@@ -972,19 +972,26 @@ void TMainForm::ImporterJPEG() {
              {0, lambda(Preferences.LambdaR, 630), "Rouge"}};
   else
     plans = {{0, Preferences.LambdaRef, "Gris"}};
+  // A large picture is cut around its star: three full planes of doubles of a 45-megapixel
+  // photograph would take gigabytes for a star of a few hundred pixels.
+  const TCadre cadre = CadreUtile(image);
+  const bool recadree = cadre.Largeur != image.Largeur || cadre.Hauteur != image.Hauteur;
   for (const TPlan& p : plans) {
     auto champ = std::make_shared<TPupille>();
-    champ->Allouer(image.Largeur, image.Hauteur);
-    for (int r = 0; r < image.Hauteur; ++r)
-      for (int c = 0; c < image.Largeur; ++c)
-        champ->V(r, c) =
-            image.Pixels[(static_cast<std::size_t>(r) * image.Largeur + c) * image.Composantes +
-                         p.Octet];
+    champ->Allouer(cadre.Largeur, cadre.Hauteur);
+    for (int r = 0; r < cadre.Hauteur; ++r)
+      for (int c = 0; c < cadre.Largeur; ++c)
+        champ->V(r, c) = image.Pixels[(static_cast<std::size_t>(r + cadre.Ligne) * image.Largeur +
+                                       c + cadre.Colonne) *
+                                          image.Composantes +
+                                      p.Octet];
     champ->Palette = image.Composantes == 3 ? 5 : 0;
     champ->Lambda = p.Lambda;
     PreparerImage(*champ, Preferences, false);
-    TForm1* f =
-        NouvelleFenetre(champ, QStringLiteral("%1 (%2)").arg(base, QString::fromUtf8(p.Nom)));
+    TForm1* f = NouvelleFenetre(
+        champ, QStringLiteral("%1 (%2%3)")
+                   .arg(base, QString::fromUtf8(p.Nom),
+                        recadree ? QStringLiteral(", autour de l'étoile") : QString()));
     f->CouleurLambda = image.Composantes == 3;
     f->Visualiser();
   }

@@ -108,3 +108,25 @@ TEST(JPEG, ImagesRefusees) {
 
 }  // namespace
 }  // namespace quelvane
+
+namespace quelvane {
+namespace {
+
+TEST(JPEG, UnFichierTropCourtPourSonImageEstRefuseSansAllouer) {
+  // A few hundred bytes announcing 8192 × 8191 pixels: the frame header's size changed in a
+  // valid small picture. Refused before the decoder allocates for the picture.
+  std::string f = CoderJPEG(Degrade(16, 16), 16, 16);
+  for (std::size_t i = 0; i + 8 < f.size(); ++i)
+    if (static_cast<unsigned char>(f[i]) == 0xFF && static_cast<unsigned char>(f[i + 1]) == 0xC0) {
+      f[i + 5] = static_cast<char>(8191 >> 8), f[i + 6] = static_cast<char>(8191 & 0xFF);
+      f[i + 7] = static_cast<char>(8192 >> 8), f[i + 8] = static_cast<char>(8192 & 0xFF);
+      break;
+    }
+  const TImageJPEG image = DecoderJPEG(Octets(f));
+  EXPECT_FALSE(image.Reussi());
+  EXPECT_NE(image.Erreur.find("trop court"), std::string::npos) << image.Erreur;
+  EXPECT_TRUE(image.Pixels.empty());
+}
+
+}  // namespace
+}  // namespace quelvane

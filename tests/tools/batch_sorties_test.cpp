@@ -150,3 +150,75 @@ TEST_F(BatchSorties, ValeursDePreferencesIgnoreesAnnoncees) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BatchSorties, ChaqueNombreTapeEstVerifie) {
+  // Values that ended in a crash, a division by zero or NaN reported as success: refused with
+  // the option and its range, before any image is read.
+  const std::pair<std::string, std::string> refus[] = {
+      {"--angle nan", "--angle"},
+      {"--angle 1e308", "--angle"},
+      {"--lambda 1e-300", "--lambda : de 1 à 1 000 000 nm"},
+      {"--source artificial=1e-300", "--source artificial"},
+      {"--threads 0", "--threads : de 1 à"},
+  };
+  for (const auto& [option, mot] : refus) {
+    const auto s = LancerBatch(Paire(option));
+    EXPECT_EQ(s.Statut, 2) << option << "\n" << s.Texte;
+    EXPECT_NE(s.Texte.find(mot), std::string::npos) << option << "\n" << s.Texte;
+  }
+  const std::string debut = std::string("reconstruct --intra ") + QUELVANE_SAMPLES +
+                            "/etoile-intra.fit --extra " + QUELVANE_SAMPLES +
+                            "/etoile-extra.fit --prefs " + Chemin("Prefs.txt");
+  for (const auto& [option, mot] : std::vector<std::pair<std::string, std::string>>{
+           {" --diameter 200 --focal 1e-300 --defocus 3", "--focal"},
+           {" --diameter 200 --focal 1000 --defocus 1e-300", "--defocus"},
+           {" --diameter 200 --focal 1000 --pixel 1e-300", "--pixel"},
+           {" --diameter inf --focal 1000 --pixel 5.2", "--diameter"}}) {
+    const auto s = LancerBatch(debut + option);
+    EXPECT_EQ(s.Statut, 2) << option << "\n" << s.Texte;
+    EXPECT_NE(s.Texte.find(mot), std::string::npos) << option << "\n" << s.Texte;
+  }
+}
+
+TEST_F(BatchSorties, UnExportOPDIncoherentEstRefuse) {
+  // Samples 1 µm apart under a header announcing 200 mm: refused, not a crash nor gigabytes.
+  std::string opd = "555,200\r\n";
+  for (int i = 0; i < 10; ++i)
+    for (int j = 0; j < 10; ++j)
+      opd += std::to_string(i * 0.001) + "," + std::to_string(j * 0.001) + ",0.01\r\n";
+  Ecrire("w.opd", opd);
+  for (const std::string& commande :
+       std::vector<std::string>{"psf", "foucault --direction 0 --out " + Chemin("f.jpg")}) {
+    const auto s = LancerBatch(commande + " --wavefront " + Chemin("w.opd"));
+    EXPECT_EQ(s.Statut, 2) << s.Texte;
+    EXPECT_NE(s.Texte.find("incohérent"), std::string::npos) << s.Texte;
+  }
+}
+
+TEST_F(BatchSorties, LesSortiesSontVerifieesAvantLeCalcul) {
+  // A series of pictures into a folder that does not exist: said at once.
+  const auto s = LancerBatch(std::string("interferogram --intra ") + QUELVANE_SAMPLES +
+                             "/serie-intra.ser --extra " + QUELVANE_SAMPLES +
+                             "/serie-extra.ser --diameter 200 --focal 1000 --pixel 5.2 "
+                             "--direction 0 --series 1 --out " +
+                             Chemin("absent/i.jpg") + " --prefs " + Chemin("Prefs.txt"));
+  EXPECT_EQ(s.Statut, 2);
+  EXPECT_NE(s.Texte.find("dossier introuvable"), std::string::npos) << s.Texte;
+  EXPECT_EQ(s.Texte.find("Série"), std::string::npos) << s.Texte;  // nothing was stacked
+}
+
+TEST_F(BatchSorties, UnPeripheriqueOuUnTubeQuiRefusentNeRemplacentRien) {
+  Ecrire("a.zer", "précédent");
+  auto s = LancerBatch(Paire("--json /dev/full --zernike " + Chemin("a.zer")));
+  EXPECT_EQ(s.Statut, 2) << s.Texte;
+  EXPECT_EQ(LireFichier(Chemin("a.zer")), "précédent");
+  ASSERT_EQ(::mkfifo(Chemin("tube").c_str(), 0600), 0);
+  s = LancerBatch(Paire("--json " + Chemin("tube") + " --zernike " + Chemin("a.zer")));
+  EXPECT_EQ(s.Statut, 2) << s.Texte;
+  EXPECT_EQ(LireFichier(Chemin("a.zer")), "précédent");
+  EXPECT_EQ(FichiersCaches(), 0);
+}
+
+}  // namespace

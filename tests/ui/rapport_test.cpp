@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <cmath>
 
 #include "files/ecriture.h"
 #include "files/jpeg.h"
@@ -78,6 +79,24 @@ class RapportTest : public QObject {
     QCOMPARE(b->Champ()->Palette, 5);
     // Imported pictures are not entered as test images.
     QVERIFY(f_->Parametres()->Intra().empty());
+  }
+
+  void grandePhotoRecadreeAutourDeLEtoile() {
+    // A 3000 × 2000 photograph with a defocused star off centre: the planes are cut around it.
+    const int l = 3000, h = 2000;
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(l) * h * 3, 10);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < l; ++x)
+        if (const double d = std::hypot(x - 2100.0, y - 700.0); d < 80 && d > 25)
+          for (int k = 0; k < 3; ++k) rgb[(static_cast<std::size_t>(y) * l + x) * 3 + k] = 180;
+    const QString nom = dossier_.filePath("photo.jpg");
+    EcrireFichierAtomique(nom.toStdString(), CoderJPEG(rgb, l, h));
+    d_->Fichiers = {nom};
+    f_->ImporterJPEG();
+    TForm1* v = Nommee("photo.jpg (Vert, autour de l'étoile)");
+    QVERIFY(v);
+    QVERIFY(v->Champ()->NX < 700 && v->Champ()->NY < 700);
+    QVERIFY(std::abs(v->Champ()->RayonPupille - 80) < 4);
   }
 
   void importJpegIllisibleAverti() {

@@ -16,6 +16,7 @@ int CommandeRapport(const TOptionsRapport& o) {
   std::error_code ec;
   if (!std::filesystem::is_directory(o.Dossier, ec))
     throw std::runtime_error("Dossier introuvable : " + o.Dossier);
+  VerifierSorties({o.Json});
   TReconstructionBatch r = ExecuterReconstruction(o.Reconstruction);
   const TPreferences& prefs = r.Prefs;
   TRoddier& test = *r.Test;

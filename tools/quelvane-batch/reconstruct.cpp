@@ -131,18 +131,37 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
       prefs.NIter = static_cast<std::uint8_t>(*o.Iterations);
     }
     if (o.LambdaNm) {
-      if (!(*o.LambdaNm > 0 && *o.LambdaNm < 1e6))
-        throw ErreurOptions("--lambda : longueur d'onde en nm, positive");
+      // The range the preferences hold the reference wavelength to.
+      if (!(std::isfinite(*o.LambdaNm) && *o.LambdaNm >= 1 && *o.LambdaNm <= 1e6))
+        throw ErreurOptions("--lambda : de 1 à 1 000 000 nm");
       prefs.LambdaRef = *o.LambdaNm;
     }
-    if (!(o.DiametreMm > 0) || !(o.FocaleMm > 0))
-      throw ErreurOptions("--diameter et --focal doivent être positifs");
     if (o.Orientation != "x" && o.Orientation != "y") throw ErreurOptions("--orientation : x ou y");
-    if (o.Binning < 1 || o.Binning > 255 || o.BinningLogiciel < 1 || o.BinningLogiciel > 255)
-      throw ErreurOptions("--binning et --soft-binning : de 1 à 255");
     InitZernike(prefs.NPolyZern, prefs.ModePoly);
     FixerFils(o.Fils, prefs);
 
+    TEntreesTest e;
+    e.DiametreMm = o.DiametreMm;
+    e.FocaleMm = o.FocaleMm;
+    e.IncidenceRadians = o.AngleDegres * 3.141592653589 / 180;
+    e.Orientation = o.Orientation == "x" ? SelonX : SelonY;
+    LireSource(o.Source, e);
+    if (o.DefocalisationMm) {
+      e.DefocalisationMm = *o.DefocalisationMm;
+    } else if (o.PixelMicrons) {
+      e.PixelMicrons = *o.PixelMicrons;
+      e.BinAcquisition = o.Binning;
+      e.BinLogiciel = o.BinningLogiciel;
+    } else {
+      throw ErreurOptions("Il faut --defocus ou --pixel pour connaître la défocalisation");
+    }
+    const TNomsEntrees options{"--diameter",          "--focal", "--defocus", "--pixel",
+                               "--source artificial", "--angle"};
+    if (const auto refus =
+            VerifierEntrees(e, options, o.DefocalisationMm.has_value(), o.PixelMicrons.has_value()))
+      throw ErreurOptions(*refus);
+    // Every output's folder before the work: a night's series is not stacked for nothing.
+    VerifierSorties({o.Json, o.Opd, o.Zernike});
     TBarreTexte barre;
     const TImageOuverte ouvertIntra =
         OuvrirCoteDuTest(o.Intra, false, prefs, Ouverture(o, prefs, false), barre);
@@ -157,23 +176,9 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
     res.SerieIntra = ouvertIntra.Empilement;
     res.SerieExtra = ouvertExtra.Empilement;
 
-    TEntreesTest e;
-    e.DiametreMm = o.DiametreMm;
-    e.FocaleMm = o.FocaleMm;
-    e.IncidenceRadians = o.AngleDegres * 3.141592653589 / 180;
-    e.Orientation = o.Orientation == "x" ? SelonX : SelonY;
-    LireSource(o.Source, e);
-    if (o.DefocalisationMm) {
-      e.DefocalisationMm = *o.DefocalisationMm;
-    } else if (o.PixelMicrons) {
-      e.PixelMicrons = *o.PixelMicrons;
-      e.BinAcquisition = o.Binning;
-      e.BinLogiciel = o.BinningLogiciel;
+    if (!o.DefocalisationMm)
       e.DefocalisationMm =
           DefocalisationDepuisRayons(e, intra->RayonPupille, extra->RayonPupille) / 1e6;
-    } else {
-      throw ErreurOptions("Il faut --defocus ou --pixel pour connaître la défocalisation");
-    }
     TParametresTest p = ParametresInitiaux;
     AppliquerEntrees(e, CalculerAberrationsMontage(e), p);
     if (!(p.Defocalisation > 0 && p.Defocalisation < p.DistanceFocale))

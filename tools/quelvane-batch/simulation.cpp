@@ -1,5 +1,6 @@
 // interferogram and foucault: the simulations of the windows, as pictures for scripts.
 
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -69,10 +70,15 @@ using TCalcul = void (*)(const TPupille& front, int angle, const TOptionsSimulat
 int Simuler(const TOptionsSimulation& o, TCalcul calculer, bool couleurLambda,
             std::uint8_t TkwValue::*palette) {
   if (o.Image.empty()) throw std::runtime_error("Il faut --out pour l'image à écrire");
+  if (o.Franges < 1 || o.Franges > 24) throw std::runtime_error("--fringes : de 1 à 24");
+  if (o.Pas < 0 || o.Pas > 180) throw std::runtime_error("--series : de 1 à 180 degrés");
+  if (o.Direction < -360 || o.Direction > 360)
+    throw std::runtime_error("--direction : de -360 à 360 degrés");
+  // The outputs' folders before the work (a series is long).
+  VerifierSorties({o.Image, o.Json});
   const TFrontBatch fb = FrontDe(o.Front, o.Reconstruction);
   const TPreferences& prefs = fb.Prefs;
   const std::shared_ptr<TPupille>& front = fb.Front;
-  if (o.Franges < 1 || o.Franges > 24) throw std::runtime_error("--fringes : de 1 à 24");
   const std::vector<int> angles =
       o.Pas > 0 ? AnglesSerie(o.Direction, o.Pas) : std::vector<int>{o.Direction};
   TPalettes palettes;
@@ -124,6 +130,8 @@ int CommandeFoucault(const TOptionsSimulation& o) {
 }
 
 int CommandePSF(const TOptionsPSF& o) {
+  if (o.Taille < -1 || o.Taille > 3) throw std::runtime_error("--size : de 0 à 3");
+  VerifierSorties({o.Image, o.Csv, o.Json});
   const TFrontBatch fb = FrontDe(o.Front, o.Reconstruction);
   const TPreferences& prefs = fb.Prefs;
   const double lambda = prefs.LambdaRef;
@@ -177,6 +185,9 @@ int CommandePSF(const TOptionsPSF& o) {
 
 int CommandeProfil(const TOptionsProfil& o) {
   if (o.Zoom < 1 || o.Zoom > 10) throw std::runtime_error("--zoom : de 1 à 10");
+  if (!std::isfinite(o.AzimutDeg) || std::fabs(o.AzimutDeg) > 3600)
+    throw std::runtime_error("--azimuth : un angle en degrés, de -3600 à 3600");
+  VerifierSorties({o.Csv, o.Json});
   const TFrontBatch fb = FrontDe(o.Front, o.Reconstruction);
   bool mm = false;
   const auto segments =

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include "files/ecriture.h"
@@ -13,6 +14,18 @@
 namespace quelvane::batch {
 
 TBarreTexte::TBarreTexte() : actif_(::isatty(STDERR_FILENO) == 1) {}
+
+void VerifierSorties(const std::vector<std::string>& chemins) {
+  for (const std::string& c : chemins) {
+    if (c.empty() || c == "-") continue;
+    std::error_code ec;
+    const auto absolu = std::filesystem::absolute(c, ec);
+    if (std::filesystem::is_directory(absolu, ec))
+      throw std::runtime_error("Impossible d'écrire " + c + " : c'est un dossier");
+    if (!std::filesystem::is_directory(absolu.parent_path(), ec))
+      throw std::runtime_error("Impossible d'écrire " + c + " : dossier introuvable");
+  }
+}
 
 void EcrireSortieStandard(const std::string& texte) {
   const std::size_t n = std::fwrite(texte.data(), 1, texte.size(), stdout);

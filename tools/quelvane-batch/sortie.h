@@ -53,6 +53,10 @@ class TBarreTexte final : public IProgression {
   int position_ = 0;
 };
 
+// Before any work: every output named (not "-") must lie in an existing folder and not be a
+// folder itself; throws std::runtime_error naming it.
+void VerifierSorties(const std::vector<std::string>& chemins);
+
 class TSorties {
  public:
   // "-" stands for standard output.
