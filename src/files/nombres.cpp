@@ -50,18 +50,19 @@ std::optional<double> LireReelFITS(std::string_view texte) {
   return ConvertirReel(t);
 }
 
-double LireReel(std::string_view texte) {
+std::optional<double> LireSaisie(std::string_view texte) {
   std::string t(texte);
-  const char separateur = SeparateurDecimal();
-  // Only the regional separator is a decimal point here; the other one makes it not a number.
-  for (char& c : t) {
-    if (c == separateur)
+  int separateurs = 0;
+  for (char& c : t)
+    if (c == '.' || c == ',') {
       c = '.';
-    else if (c == '.' || c == ',')
-      return 0.0;
-  }
-  return ConvertirReel(t).value_or(0.0);
+      ++separateurs;
+    }
+  if (separateurs > 1) return std::nullopt;
+  return ConvertirReel(t);
 }
+
+double LireReel(std::string_view texte) { return LireSaisie(texte).value_or(0.0); }
 
 namespace {
 

@@ -15,7 +15,10 @@ std::optional<int> ConvertirEntier(std::string_view texte);
 
 // Either separator is accepted (headers come from everywhere); nothing when not a number.
 std::optional<double> LireReelFITS(std::string_view texte);
-// With the regional separator only; 0 when the text is not a number (forms).
+// A number typed by a user: '.' or ',' as the decimal separator whatever the regional one (a
+// single separator: "1,234.5" is not a number); nothing when the text is not a number.
+std::optional<double> LireSaisie(std::string_view texte);
+// LireSaisie, 0 when the text is not a number (forms).
 double LireReel(std::string_view texte);
 
 // General notation with up to `chiffres` significant digits ("555", "0,5"), with the given

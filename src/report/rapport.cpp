@@ -1,5 +1,6 @@
 #include "report/rapport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -54,7 +55,7 @@ class TPage {
   }
   void Image(const std::string& f) {
     l_.push_back("<td>");
-    l_.push_back(R"(<div align="center"><img src=)" + f + "></div>");
+    l_.push_back(R"(<div align="center"><img src=)" + f + "></div>");  // f: quoted, escaped
     l_.push_back("</td>");
   }
   void Libelle(const std::string& t, bool premiere) {
@@ -78,6 +79,40 @@ class TPage {
 std::string Format(const char* f, double v, int decimales) {
   return FormaterFixe(v, decimales) + f;
 }
+
+// A length with the decimals it needs (at least `decimales`, three at most): 3.632 mm is not
+// "4 mm".
+std::string Longueur(double v, int decimales, const char* unite) {
+  std::string t = FormaterFixe(v, std::max(decimales, 3));
+  const char sep = t.find(',') != std::string::npos ? ',' : '.';
+  const auto point = t.find(sep);
+  if (point != std::string::npos) {
+    std::size_t fin = t.size();
+    while (fin > point + 1 + static_cast<std::size_t>(decimales) && t[fin - 1] == '0') --fin;
+    if (fin == point + 1) --fin;  // no decimals left: no separator either
+    t.resize(fin);
+  }
+  return t + unite;
+}
+
+}  // namespace
+
+std::string EchapperHtml(const std::string& t) {
+  std::string s;
+  for (char c : t) {
+    switch (c) {
+      case '&': s += "&amp;"; break;
+      case '<': s += "&lt;"; break;
+      case '>': s += "&gt;"; break;
+      case '"': s += "&quot;"; break;
+      case '\'': s += "&#39;"; break;
+      default: s += c;
+    }
+  }
+  return s;
+}
+
+namespace {
 
 // A file name from a window caption: no folder separators nor characters a file system or a
 // browser's address would trip on.
@@ -157,30 +192,39 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
   page.Titre(R"(<div align= "center">1. Paramètres du test)", 2);
 
   const TEntreesTest e = EntreesDepuis(p);
+  // Texts from the images' headers and from the user go in escaped: a header holding markup
+  // shows as text, never as part of the page. A field nobody filled is left out.
   page.Ouvrir(true);
-  page.Libelle("Instrument :", true);
-  page.Cellule(EnUtf8(x.Instrument));
-  page.Libelle("Diamètre :", false);
-  page.Cellule(Format(" mm", e.DiametreMm, pr.NDecMilli));
-  page.Libelle("Distance focale :", false);
-  page.Cellule(Format(" mm", e.FocaleMm, pr.NDecMilli));
-  page.Libelle("Obstruction (Diam. ratio d'après signal) :", false);
-  page.Cellule(Format(" %", (test.Signal ? test.Signal->Obstruction : 0) * 100, 0));
-  page.Libelle("Camera :", false);
-  page.Cellule(EnUtf8(x.Camera));
-  page.Libelle("Défocalisation :", false);
-  page.Cellule(Format(" mm", e.DefocalisationMm, pr.NDecMilli));
-  page.Libelle("Source :", false);
+  bool premiere = true;
+  auto champ = [&](const char* libelle, const std::string& valeur) {
+    if (valeur.empty()) return;
+    page.Libelle(libelle, premiere);
+    premiere = false;
+    page.Cellule(valeur);
+  };
+  champ("Instrument :", EchapperHtml(EnUtf8(x.Instrument)));
+  champ("Diamètre :", Longueur(e.DiametreMm, pr.NDecMilli, " mm"));
+  champ("Distance focale :", Longueur(e.FocaleMm, pr.NDecMilli, " mm"));
+  champ("Obstruction (Diam. ratio d'après signal) :",
+        Format(" %", (test.Signal ? test.Signal->Obstruction : 0) * 100, 0));
+  champ("Camera :", EchapperHtml(EnUtf8(x.Camera)));
+  champ("Défocalisation :", Longueur(e.DefocalisationMm, pr.NDecMilli, " mm"));
   switch (x.Source) {
-    case SourceInfini: page.Cellule("Etoile à l'infini"); break;
+    case SourceInfini: champ("Source :", "Etoile à l'infini"); break;
     case SourceArtificielle:
-      page.Cellule("Etoile artificielle à " + FormaterFixe(p.DistanceSource / 1e9, 0) + " m");
+      champ("Source :", "Etoile artificielle à " + Longueur(p.DistanceSource / 1e9, 0, " m"));
       break;
-    case SourceCourbure: page.Cellule("Au rayon de courbure"); break;
-    default: break;  // autocollimation: no value
+    case SourceCourbure: champ("Source :", "Au rayon de courbure"); break;
+    default: champ("Source :", "Autocollimation"); break;
   }
-  page.Libelle("Temps de pose :", false);
-  page.Cellule(x.PoseIntra + " s / " + x.PoseExtra + " s");
+  auto pose = [](const std::string& t) {
+    const auto v = LireReelFITS(t);
+    return v && *v > 0 ? EchapperHtml(t) + " s" : std::string();
+  };
+  const std::string poseIntra = pose(x.PoseIntra), poseExtra = pose(x.PoseExtra);
+  if (!poseIntra.empty() || !poseExtra.empty())
+    champ("Temps de pose :",
+          (poseIntra.empty() ? "?" : poseIntra) + " / " + (poseExtra.empty() ? "?" : poseExtra));
   page.Fermer();
 
   // The defocused images and the signal, from the test's own prepared copies' statistics.
@@ -298,7 +342,9 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
     page.Ouvrir(false);
     for (std::size_t k = 0; k < fenetres.size(); ++k) {
       if (k > 0 && k % 2 == 0) page.Rangee();
-      page.Image("\"" + image(*fenetres[k], NomFichier(fenetres[k]->Legende) + ".jpg") + "\"");
+      page.Image("\"" +
+                 EchapperHtml(image(*fenetres[k], NomFichier(fenetres[k]->Legende) + ".jpg")) +
+                 "\"");
     }
     page.Fermer();
     ++numero;

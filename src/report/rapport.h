@@ -52,6 +52,9 @@ std::vector<std::pair<std::string, std::string>> FichiersRapport(const std::stri
 // The page and its pictures, all written or none (ErreurEcriture).
 void EcrireRapport(const std::string& chemin, const TRapport& rapport);
 
+// Text as HTML text: & < > " ' as entities.
+std::string EchapperHtml(const std::string& texte);
+
 // UTF-8 text into ASCII, every other character as a numeric HTML entity.
 std::string VersLatin1Html(const std::string& utf8);
 

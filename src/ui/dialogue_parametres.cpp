@@ -309,6 +309,8 @@ void TFormParam::Reinitialiser() {
     e->clear();
   ListeValeurs->clear();
   AberrationsMontage = {};
+  // A new test starts from the instrument the user saved as the default.
+  AfficherDefauts();
 }
 
 void TFormParam::Remplir() {
@@ -396,8 +398,8 @@ void TFormParam::RecupererInfos() {
   EditDate->setText(Texte(DateDe(in.DateObs)));
   EditHeureIntra->setText(Texte(HeureDe(in.DateObs)));
   EditHeureExtra->setText(Texte(HeureDe(in.DateObs)));
-  EditPoseIntra->setText(QString::number(in.Exposition));
-  EditPoseExtra->setText(QString::number(in.Exposition));
+  EditPoseIntra->setText(General(in.PoseSecondes > 0 ? in.PoseSecondes : in.Exposition));
+  EditPoseExtra->setText(General(in.PoseSecondes > 0 ? in.PoseSecondes : in.Exposition));
   EditTemperatureIntra->setText(General(in.Temperature));
   EditTemperatureExtra->setText(General(in.Temperature));
   EditSeeing->setText(General(in.Seeing));
@@ -411,11 +413,7 @@ void TFormParam::RecupererInfos() {
 }
 
 bool TFormParam::LireStrict(const QLineEdit* edit, double& valeur) {
-  std::string t = edit->text().toStdString();
-  const char sep = SeparateurDecimal();
-  for (char& c : t)
-    if (c == sep) c = '.';
-  const auto v = (t.find(',') == std::string::npos) ? ConvertirReel(t) : std::nullopt;
+  const auto v = LireSaisie(edit->text().toStdString());
   if (!v) {
     Dialogues().Avertir(
         this, QStringLiteral("'%1' n'est pas une valeur numérique correcte").arg(edit->text()));
@@ -530,6 +528,10 @@ void TFormParam::SauverDefauts() {
 
 void TFormParam::ChargerDefauts() {
   LirePreferences(Preferences, cheminPreferences_.toStdString());
+  AfficherDefauts();
+}
+
+void TFormParam::AfficherDefauts() {
   SpinEditDiametre->setValue(static_cast<int>(Preferences.Diametre));
   SpinEditFocale->setValue(static_cast<int>(Preferences.Focale));
   EditPixel->setText(General(Preferences.PixelCCD * 0.001));
@@ -556,8 +558,11 @@ void TFormParam::AfficherRayons() {
 void TFormParam::PreparerAffichage() {
   couplage_ = true;
   const TEntreesTest e = EntreesDepuis(ParametresTest);
-  SpinEditDiametre->setValue(static_cast<int>(Arrondi(e.DiametreMm)));
-  SpinEditFocale->setValue(static_cast<int>(Arrondi(e.FocaleMm)));
+  // A test without an instrument yet keeps what the fields offer (the saved defaults).
+  if (e.DiametreMm > 0 || e.FocaleMm > 0) {
+    SpinEditDiametre->setValue(static_cast<int>(Arrondi(e.DiametreMm)));
+    SpinEditFocale->setValue(static_cast<int>(Arrondi(e.FocaleMm)));
+  }
   couplage_ = false;
   copie_ = ParametresTest;
   if (Pages->currentIndex() == 1) AfficherRayons();

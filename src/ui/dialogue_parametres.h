@@ -52,6 +52,8 @@ class TFormParam : public QDialog {
   void ChoisirSource(int indice);  // 0 infinity, 1 artificial star, 2 curvature, 3 autocollimation
   void SauverDefauts();
   void ChargerDefauts();
+  // The instrument saved as the default (preferences in memory) into the fields.
+  void AfficherDefauts();
   void Valider();  // "Ok"
   void Annuler();
   void PreparerAffichage();  // what showing the dialog does

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QPlainTextEdit;
+class QStatusBar;
 class QTextBrowser;
 
 namespace quelvane {
@@ -19,7 +20,12 @@ class TFormRapport : public QWidget {
 
   QTextBrowser* Navigateur;
   QPlainTextEdit* Code;
+  QStatusBar* Etat;  // says when the page was saved
   QString Chemin;
+
+ private:
+  // The page as edited, with the layout a browser will show as the written one did.
+  QString PageDuNavigateur() const;
 };
 
 }  // namespace quelvane

@@ -20,15 +20,21 @@ TEST(Nombres, LireReelFITSAccepteLesDeuxSeparateurs) {
   DefinirSeparateurDecimal('.');
 }
 
-TEST(Nombres, LireReelSuitLeSeparateurRegional) {
-  DefinirSeparateurDecimal(',');
-  EXPECT_DOUBLE_EQ(LireReel("2,5"), 2.5);
-  EXPECT_EQ(LireReel("2.5"), 0);
-  EXPECT_EQ(LireReel("abc"), 0);
+// A typed number reads the same whatever the regional separator: "5,2" in a field of an
+// English-set machine was refused, "1,5" as a defocus became 0.
+TEST(Nombres, SaisieAccepteLesDeuxSeparateurs) {
+  for (char regional : {',', '.'}) {
+    DefinirSeparateurDecimal(regional);
+    EXPECT_DOUBLE_EQ(LireReel("2,5"), 2.5);
+    EXPECT_DOUBLE_EQ(LireReel(" 2.5 "), 2.5);
+    EXPECT_DOUBLE_EQ(*LireSaisie("-0,125"), -0.125);
+    EXPECT_FALSE(LireSaisie("1,234.5"));
+    EXPECT_FALSE(LireSaisie("1.2.3"));
+    EXPECT_FALSE(LireSaisie("abc"));
+    EXPECT_FALSE(LireSaisie(""));
+    EXPECT_EQ(LireReel("abc"), 0);
+  }
   DefinirSeparateurDecimal('.');
-  EXPECT_DOUBLE_EQ(LireReel("2.5"), 2.5);
-  EXPECT_EQ(LireReel("2,5"), 0);
-  EXPECT_EQ(LireReel(""), 0);
 }
 
 TEST(Nombres, DateEtHeure) {

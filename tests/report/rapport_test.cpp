@@ -81,9 +81,7 @@ TEST(Rapport, TablesEtSections) {
   EXPECT_TRUE(Contient(h, "Param&#232;tres du test"));
   EXPECT_TRUE(Contient(h, "3.64 mm"));
   EXPECT_TRUE(Contient(h, "Cam&#233;ra"));
-  // Autocollimation: the "Source :" row has no value cell.
-  const auto source = h.find("Source :");
-  EXPECT_TRUE(Contient(h.substr(source, 120), "Temps de pose"));
+  EXPECT_TRUE(Contient(h, "Autocollimation"));
   EXPECT_TRUE(Contient(h, "2 s / 3 s"));
   // Without a signal or residual window: two images, one wavefront column.
   EXPECT_TRUE(Contient(h, "<img src=intra.jpg>"));
@@ -127,6 +125,27 @@ TEST(Rapport, SignalResiduEtEtoileArtificielle) {
   EXPECT_TRUE(Contient(h, "<img src=Residu.jpg>"));
   EXPECT_TRUE(Contient(h, "Front r&#233;siduel"));
   EXPECT_TRUE(Contient(h, NomZernike(30)));
+}
+
+// Header texts are data, never markup; unknown fields are left out rather than printed
+// empty; a length keeps the decimals it has.
+TEST(Rapport, ChampsEchappesOmisEtLongueursExactes) {
+  TMontage m;
+  m.Contexte.Instrument = "<script>alert(1)</script>";
+  m.Contexte.Camera = "";
+  m.Contexte.PoseIntra = m.Contexte.PoseExtra = "0";
+  m.Parametres.Defocalisation = 3.632e6;
+  m.Prefs.NDecMilli = 0;
+  const std::string h = ConstruireRapport(m.Contexte).Html;
+  EXPECT_FALSE(Contient(h, "<script"));
+  EXPECT_TRUE(Contient(h, "&lt;script&gt;alert(1)&lt;/script&gt;"));
+  EXPECT_FALSE(Contient(h, "Camera :"));
+  EXPECT_FALSE(Contient(h, "Temps de pose"));
+  EXPECT_TRUE(Contient(h, "3.632 mm"));
+  EXPECT_TRUE(Contient(h, "1000 mm"));  // the focal length: no needless decimals
+  m.Contexte.PoseIntra = "1,5";
+  EXPECT_TRUE(Contient(ConstruireRapport(m.Contexte).Html, "1,5 s / ?"));
+  EXPECT_EQ(EchapperHtml("a&\"'<>"), "a&amp;&quot;&#39;&lt;&gt;");
 }
 
 TEST(Rapport, EcritureToutOuRien) {

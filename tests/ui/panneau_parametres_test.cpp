@@ -280,13 +280,41 @@ class PanneauParametresTest : public QObject {
     d.EditPixel->setText("3.76");
     d.SpinEditBinLogiciel->setValue(2);
     d.SauverDefauts();
-    d.Reinitialiser();
-    QCOMPARE(d.SpinEditDiametre->value(), 0);
+    d.SpinEditDiametre->setValue(100);
     d.ChargerDefauts();
     QCOMPARE(d.SpinEditDiametre->value(), 250);
     QCOMPARE(d.SpinEditFocale->value(), 1200);
     QCOMPARE(d.EditPixel->text(), QStringLiteral("3.76"));
     QCOMPARE(d.SpinEditBinLogiciel->value(), 2);
+    // A new test offers the saved instrument at once, and showing the dialog keeps it.
+    Ouvrir();
+    d_->Reponses = {true};
+    f_->NouveauTest();
+    d.SpinEditDiametre->setValue(0);
+    d.Reinitialiser();
+    d.PreparerAffichage();
+    QCOMPARE(d.SpinEditDiametre->value(), 250);
+    QCOMPARE(d.SpinEditFocale->value(), 1200);
+    QCOMPARE(d.EditPixel->text(), QStringLiteral("3.76"));
+  }
+
+  void virguleOuPointDansChaqueChamp() {
+    // "5,2" on a machine set for '.', and "1,5" as the defocus, are numbers.
+    DefinirSeparateurDecimal('.');
+    TFormParam& d = *f_->Parametres();
+    d.PreparerAffichage();
+    d.SpinEditDiametre->setValue(200);
+    d.SpinEditFocale->setValue(1000);
+    d.EditPixel->setText("5,2");
+    d.EditRayonIntra->setText("40");
+    d.EditRayonExtra->setText("42");
+    const qsizetype avant = d_->Messages.size();
+    d.CalculerDefocalisation();
+    QCOMPARE(d_->Messages.size(), avant);
+    QVERIFY(ParametresTest.Defocalisation > 0);
+    d.EditDefocalisation->setText("1,5");
+    d.Valider();  // no images here: only the numbers are looked at
+    QCOMPARE(ParametresTest.Defocalisation, 1.5e6);
   }
 };
 

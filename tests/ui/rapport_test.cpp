@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -151,10 +153,20 @@ class RapportTest : public QObject {
     QTextCursor c(r.Navigateur->document());
     c.movePosition(QTextCursor::End);
     c.insertText(QStringLiteral("Miroir retouché au bord"));
+    QCOMPARE(r.windowTitle(), QStringLiteral("Rapport - rapport.html"));
+    const qint64 taille = QFileInfo(page).size();
     r.EnregistrerModifications();
+    QVERIFY(r.Etat->currentMessage().startsWith(QStringLiteral("Rapport enregistré")));
     QFile lu(page);
     QVERIFY(lu.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(lu.readAll()).contains(QStringLiteral("Miroir retouch")));
+    const QString ecrit = QString::fromUtf8(lu.readAll());
+    QVERIFY(ecrit.contains(QStringLiteral("Miroir retouch")));
+    // The layout a browser shows is kept: centred tables without side margins that would
+    // override their centring, pictures still centred, no page twice the size.
+    QVERIFY(ecrit.contains(QStringLiteral("align=\"center\"")));
+    QVERIFY(!ecrit.contains(QStringLiteral("margin-left:0px")));
+    QVERIFY(ecrit.contains(QRegularExpression(QStringLiteral("<p align=\"center\"[^>]*><img"))));
+    QVERIFY2(QFileInfo(page).size() < taille * 2, qPrintable(QString::number(taille)));
   }
 
   void rapportRefuseDansUnDossierAbsent() {

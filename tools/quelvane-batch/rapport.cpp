@@ -7,6 +7,7 @@
 
 #include "analysis/analyse_front.h"
 #include "commandes.h"
+#include "files/nombres.h"
 #include "sortie.h"
 
 namespace quelvane::batch {
@@ -30,8 +31,8 @@ int CommandeRapport(const TOptionsRapport& o) {
   x.Jeu = &JeuZernike();
   x.Instrument = r.Intra->Infos.Telescope;
   x.Camera = r.Intra->Infos.Instrument;
-  x.PoseIntra = std::to_string(r.Intra->Infos.Exposition);
-  x.PoseExtra = std::to_string(r.Extra->Infos.Exposition);
+  x.PoseIntra = FormaterGeneral(r.Intra->Infos.PoseSecondes, 6);
+  x.PoseExtra = FormaterGeneral(r.Extra->Infos.PoseSecondes, 6);
   x.Source = r.Source;
   x.Intra = TFenetreRapport{r.Intra, "Intra"};
   x.Extra = TFenetreRapport{r.Extra, "Extra"};
