@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "settings/session.h"
+
 class QPrinter;
 class QWidget;
 
@@ -33,6 +35,9 @@ class IDialogues {
   virtual bool Demander(QWidget* parent, const QString& message) = 0;
   virtual bool ChoisirImprimante(QWidget* parent, QPrinter& imprimante) = 0;
 };
+
+// Where the real file dialogs start: the last folders the user went to (kept in the session).
+TDossiersRecents& DossiersDialogues();
 
 // The dialogs in use: the real ones unless a test installed its own.
 IDialogues& Dialogues();

@@ -551,6 +551,9 @@ void TMainForm::dropEvent(QDropEvent* e) {
 
 void TMainForm::RestaurerDisposition() {
   session_ = LireSession(CheminSession(CheminPreferences.toStdString()));
+  DossiersDialogues() = session_.Dossiers;
+  if (DossiersDialogues().Ouvertures.empty() && !session_.Recents.empty())
+    RetenirDossier(DossiersDialogues(), session_.Recents.front().Chemin, false);
   if (!session_.Geometrie.empty())
     restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(session_.Geometrie)));
   if (!session_.Etat.empty())
@@ -563,6 +566,7 @@ void TMainForm::RestaurerDisposition() {
 
 void TMainForm::EnregistrerSession() {
   RemplirRecents();
+  session_.Dossiers = DossiersDialogues();
   try {
     const std::string chemin = CheminSession(CheminPreferences.toStdString());
     CreerDossierPreferences(chemin);

@@ -22,6 +22,7 @@ TFormQualite::TFormQualite(QWidget* parent) : QWidget(parent, Qt::Window) {
   Vue->setMinimumSize(520, 320);
   v->addWidget(Vue, 1);
   Resume = new QLabel;
+  Resume->setTextFormat(Qt::PlainText);  // quotes file names
   Resume->setWordWrap(true);
   v->addWidget(Resume);
 }

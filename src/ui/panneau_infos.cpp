@@ -54,6 +54,8 @@ TFormInfos::TFormInfos(TMainForm& principale) : QDockWidget(&principale), princi
   setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
               QDockWidget::DockWidgetClosable);
   Construire();
+  // Labels quote file names and header values: text, never markup.
+  for (QLabel* l : findChildren<QLabel*>()) l->setTextFormat(Qt::PlainText);
 }
 
 void TFormInfos::Construire() {

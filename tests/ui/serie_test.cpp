@@ -94,7 +94,8 @@ class SerieTest : public QObject {
     QCOMPARE(w->Champ()->Role, RoleExtra);
     QCOMPARE(w->Champ()->SousEnsembles.size(), 4u);
     QVERIFY(f_->Infos()->LabelSerie->text().contains(QStringLiteral("16 images lues")));
-    QVERIFY(!f_->Progression()->isVisible());  // gone once the work is done
+    QCOMPARE(f_->Infos()->LabelSerie->textFormat(), Qt::PlainText);  // names are not markup
+    QVERIFY(!f_->Progression()->isVisible());                        // gone once the work is done
 
     // The quality chart: one point per frame.
     f_->Action("Qualité des images de la série")->trigger();
