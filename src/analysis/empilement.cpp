@@ -9,6 +9,7 @@
 #include "analysis/erreur_test.h"
 #include "analysis/etoiles.h"
 #include "analysis/preparation.h"
+#include "analysis/saturation.h"
 #include "analysis/statistiques_robustes.h"
 #include "core/parallele.h"
 #include "files/nombres.h"
@@ -87,18 +88,6 @@ struct TMesure {
   }
 };
 
-// A sample whose eight neighbours all stay below `niveau`: a cosmic ray's hit, not the star's
-// light at full scale.
-bool Isole(const TFctXY& im, int r, int c, double niveau) {
-  for (int dr = -1; dr <= 1; ++dr)
-    for (int dc = -1; dc <= 1; ++dc) {
-      const int rr = r + dr, cc = c + dc;
-      if ((dr || dc) && rr >= 0 && rr < im.NY && cc >= 0 && cc < im.NX && im.V(rr, cc) >= niveau)
-        return false;
-    }
-  return true;
-}
-
 // Background (a plane through a ring beyond the light, other stars left out), flux and centre
 // of the light, saturated samples, and the width of the pupil's edge on the profile averaged
 // around the centre.
@@ -128,8 +117,7 @@ TMesure MesurerEtoile(const TFctXY& im, const TEtoile& e, const std::vector<TDis
   PlanRobuste(anneau, m.Fond, gardes, m.BruitFond, 1500);
   m.X0 = e.CentreX, m.Y0 = e.CentreY;
   if (gardes < 16) return m;
-  double flux = 0, sx = 0, sy = 0, maximum = -1e300;
-  int auMaximum = 0;
+  double flux = 0, sx = 0, sy = 0;
   for (int r = l0; r <= l1; ++r)
     for (int c = c0; c <= c1; ++c) {
       const double x = c + 1 - e.CentreX, y = r + 1 - e.CentreY;
@@ -137,15 +125,11 @@ TMesure MesurerEtoile(const TFctXY& im, const TEtoile& e, const std::vector<TDis
       if (x * x + y * y > lumiere * lumiere || !std::isfinite(v)) continue;
       const double w = v - m.FondEn(c + 1, r + 1);
       flux += w, sx += w * (c + 1), sy += w * (r + 1);
-      if (pleineEchelle > 0 && v >= 0.999 * pleineEchelle && !Isole(im, r, c, 0.5 * pleineEchelle))
-        ++m.Satures;
-      if (v > maximum) maximum = v, auMaximum = 0;
-      if (v == maximum) ++auMaximum;
     }
   if (!(flux > 0)) return m;
-  // A flat top of equal values is a clipped one, whatever the announced full scale.
-  if (m.Satures == 0 && auMaximum >= 4 && maximum > m.Fond[0] + 10 * m.BruitFond)
-    m.Satures = auMaximum;
+  m.Satures = static_cast<int>(
+      MesurerSaturation(im, e.CentreX, e.CentreY, lumiere, pleineEchelle, m.Fond[0], m.BruitFond)
+          .Pixels);
   m.Flux = flux;
   m.X = sx / flux;
   m.Y = sy / flux;

@@ -7,8 +7,10 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/saturation.h"
 #include "analysis/statistiques_robustes.h"
 #include "core/mathematiques.h"
+#include "files/fits.h"
 #include "files/nombres.h"
 
 namespace quelvane {
@@ -142,9 +144,12 @@ double MargeAutresEtoiles(double rayon) { return std::max(3.0, 0.1 * rayon); }
 // background plane subtracted; outside the frame, 0 (the background once subtracted). The
 // light of other stars (outside the test star's own light) takes the background's place.
 std::shared_ptr<TPupille> Decouper(const TPupille& image, int c0, int r0, int cote,
-                                   const TFond* fond, const TEstimation& etoile) {
+                                   const TFond* fond, const TEstimation& etoile,
+                                   const TSaturation& saturation, TGrilleReelle& satures) {
   auto p = std::make_shared<TPupille>();
   p->Allouer(cote, cote);
+  satures = TGrilleReelle();
+  if (saturation.Pixels > 0) satures.Allouer(1, cote, cote);
   p->Role = image.Role;
   p->Seuil = image.Seuil;
   const double lumiere = RayonLumiere(etoile.Rayon);
@@ -156,10 +161,12 @@ std::shared_ptr<TPupille> Decouper(const TPupille& image, int c0, int r0, int co
       if (ca < 0 || ca >= image.NX) continue;
       const double v = image.V(ra, ca);
       const double x = ca + 1 - etoile.CentreX, y = ra + 1 - etoile.CentreY;
-      if (x * x + y * y > lumiere * lumiere && DansUnDisque(etoile.Autres, ca + 1, ra + 1))
+      const bool dehors = x * x + y * y > lumiere * lumiere;
+      if (dehors && DansUnDisque(etoile.Autres, ca + 1, ra + 1))
         p->V(r, c) = fond ? 0 : etoile.FondBrut;
       else
         p->V(r, c) = !std::isfinite(v) ? 0 : fond ? v - fond->Valeur(ca + 1, ra + 1) : v;
+      if (saturation.Pixels > 0 && !dehors && v >= saturation.Niveau) satures(r, c) = 1;
     }
   }
   return p;
@@ -258,11 +265,22 @@ TEstimation EstimerPupille(const TPupille& image, const std::string& nom) {
   return e;
 }
 
+// Share of a pupil's area beyond which a clipped image is refused.
+constexpr double PartSatureeMax = 0.25;
+
 struct TImagePreparee {
   std::shared_ptr<TPupille> Image;
   TFond Fond;
   int Colonne = 0, Ligne = 0;
+  TSaturation Saturation;
+  TGrilleReelle Satures;  // 1 where the cut's sample was clipped; empty when none was
 };
+
+TSaturation SaturationDe(const TPupille& image, const TEstimation& e, const TFond* fond) {
+  return MesurerSaturation(image, e.CentreX, e.CentreY, RayonLumiere(e.Rayon),
+                           PleineEchelleFITS(image.Infos), fond ? fond->Niveau : e.FondBrut,
+                           fond ? fond->Bruit : 0);
+}
 
 // Background measured around the pupil found so far, then again around the pupil found on
 // the subtracted image, which hot pixels and the bias no longer disturb.
@@ -278,7 +296,9 @@ TImagePreparee Preparer(const TPupille& image, TEstimation estimation, int cote,
     p.Colonne = static_cast<int>(std::lround(cx - 1 - cote / 2.0));
     p.Ligne = static_cast<int>(std::lround(cy - 1 - cote / 2.0));
     if (!corriger) {
-      p.Image = Decouper(image, p.Colonne, p.Ligne, cote, nullptr, estimation);
+      p.Saturation = SaturationDe(image, estimation, nullptr);
+      p.Image =
+          Decouper(image, p.Colonne, p.Ligne, cote, nullptr, estimation, p.Saturation, p.Satures);
       p.Image->Seuiller();
       p.Image->TrouverPupille();
       ExigerPupille(*p.Image, nom);
@@ -286,7 +306,9 @@ TImagePreparee Preparer(const TPupille& image, TEstimation estimation, int cote,
     }
     estimation.CentreX = cx, estimation.CentreY = cy, estimation.Rayon = rayon;
     p.Fond = MesurerFond(image, cx, cy, rayon, nom, {estimation.Autres, cote / 2.0});
-    p.Image = Decouper(image, p.Colonne, p.Ligne, cote, &p.Fond, estimation);
+    p.Saturation = SaturationDe(image, estimation, &p.Fond);
+    p.Image =
+        Decouper(image, p.Colonne, p.Ligne, cote, &p.Fond, estimation, p.Saturation, p.Satures);
     RetirerPixelsIsoles(*p.Image, p.Fond.Bruit);
     TPupille& im = *p.Image;
     // By hand: the same level above the background; otherwise a first mask at half height.
@@ -307,6 +329,24 @@ TImagePreparee Preparer(const TPupille& image, TEstimation estimation, int cote,
 }
 
 }  // namespace
+
+std::vector<std::string> AvertissementsPreparation(const TPreparationPaire& p) {
+  std::vector<std::string> a;
+  auto paire = [](long i, long e) {
+    std::string t;
+    if (i > 0) t += "intra " + std::to_string(i);
+    if (e > 0) t += std::string(t.empty() ? "" : ", ") + "extra " + std::to_string(e);
+    return t;
+  };
+  if (p.PixelsSaturesIntra > 0 || p.PixelsSaturesExtra > 0)
+    a.push_back("Pixels saturés (" + paire(p.PixelsSaturesIntra, p.PixelsSaturesExtra) +
+                ") : gardés hors du signal ; le front y est interpolé. Réduisez la pose.");
+  if (p.ManquantsIntra > 0 || p.ManquantsExtra > 0)
+    a.push_back("Echantillons manquants dans le fichier (" +
+                paire(p.ManquantsIntra, p.ManquantsExtra) +
+                ") : remplacés par la moyenne de leurs voisins.");
+  return a;
+}
 
 TPaireTest PreparerPaire(const TPupille& intra, const TPupille& extra, const TkwValue& prefs) {
   const bool corriger = prefs.CorrectionFond;
@@ -335,6 +375,22 @@ TPaireTest PreparerPaire(const TPupille& intra, const TPupille& extra, const Tkw
   prep.Cote = cote;
   prep.ColonneIntra = i.Colonne, prep.LigneIntra = i.Ligne;
   prep.ColonneExtra = e.Colonne, prep.LigneExtra = e.Ligne;
+  prep.ManquantsIntra = intra.Infos.Manquants;
+  prep.ManquantsExtra = extra.Infos.Manquants;
+  prep.PixelsSaturesIntra = i.Saturation.Pixels;
+  prep.PixelsSaturesExtra = e.Saturation.Pixels;
+  // A pupil clipped over a large part has no signal left to speak of.
+  for (const TImagePreparee* p : {&i, &e}) {
+    const TPupille& im = *p->Image;
+    const double aire = std::numbers::pi * im.RayonPupille * im.RayonPupille;
+    const double part = aire > 0 ? static_cast<double>(p->Saturation.Pixels) / aire : 0;
+    if (part > PartSatureeMax)
+      throw ErreurTest(std::string("L'image ") + (p == &i ? "intra-focale" : "extra-focale") +
+                       " est saturée sur " + std::to_string(std::lround(100 * part)) +
+                       " % de sa pupille : réduisez la pose ou le gain.");
+  }
+  paire.SaturesIntra = std::move(i.Satures);
+  paire.SaturesExtra = std::move(e.Satures);
   if (corriger) {
     prep.FondIntra = i.Fond;
     prep.FondExtra = e.Fond;

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "analysis/erreur_test.h"
 #include "analysis/etoiles.h"
@@ -83,12 +84,22 @@ struct TPreparationPaire {
   int Cote = 0;            // side of the square each image was cut to, pixels
   int ColonneIntra = 0, LigneIntra = 0;  // first column and row of the cut in the frame (0-based)
   int ColonneExtra = 0, LigneExtra = 0;
+  // Samples of each image's light the camera clipped (kept out of the signal).
+  long PixelsSaturesIntra = 0, PixelsSaturesExtra = 0;
+  // Samples each file lacked (BLANK, NaN), filled from their neighbours when read.
+  long ManquantsIntra = 0, ManquantsExtra = 0;
 };
 
 struct TPaireTest {
   std::shared_ptr<TPupille> Intra, Extra;
   TPreparationPaire Preparation;
+  // 1 where the sample of the cut was clipped; empty when none was.
+  TGrilleReelle SaturesIntra, SaturesExtra;
 };
+
+// What the user must know of the images' data before trusting the result (French, one line
+// each): clipped samples kept out of the signal, missing samples filled.
+std::vector<std::string> AvertissementsPreparation(const TPreparationPaire& preparation);
 
 // The test's own copies of a pair, as described above (with `CorrectionFond` off: only cut).
 // Throws ErreurTest, with a French message that names the image, when the pair cannot be

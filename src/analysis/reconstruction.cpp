@@ -87,6 +87,8 @@ void ReconstruireTest(TRoddier& t, int couleur, const TPupille& intra, const TPu
   t.Intra = std::move(paire.Intra);
   t.Extra = std::move(paire.Extra);
   t.Preparation = paire.Preparation;
+  t.SaturesIntra = std::move(paire.SaturesIntra);
+  t.SaturesExtra = std::move(paire.SaturesExtra);
 
   // Error bars from the blocks of frames when both images have them, else from the noise
   // measured in the images.
@@ -147,6 +149,8 @@ std::unique_ptr<TRoddier> SignalDeLaPaire(const TPupille& intra, const TPupille&
   test->Intra = std::move(paire.Intra);
   test->Extra = std::move(paire.Extra);
   test->Preparation = paire.Preparation;
+  test->SaturesIntra = std::move(paire.SaturesIntra);
+  test->SaturesExtra = std::move(paire.SaturesExtra);
   test->Signal = std::make_shared<TPupille>();
   test->Signal->Allouer(test->Intra->NX, test->Intra->NY);
   test->CalculerSignal();

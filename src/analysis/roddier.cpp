@@ -90,6 +90,47 @@ void TRoddier::VerifierLongueurs() const {
 
 namespace {
 constexpr double LargeurAnneau = 0.15;  // the ring that cuts the gradient, beyond the light
+
+bool Sature(const TGrilleReelle& g, int r, int c) {
+  return !g.Vide() && g(r, c) > 0.1;  // a transported mask is spread over a pixel or so
+}
+
+// Harmonic continuation into the samples `inconnus` of what surrounds them on the support
+// (successive over-relaxation of the four-neighbour mean; neighbours off the support ignored).
+void Combler(TGrilleReelle& g, const std::vector<std::pair<int, int>>& inconnus,
+             const TPupille& support) {
+  if (inconnus.empty()) return;
+  for (const auto& [r, c] : inconnus) g(r, c) = 0;
+  constexpr double omega = 1.9;
+  for (int tour = 0; tour < 20000; ++tour) {
+    double ecart = 0;
+    for (const auto& [r, c] : inconnus) {
+      double somme = 0;
+      int n = 0;
+      for (const auto [dr, dc] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
+        if (support.M(r + dr, c + dc) == DansPupille) somme += g(r + dr, c + dc), ++n;
+      if (n == 0) continue;
+      const double nouveau = g(r, c) + omega * (somme / n - g(r, c));
+      ecart = std::max(ecart, std::fabs(nouveau - g(r, c)));
+      g(r, c) = nouveau;
+    }
+    if (ecart < 1e-9) break;
+  }
+}
+
+// Samples of the signal's support where either image was clipped (the caller checked the
+// masks' sizes).
+std::vector<std::pair<int, int>> Satures(const TGrilleReelle& mi, const TGrilleReelle& me,
+                                         const TPupille& support) {
+  std::vector<std::pair<int, int>> inconnus;
+  if (mi.Vide() && me.Vide()) return inconnus;
+  for (int r = 1; r < support.NY - 1; ++r)
+    for (int c = 1; c < support.NX - 1; ++c)
+      if (support.M(r, c) == DansPupille && (Sature(mi, r, c) || Sature(me, r, c)))
+        inconnus.emplace_back(r, c);
+  return inconnus;
+}
+
 }  // namespace
 
 void TRoddier::CalculerSignal() {
@@ -138,6 +179,16 @@ void TRoddier::CalculerSignal() {
       const double d = (bordExterieur || bordInterieur) ? std::max(somme, bande.Plateau) : somme;
       if (d != 0) s.V(r, c) = (a.V(r, c) - b.V(r, c)) / d;
     }
+
+  // A clipped sample only says the light was at least that much: the signal there is
+  // unknown, and takes the harmonic continuation of the signal around it, which a small
+  // clipped area hardly notices. (Taking the clipped image as twice the pair's mean less the
+  // other image did worse: that mean is far from smooth where the light gathers.)
+  const auto bonneTaille = [&](const TGrilleReelle& g) {
+    return g.Vide() || (g.Colonnes() == s.NX && g.Lignes() == s.NY);
+  };
+  if (bonneTaille(SaturesIntra) && bonneTaille(SaturesExtra))
+    Combler(s.Donnees, Satures(SaturesIntra, SaturesExtra, s), s);
 
   RayonAnneau = std::max(bande.Exterieur, 1.0) + LargeurAnneau;
   const double limite = RayonAnneau * RayonAnneau;
@@ -281,6 +332,8 @@ void TRoddier::TirerBruit(int tirages) {
 void TRoddier::FixerOriginaux() {
   intraOrigine_ = Intra;
   extraOrigine_ = Extra;
+  saturesIntraOrigine_ = SaturesIntra;
+  saturesExtraOrigine_ = SaturesExtra;
   repere_.CentreX = (Intra->CentreX + Extra->CentreX) / 2;
   repere_.CentreY = (Intra->CentreY + Extra->CentreY) / 2;
   repere_.Rayon = (Intra->RayonPupille + Extra->RayonPupille) / 2;
@@ -324,6 +377,10 @@ void TRoddier::CorrigerImages() {
   const TFrontModele modele = base_->Echantillonner(modele_);
   Intra = ImageCorrigee(*intraOrigine_, TransporterImage(intraOrigine_->Donnees, modele, u * r2));
   Extra = ImageCorrigee(*extraOrigine_, TransporterImage(extraOrigine_->Donnees, modele, w * r2));
+  if (!saturesIntraOrigine_.Vide())
+    SaturesIntra = TransporterImage(saturesIntraOrigine_, modele, u * r2);
+  if (!saturesExtraOrigine_.Vide())
+    SaturesExtra = TransporterImage(saturesExtraOrigine_, modele, w * r2);
 }
 
 void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression& progression) {

@@ -37,6 +37,9 @@ class TRoddier {
   std::shared_ptr<TPupille> FrontResiduel;
   // What the test's copies of the images were made of (background, flux, cut).
   TPreparationPaire Preparation;
+  // Where each image was clipped (1), carried along with the images' corrections; empty when
+  // nothing was. The signal there is unknown: it is filled from its surroundings.
+  TGrilleReelle SaturesIntra, SaturesExtra;
 
   // S = (I1 − I2)/(I1 + I2) on the union of the two pupils, the boundary ring marked 2.
   void CalculerSignal();
@@ -74,6 +77,7 @@ class TRoddier {
   // are corrected by (un-normalised annular terms, 42 of them).
   std::shared_ptr<const TPupille> intraOrigine_;
   std::shared_ptr<const TPupille> extraOrigine_;
+  TGrilleReelle saturesIntraOrigine_, saturesExtraOrigine_;
   TCoefZernike modele_{};
   std::shared_ptr<const TBaseModele> base_;  // the model's terms on this grid
 };

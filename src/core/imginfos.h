@@ -48,6 +48,7 @@ struct TImgInfos {
   bool AvecBlank = false;          // BLANK: the stored value of missing samples (integer data)
   double Blank = 0;
   std::string Mosaique;  // BAYERPAT: the colour mosaic of a one-plane colour image
+  long Manquants = 0;    // samples missing from the file (BLANK, NaN, infinite), filled in
 };
 
 }  // namespace quelvane

@@ -793,6 +793,7 @@ TResultatFITS ChargerFITS(TFctXY& champ, const std::string& nomFichier) {
     champ.Donnees = std::move(image.GrilleReelle);
   }
   if (resultat.EchantillonsNonFinis > 0) RemplirManquants(champ.Donnees);
+  champ.Infos.Manquants = resultat.EchantillonsNonFinis;
   champ.Complexe = 0;
   champ.NX = image.NColonnes;
   champ.NY = image.NLignes;
@@ -800,6 +801,14 @@ TResultatFITS ChargerFITS(TFctXY& champ, const std::string& nomFichier) {
   champ.AxeX.assign(champ.NX, 0.0);
   champ.AxeY.assign(champ.NY, 0.0);
   return resultat;
+}
+
+double PleineEchelleFITS(const TImgInfos& infos) {
+  switch (infos.Bitpix) {
+    case 8: return 255.0 * 256 * infos.BScale + infos.BZero;
+    case 16: return 32767.0 * infos.BScale + infos.BZero;
+    default: return 0;
+  }
 }
 
 void RemplirManquants(TGrilleReelle& g) {

@@ -70,6 +70,10 @@ TResultatFITS ChargerFITS(TFctXY& champ, const std::string& nomFichier);
 // edges inward: a sample of 0 inside a star image would read as a dark spot of the wavefront.
 void RemplirManquants(TGrilleReelle& grille);
 
+// The largest value the camera could record, as read (BSCALE and BZERO applied, bytes scaled
+// by 256): integer data only; 0 when unknown (floating-point data, an imported picture).
+double PleineEchelleFITS(const TImgInfos& infos);
+
 // `n` stored samples of a data unit (big-endian, of the header's BITPIX) as physical values:
 // BSCALE·v + BZERO, 8-bit bytes scaled by 256 into the 16-bit range, BLANK and non-finite
 // samples NaN.

@@ -268,8 +268,7 @@ class TSourceFITS final : public TSource {
     d.Infos = infos_;
     d.PoseSecondes = infos_.PoseSecondes;
     // The largest stored value, as read.
-    if (infos_.Bitpix == 8) d.PleineEchelle = 255.0 * 256 * infos_.BScale + infos_.BZero;
-    if (infos_.Bitpix == 16) d.PleineEchelle = 32767.0 * infos_.BScale + infos_.BZero;
+    d.PleineEchelle = PleineEchelleFITS(infos_);
   }
 
   void Lire(int k, TGrilleReelle& g) const override {

@@ -378,6 +378,10 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
                          " ADU), flux égalisés (extra/intra " + FormaterFixe(prep.RapportFlux, 3) +
                          ")"
                    : std::string("non corrigés"));
+  for (const std::string& a : AvertissementsPreparation(prep)) {
+    page.Libelle("Attention :", false);
+    page.Cellule(a);
+  }
   page.Fermer();
   page.Titre("Rapport édité avec Quelvane " + x.Version, 0);
   rapport.Html = VersLatin1Html(page.Texte());

@@ -477,10 +477,14 @@ void TFormInfos::RemplirResultats() {
 QString TFormInfos::TextePreparation(const TRoddier* test) const {
   if (!test) return {};
   const TPreparationPaire& p = test->Preparation;
-  if (!p.FondCorrige) return QStringLiteral("Fond et flux non corrigés (préférences).");
+  QString t;
+  for (const std::string& a : AvertissementsPreparation(p))
+    t += QStringLiteral("Attention : ") + QString::fromStdString(a) + QLatin1Char('\n');
+  if (!p.FondCorrige) return t + QStringLiteral("Fond et flux non corrigés (préférences).");
   const int d = Preferences.NDecADU;
-  return QStringLiteral("Fond soustrait : intra %1 ADU, extra %2 ADU\nFlux extra/intra : %3")
-      .arg(Fixe(p.FondIntra.Niveau, d), Fixe(p.FondExtra.Niveau, d), Fixe(p.RapportFlux, 3));
+  return t +
+         QStringLiteral("Fond soustrait : intra %1 ADU, extra %2 ADU\nFlux extra/intra : %3")
+             .arg(Fixe(p.FondIntra.Niveau, d), Fixe(p.FondExtra.Niveau, d), Fixe(p.RapportFlux, 3));
 }
 
 void TFormInfos::Redessiner() {

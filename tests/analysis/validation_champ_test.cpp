@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -75,7 +76,8 @@ TPupille Decoupe(const TPupille& cadre, int c0, int r0, int largeur, int hauteur
 }
 
 // Coefficients (RMS-normalised, nanometres) of the pair's test with the default preferences.
-TCoefZernike Coefficients(TPupille intra, TPupille extra) {
+TCoefZernike Coefficients(TPupille intra, TPupille extra,
+                          TPreparationPaire* preparation = nullptr) {
   const TPreferences prefs;
   PreparerImage(intra, prefs, false);
   PreparerImage(extra, prefs, true);
@@ -91,6 +93,7 @@ TCoefZernike Coefficients(TPupille intra, TPupille extra) {
   const auto test = ReconstruireSimple(p, prefs, jeu, progression);
   TCoefZernike c = test->FrontOnde->Coefficients;
   CoefVersRMS(jeu, c);
+  if (preparation) *preparation = test->Preparation;
   return c;
 }
 
@@ -131,6 +134,45 @@ TEST(ValidationChamp, LaTailleDuCadreNeDeplaceAucunCoefficient) {
   const TCoefZernike petit =
       Coefficients(Decoupe(intra, 536, 336, 384, 384), Decoupe(extra, 546, 326, 384, 384));
   EXPECT_LT(EcartMax(grand, petit), 0.5);
+}
+
+// A camera clips the brightest part of the pupil (3 % of the star's bright samples): those
+// samples say nothing of the signal and are kept out of it, and the test counts them. Read as
+// they are, the coefficients were off by 6 nm.
+TEST(ValidationChamp, PixelsSaturesHorsDuSignal) {
+  const TEtoiles& s = EtoilesSimulees();
+  TPupille intra = Cadre(400, 400, s.Intra, {{1, 70, 70}}, 5);
+  TPupille extra = Cadre(400, 400, s.Extra, {{1, 75, 65}}, 6);
+  const TCoefZernike reference = Coefficients(intra, extra);
+  const auto plan = intra.Donnees.Plan(0);
+  const double haut = *std::max_element(plan.begin(), plan.end());
+  std::vector<double> lumiere;
+  for (const TPupille* p : {&intra, &extra})
+    for (double v : p->Donnees.Plan(0))
+      if (v > 0.3 * haut) lumiere.push_back(v);
+  std::sort(lumiere.begin(), lumiere.end());
+  const double pleine = lumiere[lumiere.size() * 97 / 100];
+  // A 16-bit camera whose full scale is that level (its BZERO tells).
+  auto ecreter = [&](TPupille p) {
+    for (double& v : p.Donnees.Plan(0)) v = std::min(v, pleine);
+    p.Infos.Bitpix = 16, p.Infos.BScale = 1, p.Infos.BZero = pleine - 32767;
+    return p;
+  };
+  TPreparationPaire prep;
+  const TCoefZernike ecretee = Coefficients(ecreter(intra), ecreter(extra), &prep);
+  EXPECT_GT(prep.PixelsSaturesIntra + prep.PixelsSaturesExtra, 300);
+  EXPECT_LT(EcartMax(reference, ecretee), 4.5);
+  // Clipped beyond use: refused, with the share said.
+  const double bas = lumiere[lumiere.size() / 3];
+  TPupille noyee = intra;
+  for (double& v : noyee.Donnees.Plan(0)) v = std::min(v, bas);
+  noyee.Infos.Bitpix = 16, noyee.Infos.BScale = 1, noyee.Infos.BZero = bas - 32767;
+  try {
+    Coefficients(noyee, extra);
+    ADD_FAILURE() << "an image saturated over most of its pupil was used";
+  } catch (const ErreurTest& e) {
+    EXPECT_NE(std::string(e.what()).find("saturée"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

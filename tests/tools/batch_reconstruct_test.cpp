@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "files/fits.h"
+#include "files/nombres.h"
 #include "support/ecriture_fits.h"
 #include "support/processus.h"
 
@@ -62,6 +66,45 @@ TEST_F(BatchReconstruct, DefocalisationDonneeEtSortieStandard) {
   EXPECT_EQ(j["passes"], 1);
   EXPECT_EQ(j["parameters"]["lambda_nm"], 633.0);
   EXPECT_NEAR(j["parameters"]["setup_nm"]["spherical"].get<double>(), 520.833, 1e-3);
+}
+
+// Clipped and missing samples are said, in the JSON and the text, with their counts; a
+// clean pair says nothing.
+TEST_F(BatchReconstruct, PixelsSaturesEtManquantsSignales) {
+  quelvane::TFctXY intra;
+  ASSERT_TRUE(
+      quelvane::ChargerFITS(intra, std::string(QUELVANE_SAMPLES) + "/etoile-intra.fit").Reussi());
+  const auto plan = intra.Donnees.Plan(0);
+  std::vector<double> tri(plan.begin(), plan.end());
+  std::sort(tri.begin(), tri.end());
+  const double pleine = tri[tri.size() - 400];  // about 400 samples at full scale
+  quelvane::outils::TImageAEcrire f;
+  f.Largeur = intra.NX, f.Hauteur = intra.NY;
+  // Stored as a camera whose full scale is that level; eight samples BLANK in the background.
+  const double zero = pleine - 32767;
+  f.Cartes = {{"BZERO", quelvane::FormaterGeneral(zero, 15, '.')}, {"BLANK", "-32768"}};
+  for (double v : plan) f.Valeurs.push_back(std::round(std::min(v, pleine) - zero));
+  for (int k = 0; k < 8; ++k) f.Valeurs[static_cast<std::size_t>(3 + k)] = -32768;
+  ASSERT_TRUE(quelvane::outils::EcrireFITS(Chemin("ecretee.fit"), f));
+  const std::string args = std::string(" --extra ") + QUELVANE_SAMPLES +
+                           "/etoile-extra.fit --prefs " + Chemin("Prefs.txt") +
+                           " --diameter 200 --focal 1000 --pixel 5.2 --iterations 2";
+  const auto s = LancerBatch("reconstruct --intra " + Chemin("ecretee.fit") + args + " --json " +
+                             Chemin("r.json"));
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto j = nlohmann::json::parse(LireFichier(Chemin("r.json")));
+  const auto& p = j["preparation"];
+  EXPECT_GT(p["saturated_pixels"]["intra"].get<long>(), 300) << p;
+  EXPECT_EQ(p["saturated_pixels"]["extra"], 0);
+  EXPECT_EQ(p["missing_samples"]["intra"], 8);
+  ASSERT_EQ(p["warnings"].size(), 2u);
+  EXPECT_NE(s.Texte.find("Pixels saturés (intra "), std::string::npos) << s.Texte;
+  const auto propre = LancerBatch(Paire() +
+                                  " --diameter 200 --focal 1000 --pixel 5.2 "
+                                  "--iterations 1 --json -");
+  ASSERT_EQ(propre.Statut, 0) << propre.Texte;
+  const auto jp = nlohmann::json::parse(propre.Texte.substr(propre.Texte.find('{')));
+  EXPECT_TRUE(jp["preparation"]["warnings"].empty());
 }
 
 TEST_F(BatchReconstruct, EntreesRefusees) {

@@ -113,6 +113,9 @@ nlohmann::ordered_json JsonPreparation(const TPreparationPaire& p) {
     j["background"] = {{"intra", fond(p.FondIntra)}, {"extra", fond(p.FondExtra)}};
     j["flux_ratio_extra_intra"] = p.RapportFlux;
   }
+  j["saturated_pixels"] = {{"intra", p.PixelsSaturesIntra}, {"extra", p.PixelsSaturesExtra}};
+  j["missing_samples"] = {{"intra", p.ManquantsIntra}, {"extra", p.ManquantsExtra}};
+  j["warnings"] = AvertissementsPreparation(p);
   j["grid_px"] = p.Cote;
   j["crop"] = {{"intra", {{"column", p.ColonneIntra}, {"row", p.LigneIntra}}},
                {"extra", {{"column", p.ColonneExtra}, {"row", p.LigneExtra}}}};
@@ -281,6 +284,8 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
       return u.Connues ? " ± " + FormaterFixe(e, prefs.NDecNano) : std::string();
     };
     std::ostringstream t;
+    for (const std::string& a : AvertissementsPreparation(res.Test->Preparation))
+      t << "Attention : " << a << "\n";
     for (const auto& s : {res.SerieIntra, res.SerieExtra})
       if (s)
         t << (s == res.SerieIntra ? "Série intra-focale : " : "Série extra-focale : ") << s->Gardees
