@@ -8,6 +8,7 @@
 #include "core/ajustement.h"
 #include "core/mathematiques.h"
 #include "core/parallele.h"
+#include "files/nombres.h"
 
 namespace quelvane {
 
@@ -181,6 +182,14 @@ std::array<std::unique_ptr<TRoddier>, 3> ReconstruireTroisCouleurs(
                                   {parametres.IntraRouge, parametres.ExtraRouge}};
   for (const auto& p : paires)
     if (!p[0] || !p[1]) throw ErreurTest("La liste des images est incomplète.");
+  // A colour without its wavelength would have no Strehl and no focus shift to compare.
+  if (!(prefs.LambdaB > 0 && prefs.LambdaV > 0 && prefs.LambdaR > 0))
+    throw ErreurTest(
+        "Longueurs d'onde des trois couleurs à définir dans les préférences "
+        "(bleu " +
+        FormaterGeneral(prefs.LambdaB, 6) + " nm, vert " + FormaterGeneral(prefs.LambdaV, 6) +
+        " nm, rouge " + FormaterGeneral(prefs.LambdaR, 6) +
+        " nm) : 465, 540 et 630 nm par exemple.");
   TkwValue reglages = prefs;
   reglages.AjustAuto = true;
   reglages.SubTiltFocus = false;

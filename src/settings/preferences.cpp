@@ -17,6 +17,7 @@
 
 #include "core/parallele.h"
 #include "files/ecriture.h"
+#include "files/erreur_systeme.h"
 #include "files/nombres.h"
 
 namespace quelvane {
@@ -125,83 +126,178 @@ bool AffecterValeur(TkwValue& v, const TCle& c, const std::string& texte) {
 
 }  // namespace
 
+namespace {
+
+// UTF-16 (either byte order, told by its mark, else by where the zero bytes of ASCII text fall)
+// into UTF-8; a UTF-8 mark dropped. Other text as it is.
+std::string EnUtf8Texte(std::string octets) {
+  auto u = [&](std::size_t i) { return static_cast<unsigned char>(octets[i]); };
+  if (octets.size() >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) return octets.substr(3);
+  int ordre = 0;  // 1 little-endian, 2 big-endian
+  std::size_t debut = 0;
+  if (octets.size() >= 2 && u(0) == 0xFF && u(1) == 0xFE) ordre = 1, debut = 2;
+  if (octets.size() >= 2 && u(0) == 0xFE && u(1) == 0xFF) ordre = 2, debut = 2;
+  if (ordre == 0 && octets.size() >= 4) {
+    if (u(0) != 0 && u(1) == 0 && u(2) != 0 && u(3) == 0) ordre = 1;
+    if (u(0) == 0 && u(1) != 0 && u(2) == 0 && u(3) != 0) ordre = 2;
+  }
+  if (ordre == 0) return octets;
+  std::string t;
+  auto ajouter = [&](char32_t c) {
+    if (c < 0x80) {
+      t += static_cast<char>(c);
+    } else if (c < 0x800) {
+      t += static_cast<char>(0xC0 | (c >> 6));
+      t += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      t += static_cast<char>(0xE0 | (c >> 12));
+      t += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      t += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      t += static_cast<char>(0xF0 | (c >> 18));
+      t += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      t += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      t += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  };
+  for (std::size_t i = debut; i + 1 < octets.size(); i += 2) {
+    char32_t c = ordre == 1 ? (u(i) | u(i + 1) << 8) : (u(i) << 8 | u(i + 1));
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < octets.size()) {
+      const char32_t b = ordre == 1 ? (u(i + 2) | u(i + 3) << 8) : (u(i + 2) << 8 | u(i + 3));
+      if (b >= 0xDC00 && b < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (b - 0xDC00);
+        i += 2;
+      }
+    }
+    ajouter(c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
+  }
+  return t;
+}
+
+std::string Rogne(const std::string& t) {
+  const auto debut = t.find_first_not_of(" \t");
+  if (debut == std::string::npos) return {};
+  return t.substr(debut, t.find_last_not_of(" \t") - debut + 1);
+}
+
+std::string Minuscules(std::string t) {
+  for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return t;
+}
+
+}  // namespace
+
 TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chemin) {
+  namespace fs = std::filesystem;
   TLecturePreferences resultat;
+  resultat.Chemin = chemin;
   std::error_code ec;
-  if (!std::filesystem::exists(chemin, ec)) return resultat;
+  const fs::file_status etat = fs::status(chemin, ec);
+  if (ec || !fs::exists(etat)) {
+    // Absent: the defaults, silently. Anything else (a loop of links, no permission) is said.
+    if (ec && ec != std::errc::no_such_file_or_directory)
+      resultat.Erreur = "Impossible de lire le fichier de préférences " + chemin + " : " +
+                        TexteErreurSysteme(ec.value());
+    return resultat;
+  }
+  if (fs::is_directory(etat)) {
+    resultat.Erreur = "Le fichier de préférences " + chemin + " est un dossier.";
+    return resultat;
+  }
   // A preferences file is a few kilobytes; anything far larger is not one.
-  const auto taille = std::filesystem::file_size(chemin, ec);
+  const auto taille = fs::file_size(chemin, ec);
   if (!ec && taille > TaillePreferencesMax) {
     resultat.Erreur = "Fichier de préférences trop grand (" + std::to_string(taille) +
                       " octets) : " + chemin + " n'est pas lu.";
     return resultat;
   }
   std::ifstream f(chemin, std::ios::binary);
-  if (!f) {
-    resultat.Erreur = "Impossible de lire " + chemin;
-    return resultat;
-  }
-  std::vector<std::string> lignes;
-  for (std::string l; std::getline(f, l);) {
-    if (!l.empty() && l.back() == '\r') l.pop_back();
-    lignes.push_back(std::move(l));
-  }
-  if (f.bad()) {
-    resultat.Erreur = "Impossible de lire " + chemin;
+  std::string octets;
+  if (f) octets.assign(std::istreambuf_iterator<char>(f), {});
+  if (!f && !f.eof()) {
+    resultat.Erreur = "Impossible de lire le fichier de préférences " + chemin;
     return resultat;
   }
   resultat.FichierLu = true;
+  std::vector<std::string> lignes;
+  {
+    const std::string texte = EnUtf8Texte(std::move(octets));
+    std::string l;
+    for (std::size_t i = 0; i <= texte.size(); ++i) {
+      if (i == texte.size() || texte[i] == '\n' || texte[i] == '\r') {
+        if (i < texte.size() || !l.empty()) lignes.push_back(l);
+        l.clear();
+        if (i + 1 < texte.size() && texte[i] == '\r' && texte[i + 1] == '\n') ++i;
+      } else {
+        l += texte[i];
+      }
+    }
+  }
 
-  auto nom = [](const std::string& l) {
-    const auto e = l.find('=');
-    return e == std::string::npos ? std::string() : l.substr(0, e);
-  };
-  auto valeur = [](const std::string& l) {
-    const auto e = l.find('=');
-    return e == std::string::npos ? std::string() : l.substr(e + 1);
-  };
-  auto minuscules = [](std::string t) {
-    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return t;
-  };
-  // A key written twice: the first line of that name, whatever its case, wins.
-  std::unordered_map<std::string, std::size_t> premiere;
-  std::unordered_set<std::string> exacts;
-  std::ptrdiff_t debutAlertes = -1;
+  // Keys in any case, blanks around them and their values; a key written twice: its first
+  // line wins.
+  std::unordered_map<std::string, const TCle*> connues;
+  for (const TCle& c : Cles()) connues.emplace(Minuscules(c.Nom), &c);
+  std::unordered_set<std::string> vues;
+  prefs.LignesInconnues.clear();
+  std::vector<std::string> images;
   for (std::size_t i = 0; i < lignes.size(); ++i) {
     const std::string& l = lignes[i];
-    const std::string n = nom(l);
-    if (n == "Images") {
-      prefs.DossiersImagesRecents.push_back(valeur(l));
-    } else if (n == "Rapports") {
-      prefs.DossierRapports = valeur(l);
-    } else if (n == "Aide") {
-      prefs.FichierAide = valeur(l);
-    } else if (!n.empty()) {
-      premiere.emplace(minuscules(n), i);
-      exacts.insert(n);
+    const std::string propre = Rogne(l);
+    if (propre.empty()) continue;
+    if (propre == "[Warnings]") {
+      // The alert values follow, one a line, in the order of the terms.
+      std::size_t j = 0;
+      for (; j < static_cast<std::size_t>(prefs.NPolyZern) && i + 1 + j < lignes.size(); ++j) {
+        const std::string& v = lignes[i + 1 + j];
+        if (const auto x = LireReelFITS(v))
+          prefs.ValeursAlerte[j] = *x;
+        else if (Rogne(v).find('=') != std::string::npos)
+          break;  // a setting after a short section
+        else
+          resultat.ValeursRefusees.push_back(v);
+      }
+      // Values of terms beyond those used belong to the section too.
+      while (i + 1 + j < lignes.size() && LireReelFITS(lignes[i + 1 + j])) ++j;
+      i += j;
+      continue;
     }
-    if (l == "[Warnings]" && debutAlertes < 0) debutAlertes = static_cast<std::ptrdiff_t>(i);
+    if (propre.front() == ';' || propre.front() == '#') {
+      prefs.LignesInconnues.push_back(l);  // a comment: kept, nothing to say
+      continue;
+    }
+    const auto egal = propre.find('=');
+    const std::string cle =
+        egal == std::string::npos ? std::string() : Minuscules(Rogne(propre.substr(0, egal)));
+    const std::string valeur =
+        egal == std::string::npos ? std::string() : Rogne(propre.substr(egal + 1));
+    if (cle == "images") {
+      images.push_back(valeur);
+      continue;
+    }
+    if (cle == "rapports" || cle == "aide") {
+      if (!vues.insert(cle).second) {
+        resultat.LignesIgnorees.push_back(l + "  (en double)");
+        continue;
+      }
+      (cle == "aide" ? prefs.FichierAide : prefs.DossierRapports) = valeur;
+      continue;
+    }
+    const auto c = connues.find(cle);
+    if (c == connues.end()) {
+      resultat.LignesIgnorees.push_back(l);
+      prefs.LignesInconnues.push_back(l);
+      continue;
+    }
+    if (!vues.insert(cle).second) {
+      resultat.LignesIgnorees.push_back(l + "  (en double)");
+      continue;
+    }
+    if (!AffecterValeur(prefs, *c->second, valeur)) resultat.ValeursRefusees.push_back(l);
   }
-  if (!prefs.DossiersImagesRecents.empty())
+  if (!images.empty()) {
+    prefs.DossiersImagesRecents = std::move(images);
     prefs.DossierImages = prefs.DossiersImagesRecents.front();
-  for (const TCle& c : Cles()) {
-    const auto trouve = premiere.find(minuscules(c.Nom));
-    if (trouve == premiere.end()) continue;
-    // Only a key spelt exactly is read, but then from its first line in any case.
-    if (!exacts.count(c.Nom)) continue;
-    const std::string& l = lignes[trouve->second];
-    if (!AffecterValeur(prefs, c, valeur(l))) resultat.ValeursRefusees.push_back(l);
-  }
-  if (debutAlertes >= 0) {
-    for (int j = 0; j < prefs.NPolyZern; ++j) {
-      const std::size_t ligne = static_cast<std::size_t>(debutAlertes) + 1 + j;
-      if (ligne >= lignes.size()) break;  // a short section keeps the remaining values
-      if (const auto v = LireReelFITS(lignes[ligne]))
-        prefs.ValeursAlerte[j] = *v;
-      else
-        resultat.ValeursRefusees.push_back(lignes[ligne]);
-    }
   }
   return resultat;
 }
@@ -210,8 +306,15 @@ std::string TexteLecturePreferences(const TLecturePreferences& lecture) {
   std::string t = lecture.Erreur;
   if (!lecture.ValeursRefusees.empty()) {
     if (!t.empty()) t += "\n";
-    t += "Valeurs ignorées dans les préférences (refusées, la valeur par défaut est gardée) :";
+    t += "Valeurs refusées dans les préférences " + lecture.Chemin +
+         " (la valeur par défaut est gardée) :";
     for (const auto& l : lecture.ValeursRefusees) t += "\n  " + l;
+  }
+  if (!lecture.LignesIgnorees.empty()) {
+    if (!t.empty()) t += "\n";
+    t += "Lignes ignorées dans les préférences " + lecture.Chemin +
+         " (inconnues de cette version, gardées telles quelles) :";
+    for (const auto& l : lecture.LignesIgnorees) t += "\n  " + l;
   }
   return t;
 }
@@ -223,6 +326,7 @@ std::string TextePreferences(const TPreferences& prefs) {
   o << "Aide=" << prefs.FichierAide << fin;
   for (const auto& d : prefs.DossiersImagesRecents) o << "Images=" << d << fin;
   o << "Rapports=" << prefs.DossierRapports << fin;
+  for (const auto& l : prefs.LignesInconnues) o << l << fin;
   o << "[Warnings]" << fin;
   for (int j = 0; j < prefs.NPolyZern && j < NMaxZern; ++j)
     o << FormaterFixe(prefs.ValeursAlerte[j], 6) << fin;

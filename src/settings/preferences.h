@@ -33,9 +33,10 @@ struct TkwValue {
   double RMSFront = 0.0;  // nanometres
   double LambdaRef = 555.0;
   double LambdaInterfero = 555.0;
-  double LambdaR = 0.0;
-  double LambdaV = 0.0;
-  double LambdaB = 0.0;
+  // The middle of usual red, green and blue filters: a three-colour test works at once.
+  double LambdaR = 630.0;
+  double LambdaV = 540.0;
+  double LambdaB = 465.0;
   double PoidsR = 1.0;
   double PoidsV = 1.0;
   double PoidsB = 1.0;
@@ -82,15 +83,21 @@ class TPreferences : public TkwValue {
  public:
   // Recent image folders, the current one first ("Images=" lines).
   std::vector<std::string> DossiersImagesRecents;
+  // Lines of the file the program does not use (comments, keys of another version), written
+  // back as they were.
+  std::vector<std::string> LignesInconnues;
 };
 
 // The single instance the program reads and writes.
 extern TPreferences Preferences;
 
 struct TLecturePreferences {
+  std::string Chemin;  // the file read
   bool FichierLu = false;
   // Lines whose value was refused (not a number, out of range), kept at their previous value.
   std::vector<std::string> ValeursRefusees;
+  // Lines that are no setting of this program (unknown keys, a key given twice, text).
+  std::vector<std::string> LignesIgnorees;
   std::string Erreur;  // the file exists but cannot be read
 };
 
@@ -101,7 +108,8 @@ constexpr std::uintmax_t TaillePreferencesMax = 1 << 20;
 // error, then one line per refused value.
 std::string TexteLecturePreferences(const TLecturePreferences& lecture);
 
-// Reads the file into `prefs` (fields absent from the file keep their values).
+// Reads the file into `prefs` (fields absent from the file keep their values). UTF-8 with or
+// without a byte-order mark, or UTF-16; keys in any case, blanks around "=" and the value.
 TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chemin);
 // The file's text, as EcrirePreferences writes it.
 std::string TextePreferences(const TPreferences& prefs);

@@ -1075,12 +1075,27 @@ void TMainForm::Seidel() {
 }
 
 void TMainForm::Trichromie() {
-  if (ParametresTest.ModeTraitement != ModePolychromatique || !ParametresTest.ParametresValides)
+  // What a three-colour test needs, said when it is missing.
+  if (ParametresTest.ModeTraitement != ModePolychromatique) {
+    Dialogues().Avertir(
+        this, QStringLiteral("La trichromie compare trois tests : ouvrez trois paires d'images "
+                             "(bleu, vert, rouge), choisissez le mode polychromatique dans "
+                             "« Paramètres du test », puis reconstruisez le front d'onde."));
     return;
+  }
+  if (!ParametresTest.ParametresValides) {
+    Dialogues().Avertir(this, QStringLiteral("Les paramètres sont incomplets."));
+    return;
+  }
   std::array<TForm1*, 3> fenetres{};
   std::array<const TPupille*, 3> fronts{};
   for (int k = 0; k < 3; ++k) {
-    if (!testsCouleurs_[k] || !testsCouleurs_[k]->FrontOnde) return;
+    if (!testsCouleurs_[k] || !testsCouleurs_[k]->FrontOnde) {
+      Dialogues().Avertir(this,
+                          QStringLiteral("Reconstruisez d'abord le front d'onde des trois "
+                                         "couleurs (Calcul › Reconstruire le front d'onde)."));
+      return;
+    }
     TPupille& f = *testsCouleurs_[k]->FrontOnde;
     f.MoyenneEcartType();
     fronts[k] = &f;

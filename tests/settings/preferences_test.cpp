@@ -105,6 +105,60 @@ TEST_F(PreferencesFichier, AlertesDossiersEtDoublons) {
   EXPECT_EQ(l.back(), "5.000000");
 }
 
+// Files edited by hand or by other editors: a byte-order mark, UTF-16, blanks around "=",
+// keys in another case are read; what is not a setting is named and written back as it was.
+TEST_F(PreferencesFichier, EncodagesBlancsEtLignesInconnuesGardees) {
+  Ecrire(
+      "\xEF\xBB\xBFNIter=3\r\nLambdaRef = 633 \r\nnpolyzern=36\r\n; mon réglage\r\n"
+      "Couleur=bleu\r\ntexte libre\r\nNIter=8\r\n");
+  TPreferences p;
+  const auto r = LirePreferences(p, chemin_);
+  EXPECT_EQ(p.NIter, 3);
+  EXPECT_EQ(p.LambdaRef, 633);
+  EXPECT_EQ(p.NPolyZern, 36);
+  ASSERT_EQ(r.LignesIgnorees.size(), 3u);
+  EXPECT_EQ(r.LignesIgnorees[0], "Couleur=bleu");
+  EXPECT_EQ(r.LignesIgnorees[2], "NIter=8  (en double)");
+  const std::string texte = TexteLecturePreferences(r);
+  EXPECT_NE(texte.find(chemin_), std::string::npos);
+  EXPECT_NE(texte.find("texte libre"), std::string::npos);
+  // Rewritten: the values, the comment and the unknown lines kept, before the alert section.
+  EcrirePreferences(p, chemin_);
+  const std::string ecrit = Lire();
+  for (const char* l : {"NIter=3\r\n", "LambdaRef=633\r\n", "; mon réglage\r\n", "Couleur=bleu\r\n",
+                        "texte libre\r\n"})
+    EXPECT_NE(ecrit.find(l), std::string::npos) << l;
+  EXPECT_LT(ecrit.find("Couleur=bleu"), ecrit.find("[Warnings]"));
+  TPreferences relue;
+  EXPECT_TRUE(LirePreferences(relue, chemin_).ValeursRefusees.empty());
+  EXPECT_EQ(relue.LignesInconnues, p.LignesInconnues);
+
+  // UTF-16 as a Windows editor saves it, with its mark, and without one.
+  for (const bool marque : {true, false}) {
+    std::string utf16 = marque ? "\xFF\xFE" : "";
+    for (char c : std::string("NIter=4\r\nDiametre=250\r\n")) utf16 += c, utf16 += '\0';
+    Ecrire(utf16);
+    TPreferences q;
+    const auto rq = LirePreferences(q, chemin_);
+    EXPECT_EQ(q.NIter, 4);
+    EXPECT_EQ(q.Diametre, 250u);
+    EXPECT_TRUE(rq.LignesIgnorees.empty());
+  }
+}
+
+// A loop of links or a folder in the file's place: one French refusal, the defaults kept.
+TEST_F(PreferencesFichier, BoucleDeLiensRefusee) {
+  std::filesystem::create_symlink(Chemin("b"), Chemin("a"));
+  std::filesystem::create_symlink(Chemin("a"), Chemin("b"));
+  TPreferences p;
+  const auto r = LirePreferences(p, Chemin("a"));
+  EXPECT_FALSE(r.FichierLu);
+  EXPECT_NE(r.Erreur.find("Impossible de lire le fichier de préférences"), std::string::npos);
+  EXPECT_NE(r.Erreur.find("liens"), std::string::npos) << r.Erreur;
+  std::filesystem::create_directory(Chemin("dossier"));
+  EXPECT_NE(LirePreferences(p, Chemin("dossier")).Erreur.find("dossier"), std::string::npos);
+}
+
 TEST_F(PreferencesFichier, ValeursInsensees) {
   Ecrire(
       "ExtractDim=12\r\nPltFront=9\r\nNIter=abc\r\nLambdaRef=0\r\nNPolyZern=300\r\nPltPSF=3\r\n"

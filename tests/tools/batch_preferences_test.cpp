@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "support/processus.h"
@@ -39,6 +40,32 @@ TEST_F(BatchPreferences, ModifieEtRelitToutOuRien) {
   s = LancerBatch("prefs" + f + " --set Inconnue");
   EXPECT_EQ(s.Statut, 2);
   EXPECT_EQ(LireFichier(Chemin("Prefs.txt")), ecrit);
+}
+
+// A file with a byte-order mark rewritten by --set keeps its first key and its unknown lines.
+TEST_F(BatchPreferences, MarqueEtLignesInconnuesSurvivent) {
+  Ecrire("Prefs.txt", "\xEF\xBB\xBFNIter=3\r\nAutreLogiciel=1\r\n");
+  const std::string f = " --prefs " + Chemin("Prefs.txt");
+  const auto s = LancerBatch("prefs" + f + " --set LambdaRef=600");
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  EXPECT_NE(s.Texte.find("AutreLogiciel=1"), std::string::npos) << s.Texte;  // named
+  const std::string ecrit = LireFichier(Chemin("Prefs.txt"));
+  EXPECT_NE(ecrit.find("NIter=3\r\n"), std::string::npos);
+  EXPECT_NE(ecrit.find("AutreLogiciel=1\r\n"), std::string::npos);
+}
+
+// A loop of links: the same French refusal from prefs and from info, exit 2.
+TEST_F(BatchPreferences, BoucleDeLiensRefuseeParToutes) {
+  std::filesystem::create_symlink(Chemin("b"), Chemin("Prefs.txt"));
+  std::filesystem::create_symlink(Chemin("Prefs.txt"), Chemin("b"));
+  const std::string f = " --prefs " + Chemin("Prefs.txt");
+  for (const std::string commande :
+       {"prefs" + f, std::string("info ") + QUELVANE_SAMPLES + "/etoile-intra.fit" + f}) {
+    const auto s = LancerBatch(commande);
+    EXPECT_EQ(s.Statut, 2) << commande;
+    EXPECT_NE(s.Texte.find("boucle de liens"), std::string::npos) << s.Texte;
+    EXPECT_EQ(s.Texte.find("Too many"), std::string::npos) << s.Texte;
+  }
 }
 
 }  // namespace

@@ -194,6 +194,20 @@ class ReconstructionTest : public QObject {
   }
 
   void troisCouleurs() {
+    // Asked for too early, the table says what a three-colour test needs.
+    f_->Trichromie();
+    QVERIFY(d_->Messages.last().contains(QStringLiteral("mode polychromatique")));
+    // A colour without its wavelength (a file of an older version): refused, named.
+    Preferences.LambdaB = 0;
+    Preferences.NIter = 1;
+    OuvrirPaire(3);
+    Parametres(1);
+    f_->Reconstruire();
+    QVERIFY(d_->Messages.last().contains(QStringLiteral("bleu 0 nm")));
+    QVERIFY(!FenetreNommee("Bleu Front d'onde"));
+    d_->Reponses = {true};
+    f_->NouveauTest();
+    QVERIFY(f_->Fenetres().empty());
     Preferences.LambdaB = 470;
     Preferences.LambdaV = 540;
     Preferences.LambdaR = 640;
