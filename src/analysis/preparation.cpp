@@ -32,7 +32,6 @@ bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale,
   image.SeuilHaut = image.Maxi;
   image.Contraste = 1;
   if (extraFocale) {
-    // The centre found above is not mirrored: the reconstruction finds it again.
     image.Symetrie180();
     image.Role = RoleExtra;
   } else {

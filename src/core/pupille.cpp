@@ -122,6 +122,12 @@ void TPupille::Symetrie180() {
     ZoneX = NX + 1 - ZoneX;
     ZoneY = NY + 1 - ZoneY;
   }
+  // The pupil turns with the picture: its centre as the turned mask gives it.
+  if (RayonPupille > 0) {
+    CentreX = NX + 1 - CentreX;
+    CentreY = NY + 1 - CentreY;
+    AxesPupille();
+  }
 }
 
 void TPupille::AxesPupille() {

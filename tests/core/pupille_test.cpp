@@ -56,6 +56,21 @@ TEST(PupilleTrouver, AnneauRayonEtObstruction) {
   EXPECT_NEAR(p.Obstruction, 0.25, 0.01);
 }
 
+// The extra-focal image is turned when opened: its centre turns with it, as finding the pupil
+// again on the turned picture gives it (the panel showed one centre at opening and another
+// once the window was activated again).
+TEST(PupilleGeometrie, Symetrie180TourneLeCentre) {
+  TPupille p = Anneau(100, 47.3, 52.8, 30);
+  p.TrouverPupille();
+  p.Symetrie180();
+  const double cx = p.CentreX, cy = p.CentreY;
+  EXPECT_NEAR(cx, 101 - 47.3, 0.05);
+  EXPECT_NEAR(cy, 101 - 52.8, 0.05);
+  p.TrouverPupille();
+  EXPECT_NEAR(p.CentreX, cx, 1e-9);
+  EXPECT_NEAR(p.CentreY, cy, 1e-9);
+}
+
 TEST(PupilleSeuil, BlocsEntiersSeulement) {
   TPupille p;
   p.Allouer(100, 100);
