@@ -43,6 +43,18 @@ TFormAide::TFormAide(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(sommaire, &QPushButton::clicked, this, &TFormAide::Sommaire);
 }
 
+void TFormAide::Montrer(QWidget* proprietaire) {
+  if (proprietaire && parentWidget() != proprietaire) {
+    const QRect place = geometry();
+    setParent(proprietaire, windowFlags());
+    setGeometry(place);
+  }
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
 void TFormAide::ButtonValidationClick() {
   // A page that cannot be shown leaves the viewer as it was.
   if (AdresseCourante.isEmpty() || !QFileInfo(AdresseCourante).isFile()) return;

@@ -27,6 +27,9 @@ class TFormAide : public QWidget {
   void Sommaire();
   void AfficherRubrique(int ligne);  // a Zernike term's page ("astigmatisme.html" for Z5)
   void AfficherAidePreferences();
+  // Shown in front, usable: a window of `proprietaire` (a modal dialog that asks for help
+  // would otherwise keep it behind and out of reach).
+  void Montrer(QWidget* proprietaire);
   QTextBrowser* Navigateur() const { return navigateur_; }
   QPushButton* Precedent() const { return precedent_; }
   QPushButton* Suivant() const { return suivant_; }

@@ -82,10 +82,10 @@ TForm3::TForm3(QWidget* parent, TFormAide& aide) : QDockWidget(parent), aide_(ai
     TForm1Zernike dialogue(this, ligne);
     dialogue.exec();
   });
-  ajouter(QStringLiteral("Aide sur cette aberration"), &TForm3::AideSurCetteAberration,
-          QKeySequence(Qt::Key_F1));
-  ajouter(QStringLiteral("Enregistrer les coefficients"), &TForm3::EnregistrerCoefficients,
-          QKeySequence(QStringLiteral("Ctrl+S")));
+  // F1 and Ctrl+S belong to the main window, which hands them to the list when it has the
+  // focus: two actions on one key are ambiguous and Qt then runs neither.
+  ajouter(QStringLiteral("Aide sur cette aberration\tF1"), &TForm3::AideSurCetteAberration);
+  ajouter(QStringLiteral("Enregistrer les coefficients\tCtrl+S"), &TForm3::EnregistrerCoefficients);
   connect(ListViewZern, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
     PopupMenuZern->exec(ListViewZern->viewport()->mapToGlobal(p));
   });
@@ -222,7 +222,7 @@ void TForm3::BasculerComa() {
 void TForm3::AideSurCetteAberration() {
   const int ligne = ListViewZern->currentIndex().row();
   if (ligne < 0) return;
-  aide_.show();
+  aide_.Montrer(window());
   aide_.AfficherRubrique(ligne);
 }
 

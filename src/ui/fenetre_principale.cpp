@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include "analysis/analyse_front.h"
@@ -98,8 +99,7 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   progression_ = new TFormProgress(this);
   aPropos_ = new TAboutBox(this);
   prefs_ = new TPrefs(this, CheminPreferences, [this] {
-    aide_->show();
-    aide_->raise();
+    aide_->Montrer(prefs_);
     aide_->AfficherAidePreferences();
   });
   infos_ = new TFormInfos(*this);
@@ -181,7 +181,10 @@ void TMainForm::CreerMenus() {
   QAction* enregistrer = ajouter(
       fichier, QStringLiteral("&Enregistrer"),
       [this] {
-        if (active_) active_->Enregistrer();
+        if (FocusDansLaListe())
+          coefs_->EnregistrerCoefficients();
+        else if (active_)
+          active_->Enregistrer();
       },
       QKeySequence(QStringLiteral("Ctrl+S")));
   ajouter(
@@ -1295,8 +1298,18 @@ void TMainForm::ParametresDuTest() {
   RafraichirPalettes();
 }
 
+bool TMainForm::FocusDansLaListe() const {
+  const QWidget* f = QApplication::focusWidget();
+  return f && coefs_->isVisible() && coefs_->isAncestorOf(f);
+}
+
 void TMainForm::Documentation() {
-  aide_->show();
+  // F1 on the coefficient list: the page of the term under the cursor.
+  if (FocusDansLaListe() && coefs_->ListViewZern->currentIndex().row() >= 0) {
+    coefs_->AideSurCetteAberration();
+    return;
+  }
+  aide_->Montrer(this);
   aide_->Sommaire();
 }
 

@@ -87,6 +87,8 @@ class TMainForm : public QMainWindow, public IHoteImages {
     return prefs_;
   }
   void Documentation();
+  // Whether the keyboard is on the coefficient list (F1 and Ctrl+S then act on it).
+  bool FocusDansLaListe() const;
   void APropos();
 
   // State.

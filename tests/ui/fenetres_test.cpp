@@ -15,12 +15,14 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <deque>
+#include <map>
 
 #include "settings/parametres.h"
 #include "settings/preferences.h"
 #include "support/banc_fenetres.h"
 #include "support/dialogues_scriptes.h"
 #include "ui/aide.h"
+#include "ui/dialogue_preferences.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 
@@ -254,6 +256,39 @@ class FenetresTest : public QObject {
     QVERIFY(a.Suivant()->isEnabled());
     a.AfficherRubrique(6);  // no page: nothing changes
     QVERIFY(a.Navigateur()->toPlainText().contains("index.html"));
+  }
+
+  // One action per key in the whole window: an ambiguous F1 or Ctrl+S made Qt run neither.
+  // F1 on the coefficient list gives its term's page, elsewhere the guide; asked from the
+  // preferences dialog, the help comes in front of it, usable.
+  void raccourcisUniquesEtAideDevant() {
+    d_->Fichiers = {Echantillon("etoile-intra.fit")};
+    f_->Ouvrir();
+    std::map<QString, QStringList> parTouche;
+    for (QAction* a : f_->findChildren<QAction*>()) {
+      // The window the action lives in (a menu is a popup of its window).
+      const QWidget* w = qobject_cast<QWidget*>(a->parent());
+      while (w && w->parentWidget() && (w->windowType() == Qt::Popup || !w->isWindow()))
+        w = w->parentWidget();
+      if (w != f_.get()) continue;  // another window's own keys
+      for (const QKeySequence& k : a->shortcuts()) parTouche[k.toString()] << a->text();
+    }
+    for (const auto& [touche, actions] : parTouche)
+      QVERIFY2(actions.size() == 1, qPrintable(touche + " : " + actions.join(", ")));
+    QVERIFY(parTouche.count(QStringLiteral("F1")));
+
+    Preferences.FichierAide.clear();
+    TFormAide& a = *f_->Aide();
+    f_->Documentation();
+    QVERIFY(a.isVisible());
+    QCOMPARE(a.parentWidget(), f_.get());
+    a.hide();
+    f_->FormePreferences()->ButtonAide->click();
+    QVERIFY(a.isVisible());
+    QCOMPARE(a.parentWidget(), static_cast<QWidget*>(f_->FormePreferences()));
+    QVERIFY(a.Navigateur()->source().toLocalFile().endsWith(QStringLiteral("preferences.htm")));
+    f_->Documentation();  // back with the main window
+    QCOMPARE(a.parentWidget(), f_.get());
   }
 
   void guideLivreAvecLeProgramme() {
