@@ -51,6 +51,7 @@
 #include "ui/fenetre_rapport.h"
 #include "ui/fenetres_resultats.h"
 #include "ui/panneau_infos.h"
+#include "ui/placement.h"
 
 namespace quelvane {
 
@@ -124,10 +125,15 @@ TMainForm::TMainForm(QString cheminPreferences, QWidget* parent)
   rvb_ = new TFormRVB(this);
   meridienne_ = new TFormMeridienne(this);
   rapport_ = new TFormRapport(this);
+  {
+    const QRect zone = ZoneDisponible(this);
+    rapport_->resize(zone.width() * 2 / 3, zone.height() * 5 / 6);
+  }
+  for (QWidget* w : std::initializer_list<QWidget*>{aide_, seidel_, rvb_, meridienne_, rapport_})
+    PlacerAuPremierAffichage(*w, *zone_);
   CreerMenus();
   statusBar()->showMessage(QString());
-  if (const QScreen* ecran = QGuiApplication::primaryScreen())
-    setGeometry(ecran->availableGeometry());
+  PlacerFenetrePrincipale(*this, false);
   RestaurerDisposition();
 }
 
@@ -360,7 +366,6 @@ void TMainForm::PlacerFenetre(QMdiSubWindow* nouvelle) {
       if (w != nouvelle && w->isVisible() && (w->pos() - p).manhattanLength() < 8) return true;
     return false;
   };
-  if (!occupee(nouvelle->pos())) return;
   const int pas = nouvelle->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, nouvelle) + 4;
   const QRect zone = zone_->viewport()->rect();
   QPoint p = nouvelle->pos();
@@ -369,7 +374,10 @@ void TMainForm::PlacerFenetre(QMdiSubWindow* nouvelle) {
     if (p.x() + 100 > zone.right() || p.y() + 60 > zone.bottom())
       p = QPoint((essai % 8) * pas / 2, 0);
   }
-  nouvelle->move(p);
+  // Wholly within the area when it fits there, its title bar always.
+  p.setX(std::max(0, std::min(p.x(), zone.width() - nouvelle->width())));
+  p.setY(std::max(0, std::min(p.y(), zone.height() - nouvelle->height())));
+  if (p != nouvelle->pos()) nouvelle->move(p);
 }
 
 void TMainForm::ImageActivee(TForm1* fenetre) {
@@ -518,7 +526,10 @@ void TMainForm::ChoisirEtoile(TForm1* w) {
 
 void TMainForm::QualiteSerie(TForm1* w) {
   if (!w || !w->Empilement) return;
-  if (!qualite_) qualite_ = new TFormQualite(this);
+  if (!qualite_) {
+    qualite_ = new TFormQualite(this);
+    PlacerAuPremierAffichage(*qualite_, *zone_);
+  }
   qualite_->Afficher(*w->Empilement, w->windowTitle());
   qualite_->show();
   qualite_->raise();
@@ -557,8 +568,9 @@ void TMainForm::RestaurerDisposition() {
   DossiersDialogues() = session_.Dossiers;
   if (DossiersDialogues().Ouvertures.empty() && !session_.Recents.empty())
     RetenirDossier(DossiersDialogues(), session_.Recents.front().Chemin, false);
-  if (!session_.Geometrie.empty())
-    restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(session_.Geometrie)));
+  if (!session_.Geometrie.empty() &&
+      restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(session_.Geometrie))))
+    PlacerFenetrePrincipale(*this, true);
   if (!session_.Etat.empty())
     restoreState(QByteArray::fromBase64(QByteArray::fromStdString(session_.Etat)));
   // The panel and the list keep their places but show only with an image.
@@ -942,7 +954,10 @@ void TMainForm::FTM() {
   const auto [f, rho] = Instrument(TestDuChamp(active_->Champ()));
   // Cut-off D/(λf) in cycles per millimetre.
   const double coupure = f > 0 ? 2 * rho / (Preferences.LambdaRef * f) * 1e6 : 0;
-  if (!ftm_) ftm_ = new TFormFTM(this);
+  if (!ftm_) {
+    ftm_ = new TFormFTM(this);
+    PlacerAuPremierAffichage(*ftm_, *zone_);
+  }
   ftm_->Afficher(a, coupure, active_->windowTitle());
   ftm_->show();
   ftm_->raise();
@@ -1058,12 +1073,9 @@ void TMainForm::EditerRapport() {
     Dialogues().Avertir(this, QString::fromStdString(e.what()));
     return;
   }
-  if (const QScreen* ecran = QGuiApplication::primaryScreen()) {
-    const QRect zone = ecran->availableGeometry();
-    rapport_->setGeometry(zone.left(), zone.top(), zone.width() * 2 / 3, zone.height());
-  }
   rapport_->Charger(*nom);
   rapport_->show();
+  rapport_->raise();
 }
 
 void TMainForm::Seidel() {

@@ -32,6 +32,7 @@
 #include "ui/dialogues.h"
 #include "ui/fenetre_principale.h"
 #include "ui/panneau_infos.h"
+#include "ui/placement.h"
 
 using namespace quelvane;
 using namespace quelvane::essais;
@@ -131,11 +132,34 @@ class DispositionTest : public QObject {
     p.Masquer();
   }
 
+  // At first start the whole window is on the screen, its title bar included; a secondary
+  // window opens over the work area, not over the menus and tool bars.
+  void placementsSurLEcran() {
+    f_.reset();
+    f_ = std::make_unique<TMainForm>(dossier_->filePath("Prefs.txt"));  // no session yet
+    const QRect zone = ZoneDisponible(f_.get());
+    QVERIFY(f_->geometry().top() >= zone.top() + HauteurTitre(f_.get()));
+    QVERIFY(zone.contains(f_->geometry()));
+    QCOMPARE(DansLaZone(QRect(-50, -10, 5000, 300), zone, 30).width(), zone.width() - 8);
+    QCOMPARE(DansLaZone(QRect(-50, -10, 200, 300), zone, 30).topLeft(),
+             zone.topLeft() + QPoint(4, 30));
+    QVERIFY(zone.contains(DansLaZone(QRect(zone.right(), zone.bottom(), 200, 100), zone, 30)));
+    f_->show();
+    QWidget seidel(f_.get(), Qt::Window);
+    seidel.resize(200, 150);
+    PlacerAuPremierAffichage(seidel, *f_->centralWidget());
+    seidel.show();
+    const int travail = f_->centralWidget()->mapToGlobal(QPoint(0, 0)).y();
+    QVERIFY2(seidel.geometry().top() >= travail,
+             qPrintable(QString("%1 < %2").arg(seidel.geometry().top()).arg(travail)));
+    QVERIFY(zone.contains(seidel.geometry()));
+  }
+
   void dispositionEtFichiersRecentsGardes() {
     Ouvrir("etoile-intra.fit", false);
     Ouvrir("etoile-extra.fit", true);
     QCOMPARE(f_->Session().Recents.size(), std::size_t{2});
-    f_->resize(1000, 700);
+    f_->resize(700, 480);
     QVERIFY(f_->close());
     f_.reset();
     QVERIFY(QFile::exists(dossier_->filePath("Session.txt")));
@@ -145,7 +169,7 @@ class DispositionTest : public QObject {
 
     f_ = std::make_unique<TMainForm>(dossier_->filePath("Prefs.txt"));
     f_->show();
-    QCOMPARE(f_->size(), QSize(1000, 700));
+    QCOMPARE(f_->size(), QSize(700, 480));
     const auto entrees = f_->MenuRecents()->actions();
     QCOMPARE(entrees.size(), 2);
     QVERIFY(entrees[0]->text().contains(QStringLiteral("etoile-extra.fit (extrafocale)")));
