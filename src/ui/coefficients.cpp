@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -51,8 +52,9 @@ TForm3::TForm3(QWidget* parent, TFormAide& aide) : QDockWidget(parent), aide_(ai
   ListViewZern->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListViewZern->header()->setSectionsClickable(false);
   // Names and labels whole ("Astigmatisme 0°", not "Astigmati…").
-  for (int c = 0; c < 4; ++c)
+  for (int c = 0; c < 5; ++c)
     ListViewZern->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+  ListViewZern->header()->setStretchLastSection(false);
   ListViewZern->setContextMenuPolicy(Qt::CustomContextMenu);
   v->addWidget(ListViewZern);
 
@@ -147,6 +149,11 @@ void TForm3::RemplirListe(TForm1* fenetre) {
     ordres->setCheckState(0, f.OrdresSup ? Qt::Checked : Qt::Unchecked);
     ListViewZern->addTopLevelItem(ordres);
   }
+  // Every column whole, "Alerte" and "±" included: the dock may not be narrower than them.
+  QHeaderView* entete = ListViewZern->header();
+  entete->resizeSections(QHeaderView::ResizeToContents);
+  ListViewZern->setMinimumWidth(entete->length() + 2 * ListViewZern->frameWidth() +
+                                ListViewZern->verticalScrollBar()->sizeHint().width());
   remplissage_ = false;
 }
 

@@ -2,8 +2,8 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QHBoxLayout>
 #include <QLineSeries>
-#include <QVBoxLayout>
 #include <QValueAxis>
 
 #include "ui/graphique.h"
@@ -46,12 +46,14 @@ QChart* Graphique(const QString& titre, const QString& axeX, const QString& axeY
 
 TFormFTM::TFormFTM(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("FTM et énergie encerclée"));
-  auto* v = new QVBoxLayout(this);
+  // Side by side: stacked, each chart was too short for its vertical axis title on an
+  // 800-pixel screen.
+  auto* v = new QHBoxLayout(this);
   VueFTM = new QChartView;
   VueEnergie = new QChartView;
   for (QChartView* c : {VueFTM, VueEnergie}) {
     c->setRenderHint(QPainter::Antialiasing);
-    c->setMinimumSize(420, 260);
+    c->setMinimumSize(460, 360);
     v->addWidget(c);
   }
 }

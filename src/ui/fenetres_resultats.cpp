@@ -121,7 +121,7 @@ TFormMeridienne::TFormMeridienne(QWidget* parent) : QWidget(parent, Qt::Window) 
   auto* v = new QVBoxLayout(this);
   Chart1 = new QChartView;
   Chart1->setRenderHint(QPainter::Antialiasing);
-  Chart1->setMinimumSize(480, 280);
+  Chart1->setMinimumSize(560, 360);  // the axis titles whole
   v->addWidget(Chart1);
   auto* h = new QHBoxLayout;
   SpinEdit1 = new QSpinBox;
@@ -200,8 +200,13 @@ void TFormMeridienne::TracerMeridienne() {
     serie->attachAxis(y);
   }
   Segments = static_cast<int>(segments.size());
+  // Ticks on round values (-100, -50, 0…), not on the data's own ends.
   x->setRange(xmin, xmax);
-  if (p.Maxi > p.Mini) y->setRange(p.Mini, p.Maxi);
+  x->applyNiceNumbers();
+  if (p.Maxi > p.Mini) {
+    y->setRange(p.Mini, p.Maxi);
+    y->applyNiceNumbers();
+  }
   RemplacerGraphique(Chart1, chart);
 }
 

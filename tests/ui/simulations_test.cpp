@@ -2,6 +2,8 @@
 // the panel, series, and the wavefront's window closed first.
 
 #include <QApplication>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMdiArea>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QValueAxis>
 
 #include "settings/parametres.h"
 #include "settings/preferences.h"
@@ -163,6 +166,18 @@ class SimulationsTest : public QObject {
     TFormMeridienne& m = *f_->FormeMeridienne();
     QVERIFY(m.isVisible());
     QCOMPARE(m.Segments, 2);  // the obstruction is a gap
+    // Ticks on round steps (1, 2 or 5 × 10ⁿ), ends on ticks: not 93.1 / 58.5 / −50.1.
+    for (QAbstractAxis* a : m.Chart1->chart()->axes()) {
+      const auto* v = qobject_cast<QValueAxis*>(a);
+      QVERIFY(v && v->tickCount() > 1);
+      const double pas = (v->max() - v->min()) / (v->tickCount() - 1);
+      const double puissance = std::pow(10.0, std::floor(std::log10(pas)));
+      const double mantisse = pas / puissance;
+      QVERIFY2(std::abs(mantisse - 1) < 1e-9 || std::abs(mantisse - 2) < 1e-9 ||
+                   std::abs(mantisse - 2.5) < 1e-9 || std::abs(mantisse - 5) < 1e-9,
+               qPrintable(QString::number(pas)));
+      QVERIFY(std::abs(v->min() / pas - std::round(v->min() / pas)) < 1e-9);
+    }
     m.SpinEdit1->setValue(90);
     QVERIFY(std::abs(front->Champ()->AngleTrace - 3.14159265358979 / 2) < 1e-12);
     // Both forms go with the window they describe.
