@@ -19,6 +19,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
@@ -1369,6 +1370,25 @@ void TMainForm::closeEvent(QCloseEvent* e) {
   FermerFenetres(fenetres);
   aide_->hide();
   e->accept();
+}
+
+void TMainForm::changeEvent(QEvent* e) {
+  // Minimised while a question waits for its answer, the program would run with nothing on
+  // screen and the question out of reach (seen with the quit question and a tool window, from
+  // two quick clicks): the main window comes back and the question in front of it.
+  if (e->type() == QEvent::WindowStateChange && isMinimized() &&
+      QApplication::activeModalWidget()) {
+    QTimer::singleShot(0, this, [this] {
+      if (!isMinimized()) return;
+      showNormal();
+      if (QWidget* question = QApplication::activeModalWidget()) {
+        question->showNormal();
+        question->raise();
+        question->activateWindow();
+      }
+    });
+  }
+  QMainWindow::changeEvent(e);
 }
 
 void TMainForm::hideEvent(QHideEvent* e) {

@@ -152,6 +152,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
   void hideEvent(QHideEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dropEvent(QDropEvent* e) override;

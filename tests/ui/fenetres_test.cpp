@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -289,6 +290,20 @@ class FenetresTest : public QObject {
     QVERIFY(a.Navigateur()->source().toLocalFile().endsWith(QStringLiteral("preferences.htm")));
     f_->Documentation();  // back with the main window
     QCOMPARE(a.parentWidget(), f_.get());
+  }
+
+  // Minimised while a question waits, the program would run with nothing on screen: the main
+  // window comes back with the question in front.
+  void jamaisToutMinimiseSousUneQuestion() {
+    f_->show();
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Quelvane"), QStringLiteral("?"),
+                         QMessageBox::Yes | QMessageBox::No, f_.get());
+    question.setWindowModality(Qt::ApplicationModal);
+    question.show();
+    QCOMPARE(QApplication::activeModalWidget(), &question);
+    f_->showMinimized();
+    QTRY_VERIFY(!f_->isMinimized());
+    QVERIFY(question.isVisible());
   }
 
   void guideLivreAvecLeProgramme() {
