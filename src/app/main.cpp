@@ -24,8 +24,11 @@ int main(int argc, char** argv) {
   quelvane::TMainForm fenetre(QString::fromStdString(prefs));
   fenetre.show();
   // Images named on the command line (a desktop's "open with"): intra-focal, then extra-focal.
+  // The very first start, with nothing to open: the demonstration test, ready to reconstruct.
   if (const QStringList fichiers = app.arguments().mid(1); !fichiers.isEmpty())
     fenetre.OuvrirDeposes(fichiers);
+  else if (fenetre.PremierDemarrage())
+    fenetre.TestDeDemonstration();
   // What the preferences file held that could not be used, once, at start.
   if (const std::string texte = quelvane::TexteLecturePreferences(lecture); !texte.empty())
     quelvane::Dialogues().Avertir(&fenetre, QString::fromStdString(texte));

@@ -465,6 +465,13 @@ bool LireEnTete(TSource& source, int& tailleEnTete, TImgInfos& infos, std::strin
   const std::uint64_t taille = source.Taille();
   if (taille < TailleBloc) {
     raison = taille == 0 ? "fichier vide" : "fichier plus court qu'un bloc FITS de 2880 octets";
+    // A small picture of another kind is named for what it is.
+    std::array<unsigned char, 4> debut{};
+    if (taille >= debut.size() &&
+        source.Lire(0, debut.size(), reinterpret_cast<std::byte*>(debut.data()))) {
+      const std::string nature = NatureDuFichier(debut.data());
+      if (nature.rfind("c'est", 0) == 0) raison = nature;
+    }
     return false;
   }
   // Only whole blocks are read; a trailing partial block cannot hold a header.
@@ -610,10 +617,18 @@ TResultatFITS LireDonnees(TSource& source, TImageFITS& image, TImgInfos& infos) 
     case -32: octets = 4; break;
     case 64:
     case -64: octets = 8; break;
-    default: return Echec("BITPIX " + std::to_string(infos.Bitpix) + " non pris en charge");
+    case 0: return Echec("mot-clé BITPIX absent : l'en-tête ne décrit pas d'image");
+    default:
+      return Echec("BITPIX " + std::to_string(infos.Bitpix) +
+                   " non pris en charge (8, 16, 32, -32, 64 ou -64)");
   }
-  if (infos.NbAxes < 2)
-    return Echec("image à moins de deux axes (NAXIS " + std::to_string(infos.NbAxes) + ")");
+  if (infos.NbAxes == 0)
+    return Echec(
+        "l'en-tête principal ne contient pas d'image (NAXIS = 0) : elle est sans doute dans "
+        "une extension (fichier FITS à plusieurs parties, ou compressé par tuiles comme avec "
+        "fpack). Ces fichiers ne sont pas lus : enregistrez l'image en FITS simple (funpack, ou "
+        "le logiciel d'acquisition).");
+  if (infos.NbAxes < 2) return Echec("image à un seul axe (NAXIS 1) : ce n'est pas une image");
   if (infos.Largeur <= 0 || infos.Hauteur <= 0)
     return Echec("dimensions invalides (NAXIS1 " + std::to_string(infos.Largeur) + ", NAXIS2 " +
                  std::to_string(infos.Hauteur) + ")");

@@ -526,6 +526,20 @@ void TFormParam::SauverDefauts() {
   }
 }
 
+void TFormParam::SaisirEtValider(const TEntreesTest& e) {
+  PreparerAffichage();
+  ComboBoxMode->setCurrentIndex(0);
+  SpinEditDiametre->setValue(static_cast<int>(Arrondi(e.DiametreMm)));
+  SpinEditFocale->setValue(static_cast<int>(Arrondi(e.FocaleMm)));
+  EditPixel->setText(General(e.PixelMicrons));
+  SpinEditBinAcquisition->setValue(e.BinAcquisition);
+  SpinEditBinLogiciel->setValue(e.BinLogiciel);
+  ChoisirSource(0);
+  AfficherRayons();
+  CalculerDefocalisation();
+  Valider();
+}
+
 void TFormParam::ChargerDefauts() {
   LirePreferences(Preferences, cheminPreferences_.toStdString());
   AfficherDefauts();

@@ -58,6 +58,8 @@ class TFormParam : public QDialog {
   void Annuler();
   void PreparerAffichage();  // what showing the dialog does
   void AfficherRayons();     // what showing the instrument page does
+  // The instrument typed in, the defocus computed from the pupils, "Ok": as a user would.
+  void SaisirEtValider(const TEntreesTest& entrees);
 
   std::array<double, 3> AberrationsMontage{};  // astigmatism, coma, spherical (nanometres)
   TImgInfos InfosImage;

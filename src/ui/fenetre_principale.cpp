@@ -34,6 +34,7 @@
 #include "files/jpeg.h"
 #include "files/nombres.h"
 #include "report/rapport.h"
+#include "settings/demonstration.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
 #include "settings/session.h"
@@ -298,6 +299,9 @@ void TMainForm::CreerMenus() {
   QMenu* aide = menuBar()->addMenu(QStringLiteral("&Aide"));
   QAction* documentation = ajouter(aide, QStringLiteral("Documentation"), &TMainForm::Documentation,
                                    QKeySequence(Qt::Key_F1));
+  ajouter(aide, QStringLiteral("Test de démonstration"), &TMainForm::TestDeDemonstration, {},
+          QStringLiteral("Ouvre la paire d'images d'exemple et ses paramètres, prête à "
+                         "reconstruire"));
   ajouter(aide, QStringLiteral("&A propos..."), &TMainForm::APropos);
 
   QToolBar* haut = addToolBar(QStringLiteral("Standard"));
@@ -565,7 +569,9 @@ void TMainForm::dropEvent(QDropEvent* e) {
 }
 
 void TMainForm::RestaurerDisposition() {
-  session_ = LireSession(CheminSession(CheminPreferences.toStdString()));
+  const std::string cheminSession = CheminSession(CheminPreferences.toStdString());
+  premierDemarrage_ = !QFileInfo::exists(QString::fromStdString(cheminSession));
+  session_ = LireSession(cheminSession);
   DossiersDialogues() = session_.Dossiers;
   if (DossiersDialogues().Ouvertures.empty() && !session_.Recents.empty())
     RetenirDossier(DossiersDialogues(), session_.Recents.front().Chemin, false);
@@ -1143,8 +1149,16 @@ const TRoddier* TMainForm::TestDuChamp(const TPupille* champ) const {
 
 void TMainForm::Reconstruire() {
   if (!ParametresTest.ParametresValides) {
+    // Which of them is missing, and where to give it.
+    QStringList manque;
+    if (param_->Intra().empty()) manque << QStringLiteral("l'image intrafocale (Fichier › Ouvrir)");
+    if (param_->Extra().empty())
+      manque << QStringLiteral("l'image extrafocale (Fichier › Ouvrir comme extrafocale)");
+    manque << QStringLiteral("les paramètres du test (Saisie › Paramètres du test, puis Ok)");
     Dialogues().Avertir(this,
-                        QStringLiteral("Vous devez ouvrir les images et/ou saisir les paramètres"));
+                        QStringLiteral("Vous devez ouvrir les images et/ou saisir les paramètres"
+                                       "\nIl manque : ") +
+                            manque.join(QStringLiteral(" ; ")) + QLatin1Char('.'));
     return;
   }
   const bool poly = ParametresTest.ModeTraitement == ModePolychromatique;
@@ -1160,7 +1174,17 @@ void TMainForm::Reconstruire() {
         }))
       return;
   } catch (const ErreurTest& e) {
-    Dialogues().Avertir(this, QString::fromStdString(e.what()));
+    // The message names an image by its role: its window too.
+    QStringList images;
+    for (const auto& [role, champ] : {std::pair{"intra-focale", ParametresTest.ImageIntra},
+                                      std::pair{"extra-focale", ParametresTest.ImageExtra}})
+      for (TForm1* w : Fenetres())
+        if (champ && w->Champ() == champ)
+          images << QStringLiteral("%1 : %2").arg(QString::fromUtf8(role), w->windowTitle());
+    QString message = QString::fromStdString(e.what());
+    if (!poly && !images.isEmpty())
+      message += QStringLiteral("\n(") + images.join(QStringLiteral(" ; ")) + QLatin1Char(')');
+    Dialogues().Avertir(this, message);
     return;
   }
   if (poly) {
@@ -1309,6 +1333,38 @@ void TMainForm::AfficherCoefficients() {
 void TMainForm::ParametresDuTest() {
   param_->exec();
   RafraichirPalettes();
+}
+
+void TMainForm::TestDeDemonstration() {
+  const QString dossier = QString::fromStdString(DossierDemonstration(
+      QCoreApplication::applicationDirPath().toStdString(), QUELVANE_SAMPLES_SOURCE));
+  if (dossier.isEmpty()) {
+    Dialogues().Avertir(this, QStringLiteral("La paire d'images de démonstration (%1, %2) est "
+                                             "introuvable près du programme.")
+                                  .arg(QString::fromUtf8(ImageDemonstrationIntra),
+                                       QString::fromUtf8(ImageDemonstrationExtra)));
+    return;
+  }
+  if (!Fenetres().empty()) {
+    if (!Dialogues().Demander(this, QStringLiteral("Fermer les images ouvertes pour le test de "
+                                                   "démonstration ?")))
+      return;
+    FermerFenetres(Fenetres());
+    testCourant_.reset();
+    for (auto& t : testsCouleurs_) t.reset();
+    ParametresTest = ParametresInitiaux;
+    param_->Reinitialiser();
+  }
+  if (!OuvrirFichier(dossier + QLatin1Char('/') + QString::fromUtf8(ImageDemonstrationIntra),
+                     false) ||
+      !OuvrirFichier(dossier + QLatin1Char('/') + QString::fromUtf8(ImageDemonstrationExtra), true))
+    return;
+  param_->SaisirEtValider(EntreesDemonstration());
+  if (ParametresTest.ParametresValides)
+    statusBar()->showMessage(
+        QStringLiteral("Test de démonstration : miroir de 200 mm à f/5, "
+                       "pixels de 5,2 µm. Calcul › Reconstruire le front "
+                       "d'onde."));
 }
 
 bool TMainForm::FocusDansLaListe() const {

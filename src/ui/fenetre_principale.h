@@ -87,6 +87,10 @@ class TMainForm : public QMainWindow, public IHoteImages {
     return prefs_;
   }
   void Documentation();
+  // The sample pair opened with its instrument, ready to reconstruct ("Aide" menu; at the very
+  // first start too).
+  void TestDeDemonstration();
+  bool PremierDemarrage() const { return premierDemarrage_; }
   // Whether the keyboard is on the coefficient list (F1 and Ctrl+S then act on it).
   bool FocusDansLaListe() const;
   void APropos();
@@ -198,6 +202,7 @@ class TMainForm : public QMainWindow, public IHoteImages {
   TFormProgress* progression_;
   TAboutBox* aPropos_;
   class TPrefs* prefs_;
+  bool premierDemarrage_ = false;  // no session was found: the program never ran here
   TFormInfos* infos_;
   TFormParam* param_;
   TForm3* coefs_;

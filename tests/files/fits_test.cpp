@@ -246,6 +246,34 @@ TEST(FITSDonnees, LignesDeBasEnHaut) {
   EXPECT_EQ(image.GrilleEntiere(0, 0), 1);
 }
 
+// Refusals that tell the user what the file is and what to do: a small JPEG is a JPEG, not a
+// short FITS file; a header without BITPIX says so; an image kept in an extension (multi-part
+// or tile-compressed files) is named, not "NAXIS 0".
+TEST(FITSRefus, RaisonsQuiAidentLUtilisateur) {
+  auto raison = [](const std::vector<std::uint8_t>& octets) {
+    TImageFITS image;
+    TImgInfos infos;
+    return Lire(octets, image, infos).Raison;
+  };
+  std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'};
+  jpeg.resize(700, 0);
+  EXPECT_NE(raison(jpeg).find("JPEG"), std::string::npos) << raison(jpeg);
+  auto remplacer = [](std::vector<std::uint8_t>& o, int carte, const std::string& texte) {
+    const std::string c = texte.size() == 80 ? texte : texte + std::string(80 - texte.size(), ' ');
+    std::copy(c.begin(), c.end(), o.begin() + carte * 80);
+  };
+  auto sansBitpix = outils::CoderFITS(Image(16, 4, 4));
+  remplacer(sansBitpix, 1, "COMMENT pas de BITPIX");
+  EXPECT_NE(raison(sansBitpix).find("BITPIX absent"), std::string::npos) << raison(sansBitpix);
+  auto extension = outils::CoderFITS(Image(16, 4, 4));
+  remplacer(extension, 2, outils::Carte("NAXIS", "0"));
+  remplacer(extension, 3, outils::Carte("EXTEND", "T"));
+  remplacer(extension, 4, "COMMENT l'image est dans l'extension");
+  const std::string r = raison(extension);
+  EXPECT_NE(r.find("extension"), std::string::npos) << r;
+  EXPECT_NE(r.find("FITS simple"), std::string::npos) << r;
+}
+
 // Every malformed file is refused with a reason; nothing is delivered.
 TEST(FITSRefus, FichiersMalFormes) {
   auto refuse = [](const std::vector<std::uint8_t>& octets, const char* quoi) {

@@ -107,6 +107,40 @@ TEST_F(BatchReconstruct, PixelsSaturesEtManquantsSignales) {
   EXPECT_TRUE(jp["preparation"]["warnings"].empty());
 }
 
+// The demonstration test from a script: the sample pair and its instrument, as the windows'
+// "Aide" menu opens it.
+TEST_F(BatchReconstruct, TestDeDemonstration) {
+  const auto s = LancerBatch("demo --iterations 2 --prefs " + Chemin("Prefs.txt") + " --json -");
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const auto j = nlohmann::json::parse(s.Texte.substr(s.Texte.find('{')));
+  EXPECT_NEAR(j["coefficients_nm"][10].get<double>(), 60, 4);
+  EXPECT_EQ(j["parameters"]["diameter_mm"], 200.0);
+}
+
+// Usage errors in French, with the way to the help; never the parser's English.
+TEST_F(BatchReconstruct, ErreursDUsageEnFrancais) {
+  const std::pair<std::string, std::string> cas[] = {
+      {"", "Une commande est nécessaire"},
+      {"reconstruct", "Option obligatoire absente : --intra"},
+      {"reconstruct --intra a --extra b --diameter x --focal 3", "« x » n'est pas un nombre"},
+      {"reconstruct --intra a --extra b --diameter 2 --focal 3 --pixel 3 --defocus 3",
+       "ne vont pas ensemble"},
+      {"reconstruct --intra a --extra b --diameter 2 --focal 3 --binning 2",
+       "--binning demande aussi --pixel"},
+  };
+  for (const auto& [ligne, attendu] : cas) {
+    const auto s = LancerBatch(ligne);
+    EXPECT_EQ(s.Statut, 2) << ligne;
+    EXPECT_NE(s.Texte.find(attendu), std::string::npos) << s.Texte;
+    EXPECT_NE(s.Texte.find("Aide : --help"), std::string::npos) << s.Texte;
+    for (const char* anglais : {"Run with", "is required", "Could not", "requires", "excludes"})
+      EXPECT_EQ(s.Texte.find(anglais), std::string::npos) << s.Texte;
+  }
+  const auto aide = LancerBatch("--help");
+  EXPECT_NE(aide.Texte.find("Utilisation"), std::string::npos);
+  EXPECT_EQ(aide.Texte.find("Print this help"), std::string::npos);
+}
+
 TEST_F(BatchReconstruct, EntreesRefusees) {
   quelvane::outils::TImageAEcrire petite;
   petite.Largeur = petite.Hauteur = 64;
@@ -137,6 +171,21 @@ TEST_F(BatchReconstruct, EntreesRefusees) {
     EXPECT_FALSE(s.Texte.empty()) << c;
   }
   EXPECT_NE(LancerBatch(cas[1]).Texte.find("Format d'image incompatible"), std::string::npos);
+
+  // A refusal of the analysis names the files, not only their roles.
+  quelvane::TFctXY echantillon;
+  ASSERT_TRUE(
+      quelvane::ChargerFITS(echantillon, std::string(QUELVANE_SAMPLES) + "/etoile-intra.fit")
+          .Reussi());
+  quelvane::outils::TImageAEcrire sombre;  // a twentieth of the light: fluxes too different
+  sombre.Largeur = echantillon.NX, sombre.Hauteur = echantillon.NY;
+  sombre.Cartes = {{"BZERO", "32768"}};
+  for (double v : echantillon.Donnees.Plan(0)) sombre.Valeurs.push_back(v * 0.05 - 32768);
+  ASSERT_TRUE(quelvane::outils::EcrireFITS(Chemin("sombre.fit"), sombre));
+  const auto s = LancerBatch("reconstruct --intra " + Chemin("sombre.fit") + " --extra " +
+                             QUELVANE_SAMPLES + "/etoile-extra.fit" + base + prefs);
+  EXPECT_EQ(s.Statut, 2);
+  EXPECT_NE(s.Texte.find("sombre.fit"), std::string::npos) << s.Texte;
 }
 
 }  // namespace

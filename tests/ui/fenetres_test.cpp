@@ -306,6 +306,27 @@ class FenetresTest : public QObject {
     QVERIFY(question.isVisible());
   }
 
+  // A newcomer's first start: the sample pair opened with its instrument, ready to reconstruct;
+  // again from "Aide" later, after a question when images are open.
+  void testDeDemonstration() {
+    {
+      QTemporaryDir neuf;
+      QVERIFY(FenetrePrincipale(neuf.filePath("Prefs.txt"))->PremierDemarrage());
+    }
+    f_->Action("Test de démonstration")->trigger();
+    QCOMPARE(f_->Fenetres().size(), 2u);
+    QVERIFY(ParametresTest.ParametresValides);
+    QVERIFY(std::abs(ParametresTest.Defocalisation / 1e6 - 3.64) < 0.15);
+    QCOMPARE(ParametresTest.ImageExtra->Role, RoleExtra);
+    d_->Reponses = {false};
+    f_->Action("Test de démonstration")->trigger();
+    QCOMPARE(f_->Fenetres().size(), 2u);  // declined: nothing closed, nothing added
+    d_->Reponses = {true};
+    f_->Action("Test de démonstration")->trigger();
+    QCOMPARE(f_->Fenetres().size(), 2u);
+    QVERIFY(ParametresTest.ParametresValides);
+  }
+
   void guideLivreAvecLeProgramme() {
     // No home page in the preferences: F1 opens the guide that comes with the program.
     Preferences.FichierAide.clear();

@@ -60,11 +60,19 @@ class ReconstructionTest : public QObject {
 
   void refusSansParametres() {
     f_->Reconstruire();
-    QCOMPARE(d_->Messages.last(),
-             QStringLiteral("Vous devez ouvrir les images et/ou saisir les paramètres"));
+    QVERIFY(d_->Messages.last().startsWith(
+        QStringLiteral("Vous devez ouvrir les images et/ou saisir les paramètres")));
     f_->Roddier();  // no test: nothing
     f_->FrontResiduel();
     QVERIFY(f_->Fenetres().empty());
+    // With the intra image only: the message says what is missing.
+    d_->Fichiers = {Echantillon("etoile-intra.fit")};
+    f_->Ouvrir();
+    f_->Reconstruire();
+    const QString m = d_->Messages.last();
+    QVERIFY(m.contains(QStringLiteral("l'image extrafocale")));
+    QVERIFY(!m.contains(QStringLiteral("l'image intrafocale")));
+    QVERIFY(m.contains(QStringLiteral("les paramètres du test")));
   }
 
   void routeComplete() {

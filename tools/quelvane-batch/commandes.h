@@ -58,6 +58,15 @@ struct TOptionsReconstruction {
 
 int CommandeReconstruction(const TOptionsReconstruction& options);
 
+// `demo`: the reconstruction of the sample pair that comes with the program, with its
+// instrument (the windows' "Aide › Test de démonstration").
+struct TOptionsDemonstration {
+  std::optional<int> Iterations;
+  std::optional<int> Fils;
+  std::string Preferences, Json, Opd, Zernike;
+};
+int CommandeDemonstration(const TOptionsDemonstration& options);
+
 // The reconstruction the subcommands share: preferences read, images opened and prepared,
 // the test run; throws std::exception with the message to print.
 struct TReconstructionBatch {

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commandes.h"
+#include "francais.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
   // the temporary files are removed and the error reported.
   std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app{"Quelvane en ligne de commande"};
+  AideEnFrancais(app);
   app.require_subcommand(1);
 
   TOptionsInfo info;
@@ -138,6 +140,18 @@ int main(int argc, char** argv) {
       ->required();
   cmdRapport->add_option("--json", rapport.Json, "Résumé JSON (fichier, ou - : sortie standard)");
 
+  TOptionsDemonstration demo;
+  auto* cmdDemo = app.add_subcommand(
+      "demo", "Le test de démonstration : la paire d'exemple et son instrument, reconstruite");
+  cmdDemo->add_option("--iterations", demo.Iterations, "Nombre maximal de passes (1 à 20)");
+  cmdDemo->add_option("--prefs", demo.Preferences, "Fichier de préférences (Prefs.txt)");
+  cmdDemo->add_option("--threads", demo.Fils, "Nombre de fils de calcul");
+  cmdDemo->add_option("--json", demo.Json,
+                      "Résultats en JSON dans ce fichier (- : sortie standard)");
+  cmdDemo->add_option("--opd", demo.Opd, "Export OPD du front d'onde");
+  cmdDemo->add_option("--zernike", demo.Zernike, "Fichier des coefficients de Zernike");
+
+  for (CLI::App* c : app.get_subcommands({})) c->group("Commandes");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -155,6 +169,7 @@ int main(int argc, char** argv) {
     if (*cmdRapport) return CommandeRapport(rapport);
     if (*cmdPile) return CommandeEmpilement(pile);
     if (*cmdPrefs) return CommandePreferences(prefs);
+    if (*cmdDemo) return CommandeDemonstration(demo);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return SortieErreur;

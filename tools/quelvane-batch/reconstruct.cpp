@@ -16,6 +16,7 @@
 #include "files/export_texte.h"
 #include "files/fits.h"
 #include "files/nombres.h"
+#include "files/utf8.h"
 #include "settings/saisie_parametres.h"
 #include "simulation/seidel.h"
 #include "sortie.h"
@@ -194,7 +195,17 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
 
     res.Parametres = p;
     res.Source = e.Source;
-    res.Test = ReconstruireSimple(p, prefs, JeuZernike(), barre);
+    try {
+      res.Test = ReconstruireSimple(p, prefs, JeuZernike(), barre);
+    } catch (const ErreurTest& erreur) {
+      // The message names the image by its role: the files too.
+      auto noms = [](const std::vector<std::string>& f) {
+        return EnUtf8(f.front()) +
+               (f.size() > 1 ? " et " + std::to_string(f.size() - 1) + " autre(s)" : std::string());
+      };
+      throw ErreurTest(std::string(erreur.what()) + "\n(intra-focale : " + noms(o.Intra) +
+                       " ; extra-focale : " + noms(o.Extra) + ")");
+    }
     const auto& test = res.Test;
     TPupille& front = *test->FrontOnde;
     front.MoyenneEcartType();
