@@ -38,10 +38,6 @@ class TReserve {
     total_ += taille;
     return true;
   }
-  ~TReserve() {
-    for (const TBloc& b : blocs_) std::free(b.Adresse);
-  }
-
  private:
   // The grids of a reconstruction, not whole camera frames.
   static constexpr std::size_t BlocMax = std::size_t{64} << 20;  // a 2048² complex grid
@@ -56,9 +52,11 @@ class TReserve {
   std::size_t total_ = 0;
 };
 
+// Never destroyed: a grid held by a static object may be freed after every other static is
+// gone, and must still find the reserve (a destroyed one gave a double free at exit).
 TReserve& Reserve() {
-  static TReserve r;
-  return r;
+  static TReserve* r = new TReserve;
+  return *r;
 }
 
 std::size_t TailleArrondie(std::size_t octets, std::size_t& alignement) {
