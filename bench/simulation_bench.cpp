@@ -9,7 +9,7 @@
 #include "rapport_ratios.h"
 #include "simulation/interferogramme.h"
 #include "simulation/psf.h"
-#include "ui/rendu.h"
+#include "rendu/rendu.h"
 
 namespace {
 

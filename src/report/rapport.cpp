@@ -12,7 +12,7 @@
 #include "files/nombres.h"
 #include "files/utf8.h"
 #include "settings/saisie_parametres.h"
-#include "ui/rendu.h"
+#include "rendu/rendu.h"
 
 namespace quelvane {
 

@@ -26,7 +26,7 @@
 #include "ui/aide.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_image.h"
-#include "ui/rendu.h"
+#include "rendu/rendu.h"
 
 namespace quelvane {
 

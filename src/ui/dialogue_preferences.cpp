@@ -18,7 +18,7 @@
 #include "files/nombres.h"
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
-#include "ui/palettes.h"
+#include "rendu/palettes.h"
 
 namespace quelvane {
 

@@ -14,7 +14,7 @@
 #include "files/export_texte.h"
 #include "files/jpeg.h"
 #include "ui/dialogues.h"
-#include "ui/rendu.h"
+#include "rendu/rendu.h"
 
 namespace quelvane {
 

@@ -10,7 +10,7 @@
 
 #include "analysis/empilement.h"
 #include "core/pupille.h"
-#include "ui/palettes.h"
+#include "rendu/palettes.h"
 
 class QMenu;
 class QAction;

@@ -15,7 +15,7 @@
 #include "simulation/psf.h"
 #include "simulation/seidel.h"
 #include "sortie.h"
-#include "ui/rendu.h"
+#include "rendu/rendu.h"
 
 namespace quelvane::batch {
 

@@ -1,10 +1,10 @@
-#include "ui/palettes.h"
+#include "rendu/palettes.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "ui/rendu.h"
+#include "rendu/rendu.h"
 
 namespace quelvane {
 namespace {

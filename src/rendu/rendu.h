@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/fonctionxy.h"
-#include "ui/palettes.h"
+#include "rendu/palettes.h"
 
 namespace quelvane {
 

@@ -1,4 +1,4 @@
-#include "ui/rendu.h"
+#include "rendu/rendu.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ui/palettes.h"
+#include "rendu/palettes.h"
 
 #include <algorithm>
 #include <cmath>
