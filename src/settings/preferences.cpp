@@ -204,6 +204,10 @@ TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chem
     resultat.Erreur = "Le fichier de préférences " + chemin + " est un dossier.";
     return resultat;
   }
+  if (!fs::is_regular_file(etat)) {  // a device or a pipe would be read without end
+    resultat.Erreur = "Le fichier de préférences " + chemin + " n'est pas un fichier ordinaire.";
+    return resultat;
+  }
   // A preferences file is a few kilobytes; anything far larger is not one.
   const auto taille = fs::file_size(chemin, ec);
   if (!ec && taille > TaillePreferencesMax) {
@@ -218,6 +222,13 @@ TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chem
     resultat.Erreur = "Impossible de lire le fichier de préférences " + chemin;
     return resultat;
   }
+  return LirePreferencesTexte(prefs, std::move(octets), chemin);
+}
+
+TLecturePreferences LirePreferencesTexte(TPreferences& prefs, std::string octets,
+                                         const std::string& chemin) {
+  TLecturePreferences resultat;
+  resultat.Chemin = chemin;
   resultat.FichierLu = true;
   std::vector<std::string> lignes;
   {

@@ -111,6 +111,9 @@ std::string TexteLecturePreferences(const TLecturePreferences& lecture);
 // Reads the file into `prefs` (fields absent from the file keep their values). UTF-8 with or
 // without a byte-order mark, or UTF-16; keys in any case, blanks around "=" and the value.
 TLecturePreferences LirePreferences(TPreferences& prefs, const std::string& chemin);
+// The same from the file's bytes (`chemin` names it in messages).
+TLecturePreferences LirePreferencesTexte(TPreferences& prefs, std::string octets,
+                                         const std::string& chemin);
 // The file's text, as EcrirePreferences writes it.
 std::string TextePreferences(const TPreferences& prefs);
 // Written atomically; throws ErreurEcriture and leaves the old file as it was.
