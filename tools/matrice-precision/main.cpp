@@ -1,6 +1,9 @@
 // Prints the accuracy of the reconstruction over the validation matrix: one line per case,
 // then the error of every term (reported minus true, RMS-normalised nanometres).
 // Usage: matrice-precision [--reduite] [--sans-series] [--passes N] [--prefs FICHIER]
+//                          [--csv FICHIER]
+// --csv writes every measured coefficient with four decimals: two runs compared line by line
+// tell whether a change of the engine moved any figure.
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +19,7 @@ using namespace quelvane;
 int main(int argc, char** argv) {
   bool complete = true, series = true;
   TPreferences prefs;
+  std::FILE* csv = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--reduite")) {
       complete = false;
@@ -23,6 +27,12 @@ int main(int argc, char** argv) {
       series = false;
     } else if (!std::strcmp(argv[i], "--passes") && i + 1 < argc) {
       prefs.NIter = static_cast<std::uint8_t>(std::atoi(argv[++i]));
+    } else if (!std::strcmp(argv[i], "--csv") && i + 1 < argc) {
+      csv = std::fopen(argv[++i], "w");
+      if (!csv) {
+        std::fprintf(stderr, "impossible d'écrire %s\n", argv[i]);
+        return 2;
+      }
     } else if (!std::strcmp(argv[i], "--prefs") && i + 1 < argc) {
       const auto lecture = LirePreferences(prefs, argv[++i]);
       if (!lecture.Erreur.empty()) {
@@ -32,7 +42,8 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(
           stderr,
-          "usage : matrice-precision [--reduite] [--sans-series] [--passes N] [--prefs FICHIER]\n");
+          "usage : matrice-precision [--reduite] [--sans-series] [--passes N] [--prefs FICHIER] "
+          "[--csv FICHIER]\n");
       return 2;
     }
   }
@@ -46,6 +57,9 @@ int main(int argc, char** argv) {
   for (const auto& cas : matrice) {
     resultats.push_back(outils::EvaluerCas(cas, prefs));
     const auto& r = resultats.back();
+    if (csv)
+      for (int j = 0; j < 22; ++j)
+        std::fprintf(csv, "%s;Z%d;%.4f\n", cas.Nom.c_str(), j + 1, r.MesuresRMS[j]);
     const std::string ecart = outils::EcartAuxCibles(cas, r);
     echecs += ecart.empty() ? 0 : 1;
     std::printf("| %s | %.1f / %.1f | %.3f / %.3f | %.2f | %.1f / %.1f | %s |\n", cas.Nom.c_str(),
@@ -65,6 +79,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
   }
   std::printf("\n%d cas sur %zu hors des cibles.\n", echecs, matrice.size());
+  if (csv) std::fclose(csv);
   if (!series) return echecs == 0 ? 0 : 1;
 
   // Series: stacked, then reconstructed; the error bars against the true errors.
