@@ -101,12 +101,12 @@ void ReplierBandes(TPupille& s, std::int16_t codeAnneau) {
     for (int c = 0; c < s.NX; ++c) {
       if (s.M(r, c) != 1) continue;
       const double q = Rayon(s, r, c);
-      const int k = secteur(r, c);
       if (q > 1 && q <= 1 + largeur) {
         s.V(r, c) = 0;
         s.M(r, c) = codeAnneau;
-      } else if (q <= 1 && q > 1 - epaisseur && bordure[k] > 0) {
-        s.V(r, c) += exces[k] / bordure[k];
+      } else if (q <= 1 && q > 1 - epaisseur) {
+        const int k = secteur(r, c);  // only at the edge: an arc tangent is not free
+        if (bordure[k] > 0) s.V(r, c) += exces[k] / bordure[k];
       }
     }
 }

@@ -1,8 +1,11 @@
 #include "analysis/poisson_neumann.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "core/fft.h"
@@ -109,17 +112,22 @@ class TPreconditionneur {
   explicit TPreconditionneur(const TSupport& s) {
     n_ = TailleFFT(s.ny, s.nx);
     inverses_.resize(static_cast<std::size_t>(n_) * n_);
+    // The eigenvalue is a sum of one term per axis: n cosines, not n².
+    std::vector<double> axe(static_cast<std::size_t>(n_));
+    for (int k = 0; k < n_; ++k)
+      axe[k] = 2 - 2 * std::cos(2 * std::numbers::pi * (k - n_ / 2) / n_);
     for (int r = 0; r < n_; ++r)
       for (int c = 0; c < n_; ++c) {
-        const double l = 4 - 2 * std::cos(2 * std::numbers::pi * (c - n_ / 2) / n_) -
-                         2 * std::cos(2 * std::numbers::pi * (r - n_ / 2) / n_);
+        const double l = axe[c] + axe[r];
         inverses_[static_cast<std::size_t>(r) * n_ + c] = l > 1e-12 ? 1 / l : 0.0;
       }
     for (int i : s.Indices) places_.push_back(i / s.nx * n_ + i % s.nx);
-    // Only the support's samples are ever written: the rest of the grid stays zero.
-    grille_.Allouer(1, n_, n_);
   }
-  void Appliquer(const std::vector<double>& r, std::vector<double>& z) {
+  // A solve's own grid, zero: only the support's samples are ever written into it. Several
+  // solves may share the preconditioner, each with its grid.
+  TGrilleReelle Grille() const { return TGrilleReelle(1, n_, n_); }
+  void Appliquer(const std::vector<double>& r, std::vector<double>& z,
+                 TGrilleReelle& grille_) const {
     auto plan = grille_.Plan(0);
     for (std::size_t i = 0; i < r.size(); ++i) plan[places_[i]] = r[i];
     int h = n_, w = n_;
@@ -138,16 +146,41 @@ class TPreconditionneur {
   int n_ = 0;
   std::vector<std::size_t> places_;  // where each unknown lies in the transform's grid
   std::vector<double> inverses_;
-  TGrilleReelle grille_;
 };
 
 }  // namespace
 
-TSolutionPoisson ResoudrePoissonNeumann(const TGrilleReelle& signal, const TGrilleEntiere& masque,
-                                        std::int16_t code, int iterationsMax, double tolerance,
-                                        const std::function<void()>& apresIteration) {
+struct TPoissonNeumann::TDonnees {
+  TGrilleEntiere Masque;
+  std::int16_t Code = 1;
+  TSupport Support;
+  std::unique_ptr<TPreconditionneur> Preconditionneur;
+};
+
+TPoissonNeumann::TPoissonNeumann(const TGrilleEntiere& masque, std::int16_t code)
+    : d_(std::make_unique<TDonnees>()) {
+  d_->Masque = masque;
+  d_->Code = code;
+  d_->Support = Construire(masque, code);
+  if (d_->Support.Indices.size() >= 4)
+    d_->Preconditionneur = std::make_unique<TPreconditionneur>(d_->Support);
+}
+
+TPoissonNeumann::~TPoissonNeumann() = default;
+
+bool TPoissonNeumann::PourMasque(const TGrilleEntiere& masque) const {
+  if (masque.Lignes() != d_->Masque.Lignes() || masque.Colonnes() != d_->Masque.Colonnes())
+    return false;
+  const auto a = masque.Plan(0);
+  const auto b = std::as_const(d_->Masque).Plan(0);
+  return std::equal(a.begin(), a.end(), b.begin());
+}
+
+TSolutionPoisson TPoissonNeumann::Resoudre(const TGrilleReelle& signal, int iterationsMax,
+                                           double tolerance,
+                                           const std::function<void()>& apresIteration) const {
   TSolutionPoisson sol;
-  const TSupport s = Construire(masque, code);
+  const TSupport& s = d_->Support;
   sol.W.Allouer(1, s.ny, s.nx);
   const std::size_t n = s.Indices.size();
   if (n < 4) return sol;
@@ -158,8 +191,9 @@ TSolutionPoisson ResoudrePoissonNeumann(const TGrilleReelle& signal, const TGril
   const double nb = std::sqrt(Scalaire(b, b));
   if (nb == 0) return sol;
   r = b;
-  TPreconditionneur m(s);
-  m.Appliquer(r, z);
+  const TPreconditionneur& m = *d_->Preconditionneur;
+  TGrilleReelle grille = m.Grille();
+  m.Appliquer(r, z, grille);
   p = z;
   double rz = Scalaire(r, z);
   for (int k = 1; k <= iterationsMax; ++k) {
@@ -172,7 +206,7 @@ TSolutionPoisson ResoudrePoissonNeumann(const TGrilleReelle& signal, const TGril
     sol.ResiduRelatif = std::sqrt(Scalaire(r, r)) / nb;
     if (apresIteration) apresIteration();
     if (sol.ResiduRelatif < tolerance) break;
-    m.Appliquer(r, z);
+    m.Appliquer(r, z, grille);
     const double rz2 = Scalaire(r, z);
     const double beta = rz2 / rz;
     rz = rz2;
@@ -181,6 +215,13 @@ TSolutionPoisson ResoudrePoissonNeumann(const TGrilleReelle& signal, const TGril
   RetirerMoyenne(x);
   for (std::size_t i = 0; i < n; ++i) sol.W.Plan(0)[s.Indices[i]] = x[i];
   return sol;
+}
+
+TSolutionPoisson ResoudrePoissonNeumann(const TGrilleReelle& signal, const TGrilleEntiere& masque,
+                                        std::int16_t code, int iterationsMax, double tolerance,
+                                        const std::function<void()>& apresIteration) {
+  TPoissonNeumann solveur(masque, code);
+  return solveur.Resoudre(signal, iterationsMax, tolerance, apresIteration);
 }
 
 }  // namespace quelvane

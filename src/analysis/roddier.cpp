@@ -166,6 +166,8 @@ void TRoddier::CalculerSignal() {
   const TBandeBord bande = MesurerBandeBord(a, b, s);
   const double eps = s.Obstruction;
   s.NbEffectif = 0;
+  // How the signal moves with each image, sample by sample: what the noise draws need.
+  derivees_.Allouer(2, s.NY, s.NX);
   for (int r = 0; r < s.NY; ++r)
     for (int c = 0; c < s.NX; ++c) {
       const double q = std::sqrt(s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r]);
@@ -176,8 +178,15 @@ void TRoddier::CalculerSignal() {
       s.M(r, c) = DansPupille;
       ++s.NbEffectif;
       const double somme = a.V(r, c) + b.V(r, c);
-      const double d = (bordExterieur || bordInterieur) ? std::max(somme, bande.Plateau) : somme;
-      if (d != 0) s.V(r, c) = (a.V(r, c) - b.V(r, c)) / d;
+      const bool plancher = (bordExterieur || bordInterieur) && bande.Plateau > somme;
+      const double d = plancher ? bande.Plateau : somme;
+      if (d != 0) {
+        const double v = (a.V(r, c) - b.V(r, c)) / d;
+        s.V(r, c) = v;
+        // ∂S/∂I1 and −∂S/∂I2: (1 ∓ S)/d, or 1/d where the denominator is the plateau.
+        derivees_(0, r, c) = plancher ? 1 / d : (1 - v) / d;
+        derivees_(1, r, c) = plancher ? 1 / d : (1 + v) / d;
+      }
     }
 
   // A clipped sample only says the light was at least that much: the signal there is
@@ -220,11 +229,13 @@ std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& pr
   ReplierBandes(second, Anneau);
 
   int etapes = 0;
-  const TSolutionPoisson sol = ResoudrePoissonNeumann(second.Donnees, second.Masque, DansPupille,
-                                                      IterationsPoissonMax, ResiduPoisson, [&] {
-                                                        if (etapes < EtapesParPasse)
-                                                          ++etapes, progression.Avancer();
-                                                      });
+  // Built again only when the support changed: the noise draws share the last pass's.
+  if (!solveur_ || !solveur_->PourMasque(second.Masque))
+    solveur_ = std::make_shared<const TPoissonNeumann>(second.Masque, DansPupille);
+  const TSolutionPoisson sol =
+      solveur_->Resoudre(second.Donnees, IterationsPoissonMax, ResiduPoisson, [&] {
+        if (etapes < EtapesParPasse) ++etapes, progression.Avancer();
+      });
   for (; etapes < EtapesParPasse; ++etapes) progression.Avancer();
   iterations = sol.Iterations;
 
@@ -291,42 +302,96 @@ TModeleBruit MesurerBruit(const TPupille& im) {
 
 }  // namespace
 
+namespace {
+
+// Independent standard normal numbers from a seed, the same on every machine and whatever the
+// threads (xoshiro256+ into Marsaglia's polar method).
+class TGauss {
+ public:
+  explicit TGauss(std::uint64_t graine) {
+    for (auto& e : etat_) {  // splitmix64 spreads the seed over the state
+      graine += 0x9E3779B97F4A7C15ULL;
+      std::uint64_t z = graine;
+      z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+      z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+      e = z ^ (z >> 31);
+    }
+  }
+  double operator()() {
+    if (reserve_) {
+      reserve_ = false;
+      return suivante_;
+    }
+    double u, v, s;
+    do {
+      u = 2 * Uniforme() - 1, v = 2 * Uniforme() - 1, s = u * u + v * v;
+    } while (s >= 1 || s == 0);
+    const double f = std::sqrt(-2 * std::log(s) / s);
+    suivante_ = v * f;
+    reserve_ = true;
+    return u * f;
+  }
+
+ private:
+  double Uniforme() {
+    const std::uint64_t r = etat_[0] + etat_[3];
+    const std::uint64_t t = etat_[1] << 17;
+    etat_[2] ^= etat_[0], etat_[3] ^= etat_[1], etat_[1] ^= etat_[2], etat_[0] ^= etat_[3];
+    etat_[2] ^= t;
+    etat_[3] = (etat_[3] << 45) | (etat_[3] >> 19);
+    return static_cast<double>(r >> 11) * 0x1.0p-53;
+  }
+  std::uint64_t etat_[4];
+  double suivante_ = 0;
+  bool reserve_ = false;
+};
+
+}  // namespace
+
 void TRoddier::TirerBruit(int tirages) {
   FrontsDuBruit.clear();
-  if (tirages <= 0 || !intraOrigine_ || !extraOrigine_) return;
+  if (tirages <= 0 || !intraOrigine_ || !extraOrigine_ || !Signal) return;
   const TModeleBruit bi = MesurerBruit(*intraOrigine_), be = MesurerBruit(*extraOrigine_);
-  const auto intra = Intra, extra = Extra, signal = Signal;
-  // The signal of the images as they are, then of the images with noise drawn into them.
-  auto signalDe = [&](std::shared_ptr<TPupille> a, std::shared_ptr<TPupille> b) {
-    Intra = std::move(a);
-    Extra = std::move(b);
-    Signal = NouvellePupille(Intra->NX, Intra->NY);
-    CalculerSignal();
-    return Signal;
+  const TPupille &a = *Intra, &b = *Extra, &s = *Signal;
+  if (derivees_.Lignes() != s.NY || derivees_.Colonnes() != s.NX) return;
+  // The noise of the images, drawn again, moves the signal by ∂S/∂I1·δI1 − ∂S/∂I2·δI2 on its
+  // support (the noise is a percent of the light: the first order is the whole of it). Each
+  // draw's signal is solved as a pass's is.
+  std::vector<int> points;
+  std::vector<double> ecartsA, ecartsB;
+  for (int r = 0; r < s.NY; ++r)
+    for (int c = 0; c < s.NX; ++c) {
+      if (s.M(r, c) != DansPupille) continue;
+      points.push_back(r * s.NX + c);
+      ecartsA.push_back(derivees_(0, r, c) * bi.Sigma(a.V(r, c)));
+      ecartsB.push_back(derivees_(1, r, c) * be.Sigma(b.V(r, c)));
+    }
+  const auto bonneTaille = [&](const TGrilleReelle& g) {
+    return g.Vide() || (g.Colonnes() == s.NX && g.Lignes() == s.NY);
   };
-  auto bruite = [](const TPupille& im, const TModeleBruit& m, std::mt19937_64& alea) {
-    auto p = std::make_shared<TPupille>(im);
-    std::normal_distribution<double> gauss;
-    for (double& v : p->Donnees.Plan(0)) v += m.Sigma(v) * gauss(alea);
-    return p;
-  };
-  const std::shared_ptr<TPupille> propre = signalDe(intra, extra);
+  const std::vector<std::pair<int, int>> satures =
+      bonneTaille(SaturesIntra) && bonneTaille(SaturesExtra)
+          ? Satures(SaturesIntra, SaturesExtra, s)
+          : std::vector<std::pair<int, int>>{};
   TSansProgression silence;
   for (int k = 0; k < tirages; ++k) {
-    std::mt19937_64 alea(1000003ULL * static_cast<std::uint64_t>(k + 1));
-    const std::shared_ptr<TPupille> s =
-        signalDe(bruite(*intra, bi, alea), bruite(*extra, be, alea));
-    for (int r = 0; r < s->NY; ++r)
-      for (int c = 0; c < s->NX; ++c) s->V(r, c) -= propre->V(r, c);
+    TGauss gauss(1000003ULL * static_cast<std::uint64_t>(k + 1));
+    TPupille bruit;
+    bruit.Allouer(s.NX, s.NY);
+    bruit.CopierPupille(s);
+    auto v = bruit.Donnees.Plan(0);
+    std::fill(v.begin(), v.end(), 0.0);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const double na = gauss(), nb = gauss();
+      v[static_cast<std::size_t>(points[i])] = ecartsA[i] * na - ecartsB[i] * nb;
+    }
+    Combler(bruit.Donnees, satures, s);
     int iterations = 0;
-    std::unique_ptr<TPupille> w = Resoudre(*s, silence, iterations);
+    std::unique_ptr<TPupille> w = Resoudre(bruit, silence, iterations);
     w->CopierMasque(*FrontResiduel);
     FinirFront(*w);
     FrontsDuBruit.push_back(std::move(*w));
   }
-  Intra = intra;
-  Extra = extra;
-  Signal = signal;
 }
 
 void TRoddier::FixerOriginaux() {

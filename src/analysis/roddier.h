@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/erreur_test.h"
+#include "analysis/poisson_neumann.h"
 #include "analysis/preparation.h"
 #include "analysis/progression.h"
 #include "analysis/transport.h"
@@ -79,7 +80,9 @@ class TRoddier {
   std::shared_ptr<const TPupille> extraOrigine_;
   TGrilleReelle saturesIntraOrigine_, saturesExtraOrigine_;
   TCoefZernike modele_{};
-  std::shared_ptr<const TBaseModele> base_;  // the model's terms on this grid
+  std::shared_ptr<const TBaseModele> base_;                 // the model's terms on this grid
+  mutable std::shared_ptr<const TPoissonNeumann> solveur_;  // the last support's
+  TGrilleReelle derivees_;  // ∂S/∂I1 and −∂S/∂I2 of the last signal, two planes
 };
 
 }  // namespace quelvane
