@@ -14,7 +14,18 @@ namespace {
 
 // Calls f(r, c, values) for every sample inside the ring (and, when `masque`, of mask 1).
 template <class F>
-void PourChaqueEchantillon(TPupille& front, const TJeuZernike& jeu, bool masque, F&& f) {
+void PourChaqueEchantillon(TPupille& front, const TJeuZernike& jeu, bool masque, F&& f,
+                           const TTermesEchantillonnes* termes = nullptr) {
+  // The terms evaluated already, when they are this front's: the samples of mask 1 inside
+  // the ring, the only ones called with `dedans`.
+  if (masque && termes && termes->Conviennent(front, jeu)) {
+    TValZernike v{};
+    for (std::size_t k = 0; k < termes->Nombre(); ++k) {
+      std::copy_n(termes->Valeurs(k), termes->NbTermes(), v.begin());
+      f(termes->Place(k) / front.NX, termes->Place(k) % front.NX, true, v);
+    }
+    return;
+  }
   TValZernike v{};
   const int nx = std::min<int>(front.NX, static_cast<int>(front.AxeX.size()));
   const int ny = std::min<int>(front.NY, static_cast<int>(front.AxeY.size()));
@@ -44,7 +55,8 @@ void SynthetiserFront(TPupille& front, const TJeuZernike& jeu) {
   });
 }
 
-void BasculerTermes(TPupille& front, const TSelZernike& nouvelle, const TJeuZernike& jeu) {
+void BasculerTermes(TPupille& front, const TSelZernike& nouvelle, const TJeuZernike& jeu,
+                    const TTermesEchantillonnes* termes) {
   TCoefZernike delta{};
   bool change = false;
   for (int j = 0; j < jeu.NbTermes; ++j) {
@@ -53,23 +65,30 @@ void BasculerTermes(TPupille& front, const TSelZernike& nouvelle, const TJeuZern
     change = change || delta[j] != 0;
   }
   if (change)
-    PourChaqueEchantillon(front, jeu, true, [&](int r, int c, bool dedans, const TValZernike& v) {
-      if (!dedans) return;
-      double s = 0;
-      for (int j = 0; j < jeu.NbTermes; ++j) s += delta[j] * v[j];
-      front.V(r, c) += s;
-    });
+    PourChaqueEchantillon(
+        front, jeu, true,
+        [&](int r, int c, bool dedans, const TValZernike& v) {
+          if (!dedans) return;
+          double s = 0;
+          for (int j = 0; j < jeu.NbTermes; ++j) s += delta[j] * v[j];
+          front.V(r, c) += s;
+        },
+        termes);
   front.Selection = nouvelle;
 }
 
-void AjouterTerme(TPupille& front, int j, double a, const TJeuZernike& jeu) {
+void AjouterTerme(TPupille& front, int j, double a, const TJeuZernike& jeu,
+                  const TTermesEchantillonnes* termes) {
   if (j < 1 || j > NMaxZern) return;
   // A term beyond the fitted count is still evaluated (a set-up correction of Z11 with fewer
   // fitted terms must still reach the values).
   const TJeuZernike etendu = j <= jeu.NbTermes ? jeu : ConstruireJeuZernike(j, jeu.Type);
-  PourChaqueEchantillon(front, etendu, true, [&](int r, int c, bool dedans, const TValZernike& v) {
-    if (dedans) front.V(r, c) += a * v[j - 1];
-  });
+  PourChaqueEchantillon(
+      front, etendu, true,
+      [&](int r, int c, bool dedans, const TValZernike& v) {
+        if (dedans) front.V(r, c) += a * v[j - 1];
+      },
+      j <= jeu.NbTermes ? termes : nullptr);
   front.Coefficients[j - 1] += a;
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/ajustement.h"
 #include "core/pupille.h"
 #include "core/zernike.h"
 
@@ -12,9 +13,11 @@ namespace quelvane {
 // Role 3; inside the ring: Σ selected coefficients × terms, mask 1; elsewhere 0, mask 0.
 void SynthetiserFront(TPupille& front, const TJeuZernike& jeu);
 // Adds (S′ − Selection)·coefficient·term inside the ring and the mask, then Selection := S′.
-void BasculerTermes(TPupille& front, const TSelZernike& nouvelle, const TJeuZernike& jeu);
+void BasculerTermes(TPupille& front, const TSelZernike& nouvelle, const TJeuZernike& jeu,
+                    const TTermesEchantillonnes* termes = nullptr);
 // Adds a·Z_j (j from 1) inside the ring and the mask, and a to coefficient j.
-void AjouterTerme(TPupille& front, int j, double a, const TJeuZernike& jeu);
+void AjouterTerme(TPupille& front, int j, double a, const TJeuZernike& jeu,
+                  const TTermesEchantillonnes* termes = nullptr);
 // From EcartType (brought up to date by the caller), Lambda and Obstruction.
 void CalculerStrehl(TPupille& front);
 // The terms taken out of the figures (unselected, piston aside), cos/sin pairs named once:

@@ -24,26 +24,36 @@ int PasProgression(int passes) {
 
 namespace {
 
-// What a reconstruction's wavefront becomes before it is shown: the set-up aberrations taken
-// out, halved in autocollimation, fitted and stripped of the terms the preferences subtract.
-void MettreEnForme(TPupille& front, const TParametresTest& parametres, const TkwValue& prefs,
-                   const TJeuZernike& jeu) {
+// What a reconstruction's wavefronts become before they are shown: the set-up aberrations
+// taken out, halved in autocollimation, fitted and stripped of the terms the preferences
+// subtract. The fronts share one pupil (a wavefront and its variants): its terms are evaluated
+// once for all, and they are fitted together.
+void MettreEnForme(const std::vector<TPupille*>& fronts, const TParametresTest& parametres,
+                   const TkwValue& prefs, const TJeuZernike& jeu) {
+  if (fronts.empty()) return;
+  const TTermesEchantillonnes termes(*fronts.front(), jeu);
   const std::pair<double, int> corrections[] = {{parametres.AstigmatismeX, 5},
                                                 {parametres.AstigmatismeY, 6},
                                                 {parametres.ComaX, 7},
                                                 {parametres.ComaY, 8},
                                                 {parametres.Sphericite, 11}};
-  for (const auto& [v, terme] : corrections)
-    if (v != 0) AjouterTerme(front, terme, -v, jeu);
-  // In autocollimation the light meets the optics twice.
-  if (parametres.Autocollimation) front.Multiplier(0.5);
-  if (prefs.AjustAuto) {
-    AjusterZernike(front, jeu);
-    BasculerTermes(front, MasqueSoustraction(front.Selection, prefs.SubTiltFocus, prefs.SubComa),
-                   jeu);
+  for (TPupille* front : fronts) {
+    for (const auto& [v, terme] : corrections)
+      if (v != 0) AjouterTerme(*front, terme, -v, jeu, &termes);
+    // In autocollimation the light meets the optics twice.
+    if (parametres.Autocollimation) front->Multiplier(0.5);
   }
-  front.Palette = prefs.PltFront;
-  front.MasqueVisible = 1;
+  if (prefs.AjustAuto) {
+    AjusterZernike(fronts, jeu, &termes);
+    for (TPupille* front : fronts)
+      BasculerTermes(*front,
+                     MasqueSoustraction(front->Selection, prefs.SubTiltFocus, prefs.SubComa), jeu,
+                     &termes);
+  }
+  for (TPupille* front : fronts) {
+    front->Palette = prefs.PltFront;
+    front->MasqueVisible = 1;
+  }
 }
 
 // Images of the blocks of frames of an image made of frames.
@@ -112,8 +122,9 @@ void ReconstruireTest(TRoddier& t, int couleur, const TPupille& intra, const TPu
         if (v.M(r, c) == 1) v.V(r, c) += bruit.V(r, c);
     variantes->Fronts.push_back(std::move(v));
   }
-  MettreEnForme(front, parametres, prefs, jeu);
-  for (TPupille& v : variantes->Fronts) MettreEnForme(v, parametres, prefs, jeu);
+  std::vector<TPupille*> fronts{&front};
+  for (TPupille& v : variantes->Fronts) fronts.push_back(&v);
+  MettreEnForme(fronts, parametres, prefs, jeu);
   if (!variantes->Fronts.empty()) {
     variantes->Methode = "bruit mesuré";
     variantes->Comprend = "le bruit des images (photons, lecture, fond)";

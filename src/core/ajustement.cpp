@@ -252,12 +252,13 @@ QUELVANE_CORPS void CorpsReduction(double* __restrict b, double* __restrict t_,
 // least-squares solution of A itself.
 class TReductionQR {
  public:
-  explicit TReductionQR(int p)
-      : p_(p), colonnes_(p + 1), t_(static_cast<std::size_t>(p) * (p + 1), 0.0) {
+  // P terms and `seconds` right-hand sides.
+  explicit TReductionQR(int p, int seconds = 1)
+      : p_(p), colonnes_(p + seconds), t_(static_cast<std::size_t>(p) * (p + seconds), 0.0) {
     bloc_.reserve(static_cast<std::size_t>(TailleBloc) * colonnes_);
   }
 
-  // Row of P values then the data value.
+  // Row of P values then the data values.
   double* NouvelleLigne() {
     bloc_.resize(bloc_.size() + colonnes_);
     double* l = bloc_.data() + bloc_.size() - colonnes_;
@@ -305,57 +306,108 @@ void TReductionQR::ReduireBloc(int lignes) {
 
 }  // namespace
 
-void AjusterZernike(TPupille& pupille, const TJeuZernike& jeu) {
-  RazCoefficients(pupille.Coefficients);
-  std::vector<int> termes;
+TTermesEchantillonnes::TTermesEchantillonnes(const TPupille& p, const TJeuZernike& jeu)
+    : nx_(p.NX),
+      ny_(p.NY),
+      nbTermes_(jeu.NbTermes),
+      type_(jeu.Type),
+      obstruction_(p.Obstruction),
+      axeX_(p.AxeX),
+      axeY_(p.AxeY),
+      masque_(p.Masque) {
+  if (p.Donnees.Vide() || axeX_.size() < static_cast<std::size_t>(nx_) ||
+      axeY_.size() < static_cast<std::size_t>(ny_))
+    return;
+  TValZernike v{};
+  for (int r = 0; r < ny_; ++r)
+    for (int c = 0; c < nx_; ++c) {
+      if (p.M(r, c) != 1 || !CalculZernike(jeu, axeY_[r], axeX_[c], obstruction_, v)) continue;
+      places_.push_back(r * nx_ + c);
+      valeurs_.insert(valeurs_.end(), v.begin(), v.begin() + nbTermes_);
+    }
+}
+
+bool TTermesEchantillonnes::Conviennent(const TPupille& p, const TJeuZernike& jeu) const {
+  if (p.NX != nx_ || p.NY != ny_ || jeu.NbTermes != nbTermes_ || jeu.Type != type_ ||
+      p.Obstruction != obstruction_ || p.AxeX != axeX_ || p.AxeY != axeY_)
+    return false;
+  if (p.Masque.Lignes() != masque_.Lignes() || p.Masque.Colonnes() != masque_.Colonnes())
+    return false;
+  const auto a = p.Masque.Plan(0);
+  const auto b = masque_.Plan(0);
+  return std::equal(a.begin(), a.end(), b.begin());
+}
+
+void AjusterZernike(TPupille& pupille, const TJeuZernike& jeu,
+                    const TTermesEchantillonnes* termes) {
+  AjusterZernike(std::vector<TPupille*>{&pupille}, jeu, termes);
+}
+
+void AjusterZernike(const std::vector<TPupille*>& fronts, const TJeuZernike& jeu,
+                    const TTermesEchantillonnes* termes) {
+  if (fronts.empty()) return;
+  for (TPupille* f : fronts) RazCoefficients(f->Coefficients);
+  TPupille& pupille = *fronts.front();
+  std::vector<int> choisis;
   for (int j = 0; j < jeu.NbTermes; ++j)
-    if (pupille.Selection[j]) termes.push_back(j);
-  const int p = static_cast<int>(termes.size());
+    if (pupille.Selection[j]) choisis.push_back(j);
+  const int p = static_cast<int>(choisis.size());
+  const int k = static_cast<int>(fronts.size());
   if (p == 0 || pupille.Donnees.Vide() ||
       pupille.AxeX.size() < static_cast<std::size_t>(pupille.NX) ||
       pupille.AxeY.size() < static_cast<std::size_t>(pupille.NY))
     return;
+  if (termes && !termes->Conviennent(pupille, jeu)) termes = nullptr;
 
-  TReductionQR qr(p);
-  TValZernike valeurs{};
+  TReductionQR qr(p, k);
   long m = 0;
-  for (int r = 0; r < pupille.NY; ++r)
-    for (int c = 0; c < pupille.NX; ++c) {
-      if (pupille.M(r, c) != 1) continue;
-      if (!CalculZernike(jeu, pupille.AxeY[r], pupille.AxeX[c], pupille.Obstruction, valeurs))
-        continue;
-      double* ligne = qr.NouvelleLigne();
-      for (int k = 0; k < p; ++k) ligne[k] = valeurs[termes[k]];
-      ligne[p] = pupille.V(r, c);
-      ++m;
-      if (qr.BlocPlein()) qr.Reduire();
-    }
+  auto ajouter = [&](int place, const double* valeurs) {
+    double* ligne = qr.NouvelleLigne();
+    for (int i = 0; i < p; ++i) ligne[i] = valeurs[choisis[i]];
+    for (int s = 0; s < k; ++s) ligne[p + s] = fronts[s]->Donnees.Plan(0)[place];
+    ++m;
+    if (qr.BlocPlein()) qr.Reduire();
+  };
+  if (termes) {
+    for (std::size_t i = 0; i < termes->Nombre(); ++i)
+      ajouter(termes->Place(i), termes->Valeurs(i));
+  } else {
+    TValZernike valeurs{};
+    for (int r = 0; r < pupille.NY; ++r)
+      for (int c = 0; c < pupille.NX; ++c) {
+        if (pupille.M(r, c) != 1) continue;
+        if (!CalculZernike(jeu, pupille.AxeY[r], pupille.AxeX[c], pupille.Obstruction, valeurs))
+          continue;
+        ajouter(r * pupille.NX + c, valeurs.data());
+      }
+  }
   qr.Reduire();
   if (m == 0) return;
 
   std::vector<double> u(static_cast<std::size_t>(p) * p), w, v;
-  std::vector<double> qtb(p);
-  for (int i = 0; i < p; ++i) {
+  for (int i = 0; i < p; ++i)
     for (int j = 0; j < p; ++j) u[static_cast<std::size_t>(i) * p + j] = j >= i ? qr.T(i, j) : 0.0;
-    qtb[i] = qr.T(i, p);
-  }
   svdcmp(u, p, p, w, v);
 
   // A rank-deficient pupil (fewer samples than terms) leaves singular values at rounding
   // level; dividing by them would give enormous coefficients, so they count as zero.
   const double wmax = w.empty() ? 0.0 : *std::max_element(w.begin(), w.end());
   const double plancher = wmax * 1e-13;
-  std::vector<double> projection(p, 0.0);
-  for (int i = 0; i < p; ++i) {
-    if (w[i] == 0 || w[i] <= plancher) continue;
-    double s = 0;
-    for (int k = 0; k < p; ++k) s += u[static_cast<std::size_t>(k) * p + i] * qtb[k];
-    projection[i] = s / w[i];
-  }
-  for (int k = 0; k < p; ++k) {
-    double x = 0;
-    for (int i = 0; i < p; ++i) x += v[static_cast<std::size_t>(k) * p + i] * projection[i];
-    pupille.Coefficients[termes[k]] = x;
+  for (int s = 0; s < k; ++s) {
+    std::vector<double> qtb(p);
+    for (int i = 0; i < p; ++i) qtb[i] = qr.T(i, p + s);
+    std::vector<double> projection(p, 0.0);
+    for (int i = 0; i < p; ++i) {
+      if (w[i] == 0 || w[i] <= plancher) continue;
+      double somme = 0;
+      for (int j = 0; j < p; ++j) somme += u[static_cast<std::size_t>(j) * p + i] * qtb[j];
+      projection[i] = somme / w[i];
+    }
+    for (int j = 0; j < p; ++j) {
+      double x = 0;
+      for (int i = 0; i < p; ++i) x += v[static_cast<std::size_t>(j) * p + i] * projection[i];
+      fronts[s]->Coefficients[choisis[j]] = x;
+    }
   }
 }
 
