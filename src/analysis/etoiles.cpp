@@ -100,57 +100,88 @@ TCopieReduite Reduire(const TFctXY& image, int coteMax) {
   return k;
 }
 
-// Square dilation by `g` samples (a maximum over a (2g + 1)² box, by rows then columns).
+// Square dilation by `g` samples (a maximum over a (2g + 1)² box): counts of set samples over
+// the box's rows, then its columns, from running sums, whatever g.
 TGrille<std::uint8_t> Dilater(const TGrille<std::uint8_t>& m, int g) {
   const int ny = m.Lignes(), nx = m.Colonnes();
-  TGrille<std::uint8_t> h(1, ny, nx), sortie(1, ny, nx);
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c) {
-      std::uint8_t x = 0;
-      for (int d = -g; d <= g && !x; ++d) {
-        const int cc = c + d;
-        if (cc >= 0 && cc < nx) x = m(r, cc);
-      }
-      h(r, c) = x;
-    }
-  for (int c = 0; c < nx; ++c)
-    for (int r = 0; r < ny; ++r) {
-      std::uint8_t x = 0;
-      for (int d = -g; d <= g && !x; ++d) {
-        const int rr = r + d;
-        if (rr >= 0 && rr < ny) x = h(rr, c);
-      }
-      sortie(r, c) = x;
-    }
+  TGrille<std::uint8_t> sortie(1, ny, nx);
+  // Along each row: whether a set sample lies within g columns.
+  TGrille<std::uint8_t> h(1, ny, nx);
+  std::vector<int> cumul(static_cast<std::size_t>(nx) + 1);
+  for (int r = 0; r < ny; ++r) {
+    const std::uint8_t* l = m.Ligne(r);
+    for (int c = 0; c < nx; ++c) cumul[c + 1] = cumul[c] + (l[c] != 0);
+    std::uint8_t* o = h.Ligne(r);
+    for (int c = 0; c < nx; ++c)
+      o[c] = cumul[std::min(nx, c + g + 1)] - cumul[std::max(0, c - g)] > 0;
+  }
+  // Down the columns, row by row: running counts of the g rows either side.
+  std::vector<int> compte(static_cast<std::size_t>(nx), 0);
+  for (int r = 0; r < std::min(g, ny); ++r)
+    for (int c = 0; c < nx; ++c) compte[c] += h(r, c);
+  for (int r = 0; r < ny; ++r) {
+    if (r + g < ny)
+      for (int c = 0; c < nx; ++c) compte[c] += h(r + g, c);
+    if (r - g - 1 >= 0)
+      for (int c = 0; c < nx; ++c) compte[c] -= h(r - g - 1, c);
+    std::uint8_t* o = sortie.Ligne(r);
+    for (int c = 0; c < nx; ++c) o[c] = compte[c] > 0;
+  }
   return sortie;
 }
 
 // Connected regions (8 neighbours) of a mask: a label per sample, 0 outside, and their count.
+// Regions are numbered in the raster order of their first sample. Runs of each row are joined
+// to the runs of the row above that touch them (union–find), then labelled.
 int Etiqueter(const TGrille<std::uint8_t>& m, TGrille<int>& etiquettes) {
   const int ny = m.Lignes(), nx = m.Colonnes();
   etiquettes.Allouer(1, ny, nx);
-  int n = 0;
-  std::vector<std::pair<int, int>> pile;
-  for (int r0 = 0; r0 < ny; ++r0)
-    for (int c0 = 0; c0 < nx; ++c0) {
-      if (!m(r0, c0) || etiquettes(r0, c0)) continue;
-      ++n;
-      etiquettes(r0, c0) = n;
-      pile.assign(1, {r0, c0});
-      while (!pile.empty()) {
-        const auto [r, c] = pile.back();
-        pile.pop_back();
-        for (int dr = -1; dr <= 1; ++dr)
-          for (int dc = -1; dc <= 1; ++dc) {
-            const int rr = r + dr, cc = c + dc;
-            if (rr < 0 || rr >= ny || cc < 0 || cc >= nx) continue;
-            if (m(rr, cc) && !etiquettes(rr, cc)) {
-              etiquettes(rr, cc) = n;
-              pile.push_back({rr, cc});
-            }
-          }
+  struct TSegment {
+    int Ligne, Debut, Fin;  // [Debut, Fin)
+  };
+  std::vector<TSegment> segments;
+  std::vector<int> parent;
+  auto racine = [&](int i) {
+    while (parent[i] != i) i = parent[i] = parent[parent[i]];
+    return i;
+  };
+  auto joindre = [&](int a, int b) {
+    a = racine(a), b = racine(b);
+    if (a != b) parent[std::max(a, b)] = std::min(a, b);  // the earlier run stays the root
+  };
+  std::size_t debutPrecedente = 0, finPrecedente = 0;
+  for (int r = 0; r < ny; ++r) {
+    const std::uint8_t* l = m.Ligne(r);
+    const std::size_t debutLigne = segments.size();
+    std::size_t k = debutPrecedente;
+    for (int c = 0; c < nx;) {
+      if (!l[c]) {
+        ++c;
+        continue;
       }
+      const int debut = c;
+      while (c < nx && l[c]) ++c;
+      const int i = static_cast<int>(segments.size());
+      segments.push_back({r, debut, c});
+      parent.push_back(i);
+      // Runs of the row above within one column either side touch this one.
+      while (k < finPrecedente && segments[k].Fin < debut) ++k;
+      for (std::size_t j = k; j < finPrecedente && segments[j].Debut <= c; ++j)
+        joindre(i, static_cast<int>(j));
     }
+    debutPrecedente = debutLigne;
+    finPrecedente = segments.size();
+  }
+  // Roots in order of their first run: the raster order of the regions' first samples.
+  std::vector<int> numero(segments.size(), 0);
+  int n = 0;
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const int racineI = racine(static_cast<int>(i));
+    if (racineI == static_cast<int>(i)) numero[i] = ++n;
+    const int e = numero[static_cast<std::size_t>(racineI)];
+    int* ligne = etiquettes.Ligne(segments[i].Ligne);
+    std::fill(ligne + segments[i].Debut, ligne + segments[i].Fin, e);
+  }
   return n;
 }
 
