@@ -174,22 +174,35 @@ std::shared_ptr<TPupille> Decouper(const TPupille& image, int c0, int r0, int co
 // A sample beyond every one of its eight neighbours by more than the noise allows is a hot
 // (or dead) pixel, not light: it takes the median of its neighbours.
 void RetirerPixelsIsoles(TPupille& im, double bruit) {
-  TGrilleReelle source = im.Donnees;
+  if (im.NX < 3 || im.NY < 3) return;
+  const TGrilleReelle source = im.Donnees;
+  const int nx = im.NX;
+  // The least and greatest of each sample's eight neighbours, a row at a time (this loop
+  // vectorises); only the samples outside that range are looked at again.
+  std::vector<double> mn(static_cast<std::size_t>(nx)), mx(mn.size());
   std::array<double, 8> v{};
-  for (int r = 1; r < im.NY - 1; ++r)
-    for (int c = 1; c < im.NX - 1; ++c) {
-      int k = 0;
-      for (int dr = -1; dr <= 1; ++dr)
-        for (int dc = -1; dc <= 1; ++dc)
-          if (dr != 0 || dc != 0) v[k++] = source(r + dr, c + dc);
-      const auto [mn, mx] = std::minmax_element(v.begin(), v.end());
-      const double x = source(r, c);
-      if (x <= *mx && x >= *mn) continue;
+  for (int r = 1; r < im.NY - 1; ++r) {
+    const double* h = source.Ligne(r - 1);
+    const double* l = source.Ligne(r);
+    const double* b = source.Ligne(r + 1);
+    for (int c = 1; c < nx - 1; ++c) {
+      const double a = std::min(std::min(h[c - 1], h[c]), std::min(h[c + 1], l[c - 1]));
+      const double z = std::min(std::min(l[c + 1], b[c - 1]), std::min(b[c], b[c + 1]));
+      const double p = std::max(std::max(h[c - 1], h[c]), std::max(h[c + 1], l[c - 1]));
+      const double q = std::max(std::max(l[c + 1], b[c - 1]), std::max(b[c], b[c + 1]));
+      mn[c] = std::min(a, z);
+      mx[c] = std::max(p, q);
+    }
+    for (int c = 1; c < nx - 1; ++c) {
+      const double x = l[c];
+      if (x <= mx[c] && x >= mn[c]) continue;
+      v = {h[c - 1], h[c], h[c + 1], l[c - 1], l[c + 1], b[c - 1], b[c], b[c + 1]};
       std::nth_element(v.begin(), v.begin() + 4, v.end());
       const double med = v[4];
       const double tolerance = std::max(6 * bruit, 0.5 * std::fabs(med));
-      if (x > *mx + tolerance || x < *mn - tolerance) im.V(r, c) = med;
+      if (x > mx[c] + tolerance || x < mn[c] - tolerance) im.V(r, c) = med;
     }
+  }
 }
 
 // Squared distance in pixels of sample (r, c) from the pupil centre.
