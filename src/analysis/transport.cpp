@@ -58,13 +58,18 @@ TBord GradientSurCercle(const TCoefZernike& coef, const std::vector<double>& ter
   return b;
 }
 
-void Interpoler(const TBord& b, double angle, double& gc, double& gr) {
-  const int n = static_cast<int>(b.Colonnes.size());
+// Where an angle falls among n equally spaced ones: the one before it and the fraction of
+// the step beyond it.
+void PlaceAngle(double angle, int n, int& i, double& f) {
   double t = angle / (2 * Pi) * n;
   t -= n * std::floor(t / n);
-  const int i = std::min(static_cast<int>(t), n - 1);
+  i = std::min(static_cast<int>(t), n - 1);
+  f = t - i;
+}
+
+void Interpoler(const TBord& b, int i, double f, double& gc, double& gr) {
+  const int n = static_cast<int>(b.Colonnes.size());
   const int j = (i + 1) % n;
-  const double f = t - i;
   gc = (1 - f) * b.Colonnes[i] + f * b.Colonnes[j];
   gr = (1 - f) * b.Lignes[i] + f * b.Lignes[j];
 }
@@ -100,6 +105,12 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
       termes_.insert(termes_.end(), v.begin(), v.begin() + n);
     }
   const int nAngles = std::max(256, static_cast<int>(8 * R));
+  // Each pixel beyond the edges: where its angle falls among the edge's, once for all passes.
+  indicesBord_.assign(angles_.size(), 0);
+  fractionsBord_.assign(angles_.size(), 0.0);
+  for (std::size_t i = 0; i < angles_.size(); ++i)
+    if (zones_[i] == 1 || zones_[i] == 2)
+      PlaceAngle(angles_[i], nAngles, indicesBord_[i], fractionsBord_[i]);
   bordExterieur_ = GradientsDesTermes(jeu, eps, R, 1.0, nAngles);
   if (eps > 0) bordInterieur_ = GradientsDesTermes(jeu, eps, R, eps, nAngles);
   // The normal matrix of the whole ring, once: a pass's mask only takes a few pixels off it.
@@ -144,8 +155,12 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
           gc(r, c) = (m.Valeurs(r, c + 1) - m.Valeurs(r, c - 1)) / 2;
           gr(r, c) = (m.Valeurs(r + 1, c) - m.Valeurs(r - 1, c)) / 2;
           break;
-        case 1: Interpoler(exterieur, angles_[i], gc(r, c), gr(r, c)); break;
-        case 2: Interpoler(interieur, angles_[i], gc(r, c), gr(r, c)); break;
+        case 1:
+          Interpoler(exterieur, indicesBord_[i], fractionsBord_[i], gc(r, c), gr(r, c));
+          break;
+        case 2:
+          Interpoler(interieur, indicesBord_[i], fractionsBord_[i], gc(r, c), gr(r, c));
+          break;
         default: break;
       }
     }
@@ -220,24 +235,51 @@ TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& f
   const TGrilleReelle& gc = front.GradientColonnes;
   const TGrilleReelle& gr = front.GradientLignes;
   if (gc.Lignes() != ny || gc.Colonnes() != nx) return sortie;
-  for (int r = 1; r < ny - 1; ++r)
-    for (int c = 1; c < nx - 1; ++c) {
-      const double dc = k * gc(r, c), dr = k * gr(r, c);
+  // Where the gradient and its neighbours are 0 the sample stays where it is, exactly: only the
+  // box around the light is computed, the rest copied.
+  int r0 = ny, r1 = -1, c0 = nx, c1 = -1;
+  for (int r = 0; r < ny; ++r) {
+    const double* a = gc.Ligne(r);
+    const double* b = gr.Ligne(r);
+    for (int c = 0; c < nx; ++c)
+      if (a[c] != 0 || b[c] != 0) {
+        r0 = std::min(r0, r), r1 = std::max(r1, r);
+        c0 = std::min(c0, c), c1 = std::max(c1, c);
+      }
+  }
+  r0 = std::max(1, r0 - 1), r1 = std::min(ny - 2, r1 + 1);
+  c0 = std::max(1, c0 - 1), c1 = std::min(nx - 2, c1 + 1);
+  for (int r = 1; r < ny - 1; ++r) {
+    const bool dehors = r < r0 || r > r1;
+    const double* source = image.Ligne(r);
+    double* cible = sortie.Ligne(r);
+    for (int c = 1; c < nx - 1; ++c)
+      if (dehors || c < c0 || c > c1) cible[c] = source[c];
+  }
+  for (int r = r0; r <= r1; ++r) {
+    const double *gch = gc.Ligne(r - 1), *gcl = gc.Ligne(r), *gcb = gc.Ligne(r + 1);
+    const double *grh = gr.Ligne(r - 1), *grl = gr.Ligne(r), *grb = gr.Ligne(r + 1);
+    double* cible = sortie.Ligne(r);
+    for (int c = c0; c <= c1; ++c) {
+      const double dc = k * gcl[c], dr = k * grl[c];
       const double x = c + dc, y = r + dr;
       // Compared as doubles first: a wild gradient must not reach an integer conversion.
       if (!(x >= 0 && x < nx - 1 && y >= 0 && y < ny - 1)) continue;
-      const double dcc = k * (gc(r, c + 1) - gc(r, c - 1)) / 2;
-      const double dcr = k * (gc(r + 1, c) - gc(r - 1, c)) / 2;
-      const double drc = k * (gr(r, c + 1) - gr(r, c - 1)) / 2;
-      const double drr = k * (gr(r + 1, c) - gr(r - 1, c)) / 2;
+      const double dcc = k * (gcl[c + 1] - gcl[c - 1]) / 2;
+      const double dcr = k * (gcb[c] - gch[c]) / 2;
+      const double drc = k * (grl[c + 1] - grl[c - 1]) / 2;
+      const double drr = k * (grb[c] - grh[c]) / 2;
       const double jacobien = (1 + dcc) * (1 + drr) - dcr * drc;
       if (!std::isfinite(jacobien)) continue;
-      const int c0 = static_cast<int>(x), r0 = static_cast<int>(y);
-      const double fx = x - c0, fy = y - r0;
-      const double v = (1 - fx) * (1 - fy) * image(r0, c0) + fx * (1 - fy) * image(r0, c0 + 1) +
-                       (1 - fx) * fy * image(r0 + 1, c0) + fx * fy * image(r0 + 1, c0 + 1);
-      sortie(r, c) = v * jacobien;
+      const int cx = static_cast<int>(x), ry = static_cast<int>(y);
+      const double fx = x - cx, fy = y - ry;
+      const double* haut = image.Ligne(ry) + cx;
+      const double* bas = image.Ligne(ry + 1) + cx;
+      const double v = (1 - fx) * (1 - fy) * haut[0] + fx * (1 - fy) * haut[1] +
+                       (1 - fx) * fy * bas[0] + fx * fy * bas[1];
+      cible[c] = v * jacobien;
     }
+  }
   return sortie;
 }
 

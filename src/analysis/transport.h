@@ -47,11 +47,13 @@ class TBaseModele {
   TJeuZernike jeu_;
   TRepere repere_;
   int nx_, ny_;
-  std::vector<int> points_;          // pixel (r·nx + c) of each evaluated point
-  std::vector<char> dansAnneau_;     // inside ε ≤ r ≤ 1
-  std::vector<double> termes_;       // points × NbTermes
-  std::vector<float> angles_;        // every pixel's polar angle
-  std::vector<std::uint8_t> zones_;  // 0 ring, 1 beyond the edge, 2 obstruction, 3 far out
+  std::vector<int> points_;            // pixel (r·nx + c) of each evaluated point
+  std::vector<char> dansAnneau_;       // inside ε ≤ r ≤ 1
+  std::vector<double> termes_;         // points × NbTermes
+  std::vector<float> angles_;          // every pixel's polar angle
+  std::vector<int> indicesBord_;       // beyond the edges: the edge angle before the pixel's
+  std::vector<double> fractionsBord_;  // and how far past it
+  std::vector<std::uint8_t> zones_;    // 0 ring, 1 beyond the edge, 2 obstruction, 3 far out
   // Each term's gradient around the outer and inner edges, angle by angle.
   std::vector<double> bordExterieur_, bordInterieur_;
   std::vector<double> gram_;  // Σ ZᵢZⱼ over the ring (lower triangle)
