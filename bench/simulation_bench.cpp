@@ -7,9 +7,9 @@
 #include <cmath>
 
 #include "rapport_ratios.h"
+#include "rendu/rendu.h"
 #include "simulation/interferogramme.h"
 #include "simulation/psf.h"
-#include "rendu/rendu.h"
 
 namespace {
 

@@ -38,6 +38,7 @@ class TReserve {
     total_ += taille;
     return true;
   }
+
  private:
   // The grids of a reconstruction, not whole camera frames.
   static constexpr std::size_t BlocMax = std::size_t{64} << 20;  // a 2048² complex grid

@@ -11,8 +11,8 @@
 #include "files/jpeg.h"
 #include "files/nombres.h"
 #include "files/utf8.h"
-#include "settings/saisie_parametres.h"
 #include "rendu/rendu.h"
+#include "settings/saisie_parametres.h"
 
 namespace quelvane {
 

@@ -21,12 +21,12 @@
 #include "files/ecriture.h"
 #include "files/export_texte.h"
 #include "files/nombres.h"
+#include "rendu/rendu.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
 #include "ui/aide.h"
 #include "ui/dialogues.h"
 #include "ui/fenetre_image.h"
-#include "rendu/rendu.h"
 
 namespace quelvane {
 

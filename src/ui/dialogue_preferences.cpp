@@ -16,9 +16,9 @@
 #include <cmath>
 
 #include "files/nombres.h"
+#include "rendu/palettes.h"
 #include "ui/coefficients.h"
 #include "ui/dialogues.h"
-#include "rendu/palettes.h"
 
 namespace quelvane {
 

@@ -13,8 +13,8 @@
 #include "files/ecriture.h"
 #include "files/export_texte.h"
 #include "files/jpeg.h"
-#include "ui/dialogues.h"
 #include "rendu/rendu.h"
+#include "ui/dialogues.h"
 
 namespace quelvane {
 

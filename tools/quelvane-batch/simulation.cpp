@@ -10,12 +10,12 @@
 #include "files/export_texte.h"
 #include "files/jpeg.h"
 #include "files/nombres.h"
+#include "rendu/rendu.h"
 #include "simulation/foucault.h"
 #include "simulation/interferogramme.h"
 #include "simulation/psf.h"
 #include "simulation/seidel.h"
 #include "sortie.h"
-#include "rendu/rendu.h"
 
 namespace quelvane::batch {
 
