@@ -5,11 +5,13 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "analysis/saturation.h"
 #include "analysis/statistiques_robustes.h"
 #include "core/mathematiques.h"
+#include "core/parallele.h"
 #include "files/fits.h"
 #include "files/nombres.h"
 
@@ -375,12 +377,21 @@ TPaireTest PreparerPaire(const TPupille& intra, const TPupille& extra, const Tkw
     e.FondBrut = champ.Fond;
     return e;
   };
-  const TEstimation ei = estimer(intra, "intra-focale"), ee = estimer(extra, "extra-focale");
+  // The two sides are independent until the grid they share: one task each (an error is
+  // the intra side's first, as if done in turn).
+  const TPupille* images[2] = {&intra, &extra};
+  const char* noms[2] = {"intra-focale", "extra-focale"};
+  TEstimation estimations[2];
+  PourChaque(2, [&](int k) { estimations[k] = estimer(*images[k], noms[k]); });
+  const TEstimation &ei = estimations[0], &ee = estimations[1];
   const int cote = CoteGrilleTest(std::max(ei.Rayon, ee.Rayon));
-  TImagePreparee i =
-      Preparer(intra, ei, cote, corriger, prefs.ExtractSeuil, prefs.ExtractDim, "intra-focale");
-  TImagePreparee e =
-      Preparer(extra, ee, cote, corriger, prefs.ExtractSeuil, prefs.ExtractDim, "extra-focale");
+  std::optional<TImagePreparee> preparees[2];
+  PourChaque(2, [&](int k) {
+    preparees[k].emplace(Preparer(*images[k], estimations[k], cote, corriger, prefs.ExtractSeuil,
+                                  prefs.ExtractDim, noms[k]));
+  });
+  TImagePreparee i = std::move(*preparees[0]);
+  TImagePreparee e = std::move(*preparees[1]);
   TPaireTest paire;
   TPreparationPaire& prep = paire.Preparation;
   prep.FondCorrige = corriger;

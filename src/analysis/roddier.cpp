@@ -10,6 +10,7 @@
 #include "analysis/poisson_neumann.h"
 #include "analysis/statistiques_robustes.h"
 #include "core/ajustement.h"
+#include "core/parallele.h"
 #include "core/zernike.h"
 
 namespace quelvane {
@@ -373,8 +374,9 @@ void TRoddier::TirerBruit(int tirages) {
       bonneTaille(SaturesIntra) && bonneTaille(SaturesExtra)
           ? Satures(SaturesIntra, SaturesExtra, s)
           : std::vector<std::pair<int, int>>{};
-  TSansProgression silence;
-  for (int k = 0; k < tirages; ++k) {
+  // Each draw is its own task with its own seed: the same fronts whatever the threads. The
+  // support is the last pass's, so the shared solver is built before the draws start.
+  const auto tirer = [&](int k) {
     TGauss gauss(1000003ULL * static_cast<std::uint64_t>(k + 1));
     TPupille bruit;
     bruit.Allouer(s.NX, s.NY);
@@ -386,12 +388,17 @@ void TRoddier::TirerBruit(int tirages) {
       v[static_cast<std::size_t>(points[i])] = ecartsA[i] * na - ecartsB[i] * nb;
     }
     Combler(bruit.Donnees, satures, s);
+    TSansProgression silence;
     int iterations = 0;
     std::unique_ptr<TPupille> w = Resoudre(bruit, silence, iterations);
     w->CopierMasque(*FrontResiduel);
     FinirFront(*w);
-    FrontsDuBruit.push_back(std::move(*w));
-  }
+    return w;
+  };
+  std::vector<std::unique_ptr<TPupille>> fronts(static_cast<std::size_t>(tirages));
+  fronts[0] = tirer(0);
+  PourChaque(tirages - 1, [&](int k) { fronts[static_cast<std::size_t>(k + 1)] = tirer(k + 1); });
+  for (auto& w : fronts) FrontsDuBruit.push_back(std::move(*w));
 }
 
 void TRoddier::FixerOriginaux() {
@@ -440,12 +447,23 @@ void TRoddier::CorrigerImages() {
   const double u = -f * (f - l) / (l * rho * rho);
   const double w = f * (f + l) / (l * rho * rho);
   const TFrontModele modele = base_->Echantillonner(modele_);
-  Intra = ImageCorrigee(*intraOrigine_, TransporterImage(intraOrigine_->Donnees, modele, u * r2));
-  Extra = ImageCorrigee(*extraOrigine_, TransporterImage(extraOrigine_->Donnees, modele, w * r2));
-  if (!saturesIntraOrigine_.Vide())
-    SaturesIntra = TransporterImage(saturesIntraOrigine_, modele, u * r2);
-  if (!saturesExtraOrigine_.Vide())
-    SaturesExtra = TransporterImage(saturesExtraOrigine_, modele, w * r2);
+  // The two images (and their saturation masks) move independently: one task each.
+  TGrilleReelle transportees[4];
+  const struct {
+    const TGrilleReelle* source;
+    double k;
+  } taches[4] = {{&intraOrigine_->Donnees, u * r2},
+                 {&extraOrigine_->Donnees, w * r2},
+                 {&saturesIntraOrigine_, u * r2},
+                 {&saturesExtraOrigine_, w * r2}};
+  PourChaque(4, [&](int i) {
+    if (!taches[i].source->Vide())
+      transportees[i] = TransporterImage(*taches[i].source, modele, taches[i].k);
+  });
+  Intra = ImageCorrigee(*intraOrigine_, std::move(transportees[0]));
+  Extra = ImageCorrigee(*extraOrigine_, std::move(transportees[1]));
+  if (!saturesIntraOrigine_.Vide()) SaturesIntra = std::move(transportees[2]);
+  if (!saturesExtraOrigine_.Vide()) SaturesExtra = std::move(transportees[3]);
 }
 
 void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression& progression) {

@@ -5,6 +5,8 @@
 #include <numbers>
 #include <vector>
 
+#include "core/parallele.h"
+
 namespace quelvane {
 
 namespace {
@@ -147,23 +149,28 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
   const TBord interieur = GradientSurCercle(coef, bordInterieur_, n);
   auto& gc = m.GradientColonnes;
   auto& gr = m.GradientLignes;
-  for (int r = 0; r < ny_; ++r)
-    for (int c = 0; c < nx_; ++c) {
-      const std::size_t i = static_cast<std::size_t>(r) * nx_ + c;
-      switch (zones_[i]) {
-        case 0:
-          gc(r, c) = (m.Valeurs(r, c + 1) - m.Valeurs(r, c - 1)) / 2;
-          gr(r, c) = (m.Valeurs(r + 1, c) - m.Valeurs(r - 1, c)) / 2;
-          break;
-        case 1:
-          Interpoler(exterieur, indicesBord_[i], fractionsBord_[i], gc(r, c), gr(r, c));
-          break;
-        case 2:
-          Interpoler(interieur, indicesBord_[i], fractionsBord_[i], gc(r, c), gr(r, c));
-          break;
-        default: break;
+  // Bands of rows, each its own task: every sample is written by one of them.
+  constexpr int Bandes = 8;
+  PourChaque(Bandes, [&](int b) {
+    const int fin = ny_ * (b + 1) / Bandes;
+    for (int r = ny_ * b / Bandes; r < fin; ++r)
+      for (int c = 0; c < nx_; ++c) {
+        const std::size_t i = static_cast<std::size_t>(r) * nx_ + c;
+        switch (zones_[i]) {
+          case 0:
+            gc(r, c) = (m.Valeurs(r, c + 1) - m.Valeurs(r, c - 1)) / 2;
+            gr(r, c) = (m.Valeurs(r + 1, c) - m.Valeurs(r - 1, c)) / 2;
+            break;
+          case 1:
+            Interpoler(exterieur, indicesBord_[i], fractionsBord_[i], gc(r, c), gr(r, c));
+            break;
+          case 2:
+            Interpoler(interieur, indicesBord_[i], fractionsBord_[i], gc(r, c), gr(r, c));
+            break;
+          default: break;
+        }
       }
-    }
+  });
   for (std::size_t k = 0; k < points_.size(); ++k)
     if (!dansAnneau_[k]) valeurs[points_[k]] = 0;
   return m;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/multiversion.h"
+#include "core/parallele.h"
 
 namespace quelvane {
 
@@ -76,6 +77,9 @@ struct TBrouillon {
     }
   }
 };
+
+// Threads for a transform of side n: a small one is done before the threads would start.
+int FilsPour(int n) { return n >= 128 ? NombreFils() : 1; }
 
 TBrouillon& Brouillon(int n) {
   thread_local TBrouillon b;
@@ -369,25 +373,31 @@ void TransformerColonnes(TGrilleReelle& g, const TTableFFT& t, double echelle) {
   double* re = g.Ligne(0, 0);
   double* im = g.Ligne(1, 0);
   const float facteur = static_cast<float>(echelle);
-  TBrouillon& a = Brouillon(n);
   if (n <= Lot) {
+    TBrouillon& a = Brouillon(n);
     ChargerColonnes(a, t, re, im, 0, n, 0);
     Papillons(a, t);
     RangerColonnesEchangees(a, n, re, im, 0, n, facteur);
     return;
   }
   // The quadrant swap sends columns c and c + N/2 to each other's place: transform both
-  // before storing either.
-  TBrouillon& b = BrouillonJumeau(n);
-  for (int c0 = 0; c0 < n / 2; c0 += Lot) {
-    const int nb = std::min(Lot, n / 2 - c0);
-    ChargerColonnes(a, t, re, im, c0, nb, 0);
-    Papillons(a, t);
-    ChargerColonnes(b, t, re, im, c0 + n / 2, nb, 0);
-    Papillons(b, t);
-    RangerColonnesEchangees(a, n, re, im, c0, nb, facteur);
-    RangerColonnesEchangees(b, n, re, im, c0 + n / 2, nb, facteur);
-  }
+  // before storing either. Each pair of batches is its own task.
+  const int lots = (n / 2 + Lot - 1) / Lot;
+  PourChaque(
+      lots,
+      [&](int k) {
+        const int c0 = k * Lot;
+        const int nb = std::min(Lot, n / 2 - c0);
+        TBrouillon& a = Brouillon(n);
+        TBrouillon& b = BrouillonJumeau(n);
+        ChargerColonnes(a, t, re, im, c0, nb, 0);
+        Papillons(a, t);
+        ChargerColonnes(b, t, re, im, c0 + n / 2, nb, 0);
+        Papillons(b, t);
+        RangerColonnesEchangees(a, n, re, im, c0, nb, facteur);
+        RangerColonnesEchangees(b, n, re, im, c0 + n / 2, nb, facteur);
+      },
+      FilsPour(n));
 }
 
 // Row pointers of a batch: rows (r0 + l + decalage) mod N of a plane.
@@ -413,18 +423,22 @@ TGrilleReelle FFT2DGenerique(const TGrilleReelle& entree, bool complexe, int& h,
   sortie.AllouerSansInit(2, n, n);
   for (int p = 0; p < 2; ++p)
     std::fill(sortie.Ligne(p, std::min(h, n)), sortie.Ligne(p, 0) + sortie.TaillePlan(), 0.0);
-  TBrouillon& b = Brouillon(n);
   const std::size_t pasEntree = entree.Colonnes();
-  for (int r0 = 0; r0 < h; r0 += Lot) {  // rows below h are zero and stay zero
-    const int nb = std::min(Lot, h - r0);
-    const auto re = Lignes(entree.Ligne(0, 0), pasEntree, r0, nb, 0, h);
-    const auto im = complexe ? Lignes(entree.Ligne(1, 0), pasEntree, r0, nb, 0, h)
-                             : std::array<const double*, Lot>{};
-    ChargerLignes(b, t, re.data(), complexe ? im.data() : nullptr, nb, w, 0);
-    Papillons(b, t);
-    RangerLignes(b, n, Lignes(sortie.Ligne(0, 0), n, r0, nb, 0, n).data(),
-                 Lignes(sortie.Ligne(1, 0), n, r0, nb, 0, n).data(), nb);
-  }
+  // Rows below h are zero and stay zero; each batch of rows is its own task.
+  PourChaque((h + Lot - 1) / Lot,
+             [&](int k) {
+               const int r0 = k * Lot;
+               const int nb = std::min(Lot, h - r0);
+               TBrouillon& b = Brouillon(n);
+               const auto re = Lignes(entree.Ligne(0, 0), pasEntree, r0, nb, 0, h);
+               const auto im = complexe ? Lignes(entree.Ligne(1, 0), pasEntree, r0, nb, 0, h)
+                                        : std::array<const double*, Lot>{};
+               ChargerLignes(b, t, re.data(), complexe ? im.data() : nullptr, nb, w, 0);
+               Papillons(b, t);
+               RangerLignes(b, n, Lignes(sortie.Ligne(0, 0), n, r0, nb, 0, n).data(),
+                            Lignes(sortie.Ligne(1, 0), n, r0, nb, 0, n).data(), nb);
+             },
+             FilsPour(n));
   // N² is a power of four: dividing by it is exact in single precision.
   TransformerColonnes(sortie, t, static_cast<double>(n) * n);
   h = w = n;
@@ -452,34 +466,44 @@ void FFT2DInverse(TGrilleReelle& spectre, int n) {
     throw std::invalid_argument("spectre non carré de taille N");
   if (n > TailleFFTMax) throw std::length_error("transformée trop grande");
   const TTableFFT& t = Table(n);
-  TBrouillon& b = Brouillon(n);
   const int moitie = n / 2;
   double* re = spectre.Ligne(0, 0);
   double* im = spectre.Ligne(1, 0);
+  const int lots = (n + Lot - 1) / Lot;
   // Rows: undo the swap on the way in (logical row r is physical row r + N/2, logical column k
   // physical k + N/2), exchange real and imaginary parts, transform, store back in place.
-  for (int r0 = 0; r0 < n; r0 += Lot) {
-    const int nb = std::min(Lot, n - r0);
-    const auto lr = Lignes(re, n, r0, nb, moitie, n);
-    const auto li = Lignes(im, n, r0, nb, moitie, n);
-    ChargerLignes(b, t, li.data(), lr.data(), nb, n, moitie);
-    Papillons(b, t);
-    RangerLignes(b, n, lr.data(), li.data(), nb);
-  }
+  PourChaque(
+      lots,
+      [&](int k) {
+        const int r0 = k * Lot;
+        const int nb = std::min(Lot, n - r0);
+        TBrouillon& b = Brouillon(n);
+        const auto lr = Lignes(re, n, r0, nb, moitie, n);
+        const auto li = Lignes(im, n, r0, nb, moitie, n);
+        ChargerLignes(b, t, li.data(), lr.data(), nb, n, moitie);
+        Papillons(b, t);
+        RangerLignes(b, n, lr.data(), li.data(), nb);
+      },
+      FilsPour(n));
   // Columns; the imaginary part is the real part of the inverse transform.
   TGrilleReelle resultat;
   resultat.AllouerSansInit(1, n, n);
   double* sortie = resultat.Ligne(0, 0);
-  for (int c0 = 0; c0 < n; c0 += Lot) {
-    const int nb = std::min(Lot, n - c0);
-    ChargerColonnes(b, t, re, im, c0, nb, moitie);
-    Papillons(b, t);
-    for (int k = 0; k < n; ++k) {
-      double* d = sortie + static_cast<std::size_t>(k) * n + c0;
-      const float* si = b.im.data() + k * Lot;
-      for (int l = 0; l < nb; ++l) d[l] = si[l];
-    }
-  }
+  PourChaque(
+      lots,
+      [&](int k) {
+        const int c0 = k * Lot;
+        const int nb = std::min(Lot, n - c0);
+        TBrouillon& b = Brouillon(n);
+        ChargerColonnes(b, t, re, im, c0, nb, moitie);
+        Papillons(b, t);
+        for (int ligne = 0; ligne < n; ++ligne) {
+          double* d = sortie + static_cast<std::size_t>(ligne) * n + c0;
+          const float* si = b.im.data() + ligne * Lot;
+          for (int l = 0; l < nb; ++l) d[l] = si[l];
+        }
+      },
+      FilsPour(n));
   spectre = std::move(resultat);
 }
 

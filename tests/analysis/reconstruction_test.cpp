@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "analysis/preparation.h"
+#include "core/parallele.h"
 #include "support/simulateur_etoile.h"
 
 namespace quelvane {
@@ -108,6 +110,43 @@ TEST(Reconstruction, RetrouveUnFrontConnu) {
   EXPECT_LT(f.Coefficients[5], 0);
   EXPECT_NEAR(f.Coefficients[6], 20, 3);
   EXPECT_NEAR(f.Coefficients[10], 60, 9);
+}
+
+// Threads share rows, images and noise draws, never a sum: one thread or several, the same
+// wavefront, the same variants, to the last bit.
+TEST(Reconstruction, MemesBitsQuelQueSoitLeNombreDeFils) {
+  if (NombreCoeurs() < 2) GTEST_SKIP() << "un seul cœur";
+  outils::TTelescopeSimule t;
+  t.Obstruction = 0.2;
+  t.CoefficientsNm[4] = 25;
+  t.CoefficientsNm[10] = 40;
+  outils::TCameraSimulee c;
+  c.Largeur = c.Hauteur = 256;  // a grid the transforms share between threads
+  c.DefocalisationMm = 3;
+  TkwValue prefs;
+  const TJeuZernike jeu = ConstruireJeuZernike(22, PolyMahajan);
+  TPaire paire = Simuler(t, c, prefs);
+  const int avant = NombreFils();
+  std::vector<std::unique_ptr<TRoddier>> tests;
+  for (int fils : {1, 2}) {
+    DefinirNombreFils(fils);
+    TSansProgression progression;
+    tests.push_back(ReconstruireSimple(Parametres(t, c, paire), prefs, jeu, progression));
+  }
+  DefinirNombreFils(avant);
+  const auto memes = [](const TPupille& a, const TPupille& b) {
+    const auto x = a.Donnees.Plan(0), y = b.Donnees.Plan(0);
+    return x.size() == y.size() &&
+           std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0 &&
+           std::memcmp(a.Coefficients.data(), b.Coefficients.data(), sizeof(a.Coefficients)) == 0;
+  };
+  const TPupille &a = *tests[0]->FrontOnde, &b = *tests[1]->FrontOnde;
+  EXPECT_TRUE(memes(a, b));
+  ASSERT_TRUE(a.Variantes && b.Variantes);
+  ASSERT_EQ(a.Variantes->Fronts.size(), b.Variantes->Fronts.size());
+  ASSERT_FALSE(a.Variantes->Fronts.empty());
+  for (std::size_t k = 0; k < a.Variantes->Fronts.size(); ++k)
+    EXPECT_TRUE(memes(a.Variantes->Fronts[k], b.Variantes->Fronts[k])) << "variante " << k;
 }
 
 TEST(Reconstruction, AutocollimationEtCorrectionsDeMontage) {
