@@ -25,6 +25,7 @@ struct TParametresTest {
   double Sphericite = 0;
   bool Autocollimation = false;
   double Incidence = 0;
+  double RotationOptique = 0;  // degrees, the optic on its cell (TEntreesTest::RotationDeg)
   // Fields owned by the image windows; the record owns nothing.
   TPupille* ImageIntra = nullptr;
   TPupille* ImageExtra = nullptr;

@@ -31,6 +31,7 @@ std::optional<std::string> VerifierEntrees(const TEntreesTest& e, const TNomsEnt
                  "au-delà de la focale (l'image d'une source plus proche ne se forme pas)");
   if (!std::isfinite(e.IncidenceRadians) || std::fabs(e.IncidenceRadians) >= std::numbers::pi / 2)
     return plage(noms.Angle, "de -90 à 90 degrés, bornes exclues");
+  if (hors(e.RotationDeg, -360, 360)) return plage(noms.Rotation, "de -360 à 360 degrés");
   return std::nullopt;
 }
 
@@ -39,6 +40,7 @@ TEntreesTest EntreesDepuis(const TParametresTest& p) {
   e.DiametreMm = 2 * p.RayonInstrument / NmParMm;
   e.FocaleMm = p.DistanceFocale / NmParMm;
   e.DefocalisationMm = p.Defocalisation / NmParMm;
+  e.RotationDeg = p.RotationOptique;
   return e;
 }
 
@@ -73,6 +75,7 @@ void AppliquerEntrees(const TEntreesTest& e, const TAberrationsMontage& a, TPara
   p.Defocalisation = e.DefocalisationMm * NmParMm;
   p.DistanceSource = DistanceSourceNm(e);
   p.Incidence = e.IncidenceRadians;
+  p.RotationOptique = e.RotationDeg;
   p.Autocollimation = e.Source == SourceAutocollimation;
   p.Sphericite = a.Sphericite;
   if (e.Orientation == SelonX) {

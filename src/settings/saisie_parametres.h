@@ -31,6 +31,9 @@ struct TEntreesTest {
   double DistanceSourceMm = 0;  // an artificial source; 0 or less stands for infinity
   double IncidenceRadians = 0;
   std::int8_t Orientation = SelonX;
+  // The optic turned on its cell since its reference position, counter-clockwise as the
+  // wavefront is displayed (averages undo it).
+  double RotationDeg = 0;
 };
 
 // Set-up aberrations (nanometres, un-normalised Zernike terms 5 or 6, 7 or 8, and 11).
@@ -44,7 +47,8 @@ struct TAberrationsMontage {
 // line.
 struct TNomsEntrees {
   std::string Diametre = "Diamètre", Focale = "Focale", Defocalisation = "Défocalisation",
-              Pixel = "Pixel", Distance = "Distance de la source", Angle = "Angle d'incidence";
+              Pixel = "Pixel", Distance = "Distance de la source", Angle = "Angle d'incidence",
+              Rotation = "Rotation de l'optique";
 };
 
 // Nothing when the entries can make a test; otherwise why not, naming the entry and its range:

@@ -54,6 +54,8 @@ struct TOptionsReconstruction {
   std::string Json;  // "-" for standard output
   std::string Opd;
   std::string Zernike;
+  std::string Test;        // the test file to write
+  double RotationDeg = 0;  // the optic on its cell
 };
 
 int CommandeReconstruction(const TOptionsReconstruction& options);
@@ -151,5 +153,37 @@ struct TOptionsRapport {
 };
 int CommandeRapport(const TOptionsRapport& options);
 int CommandeFoucault(const TOptionsSimulation& options);
+
+// The figures of a wavefront as `reconstruct --json` gives them (the shared term set), and
+// the same as text for a terminal.
+nlohmann::ordered_json JsonFigures(TPupille& front, const TkwValue& prefs);
+std::string TexteFigures(const TPupille& front, const TkwValue& prefs);
+
+// average, difference, trend: on test files.
+struct TOptionsCombinaison {
+  std::vector<std::string> Tests;
+  bool SansSeparation = false;
+  std::string Sortie;  // the combined test file
+  std::string Json, Opd, Zernike, Csv;
+  std::vector<int> Termes;  // trend: the terms followed
+  std::string Preferences;
+};
+int CommandeMoyenne(const TOptionsCombinaison& options);
+int CommandeDifference(const TOptionsCombinaison& options);
+int CommandeTendance(const TOptionsCombinaison& options);
+
+// watch: each new pair in a folder becomes a test file, until stopped.
+struct TOptionsSurveillance {
+  std::string Dossier;
+  TOptionsReconstruction Reconstruction;  // --intra and --extra come from the folder
+  std::string DossierTests;
+  bool ParOrdre = false;
+  double Intervalle = 2, Stabilite = 1;
+  std::optional<int> MaxTests;
+  std::optional<double> Delai;  // seconds without a new pair before stopping
+  std::string Tendance;         // CSV rewritten after each test
+  std::vector<int> Termes;
+};
+int CommandeSurveillance(const TOptionsSurveillance& options);
 
 }  // namespace quelvane::batch

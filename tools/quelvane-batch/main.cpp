@@ -44,10 +44,13 @@ void OptionsReconstruction(CLI::App& cmd, TOptionsReconstruction& rec, bool obli
   cmd.add_option("--extra-star", rec.EtoileExtra, "X,Y de l'étoile du test, côté extra-focal");
   cmd.add_option("--keep", rec.Garde, "Part des images d'une série gardées (%)");
   cmd.add_option("--threads", rec.Fils, "Nombre de fils de calcul");
+  cmd.add_option("--rotation", rec.RotationDeg,
+                 "Rotation de l'optique sur son barillet (degrés, sens trigonométrique)");
 }
 
 void OptionsSimulation(CLI::App& cmd, TOptionsSimulation& s, bool franges) {
-  cmd.add_option("--wavefront", s.Front, "Export OPD du front d'onde (sinon : une reconstruction)");
+  cmd.add_option("--wavefront", s.Front,
+                 "Export OPD ou fichier de test du front d'onde (sinon : une reconstruction)");
   OptionsReconstruction(cmd, s.Reconstruction, false);
   cmd.add_option(
       "--direction", s.Direction,
@@ -83,6 +86,7 @@ int main(int argc, char** argv) {
   cmdRec->add_option("--json", rec.Json, "Résultats en JSON dans ce fichier (- : sortie standard)");
   cmdRec->add_option("--opd", rec.Opd, "Export OPD du front d'onde");
   cmdRec->add_option("--zernike", rec.Zernike, "Fichier des coefficients de Zernike");
+  cmdRec->add_option("--test", rec.Test, "Fichier de test à enregistrer (.qvt)");
 
   TOptionsSimulation interfero, foucault;
   auto* cmdInterfero = app.add_subcommand(
@@ -95,7 +99,7 @@ int main(int argc, char** argv) {
   TOptionsPSF psf;
   auto* cmdPSF = app.add_subcommand(
       "psf", "PSF, énergie encerclée et FTM d'un front d'onde (export OPD ou reconstruction)");
-  cmdPSF->add_option("--wavefront", psf.Front, "Export OPD du front d'onde");
+  cmdPSF->add_option("--wavefront", psf.Front, "Export OPD ou fichier de test du front d'onde");
   OptionsReconstruction(*cmdPSF, psf.Reconstruction, false);
   cmdPSF->add_option("--size", psf.Taille, "Taille de la PSF : 0 (x1) à 3 (x8)");
   cmdPSF->add_flag("--log", psf.Log, "Image en échelle logarithmique");
@@ -106,7 +110,8 @@ int main(int argc, char** argv) {
   TOptionsProfil profil;
   auto* cmdProfil = app.add_subcommand(
       "profile", "Profil méridien d'un front d'onde en CSV (export OPD ou reconstruction)");
-  cmdProfil->add_option("--wavefront", profil.Front, "Export OPD du front d'onde");
+  cmdProfil->add_option("--wavefront", profil.Front,
+                        "Export OPD ou fichier de test du front d'onde");
   OptionsReconstruction(*cmdProfil, profil.Reconstruction, false);
   cmdProfil->add_option("--azimuth", profil.AzimutDeg, "Azimut du diamètre (degrés)");
   cmdProfil->add_option("--zoom", profil.Zoom, "Partie centrale : 1/zoom du diamètre (1 à 10)");
@@ -151,6 +156,50 @@ int main(int argc, char** argv) {
   cmdDemo->add_option("--opd", demo.Opd, "Export OPD du front d'onde");
   cmdDemo->add_option("--zernike", demo.Zernike, "Fichier des coefficients de Zernike");
 
+  TOptionsCombinaison moyenne, difference, tendance;
+  auto* cmdMoyenne = app.add_subcommand(
+      "average", "Moyenne de tests (.qvt), rotations défaites, termes du banc séparés");
+  cmdMoyenne->add_option("tests", moyenne.Tests, "Fichiers de test")->required();
+  cmdMoyenne->add_flag("--no-separation", moyenne.SansSeparation,
+                       "Ne pas séparer les termes du banc de ceux de l'optique");
+  auto* cmdDifference = app.add_subcommand(
+      "difference", "Différence de deux tests (.qvt) : le premier moins le second");
+  cmdDifference->add_option("tests", difference.Tests, "Deux fichiers de test")->required();
+  for (auto [cmd, opt] : {std::pair{cmdMoyenne, &moyenne}, std::pair{cmdDifference, &difference}}) {
+    cmd->add_option("--out", opt->Sortie, "Fichier de test du résultat (.qvt)");
+    cmd->add_option("--json", opt->Json, "Résultats en JSON (- : sortie standard)");
+    cmd->add_option("--opd", opt->Opd, "Export OPD du front d'onde");
+    cmd->add_option("--zernike", opt->Zernike, "Fichier des coefficients de Zernike");
+    cmd->add_option("--prefs", opt->Preferences, "Fichier de préférences (Prefs.txt)");
+  }
+  auto* cmdTendance =
+      app.add_subcommand("trend", "Évolution de tests (.qvt) dans le temps, en CSV ou JSON");
+  cmdTendance->add_option("tests", tendance.Tests, "Fichiers de test")->required();
+  cmdTendance->add_option("--terms", tendance.Termes, "Termes suivis (défaut : 5,6,7,8,11)")
+      ->delimiter(',');
+  cmdTendance->add_option("--csv", tendance.Csv, "Fichier CSV (sinon : sortie standard)");
+  cmdTendance->add_option("--json", tendance.Json, "Points en JSON (- : sortie standard)");
+  cmdTendance->add_option("--prefs", tendance.Preferences, "Fichier de préférences (Prefs.txt)");
+
+  TOptionsSurveillance veille;
+  auto* cmdVeille = app.add_subcommand(
+      "watch", "Surveille un dossier : chaque nouvelle paire intra/extra devient un test");
+  cmdVeille->add_option("dossier", veille.Dossier, "Dossier où la caméra enregistre")->required();
+  OptionsReconstruction(*cmdVeille, veille.Reconstruction, false);
+  cmdVeille->add_option("--tests", veille.DossierTests,
+                        "Dossier des fichiers de test (défaut : le dossier surveillé)");
+  cmdVeille->add_flag("--by-order", veille.ParOrdre,
+                      "Sans « intra »/« extra » dans les noms : apparier par ordre d'arrivée");
+  cmdVeille->add_option("--interval", veille.Intervalle, "Secondes entre deux regards (défaut 2)");
+  cmdVeille->add_option("--stable", veille.Stabilite,
+                        "Secondes sans changement avant de lire un fichier (défaut 1)");
+  cmdVeille->add_option("--max-tests", veille.MaxTests, "S'arrêter après ce nombre de paires");
+  cmdVeille->add_option("--timeout", veille.Delai,
+                        "S'arrêter après ce nombre de secondes sans nouvelle paire");
+  cmdVeille->add_option("--trend", veille.Tendance, "CSV de l'évolution, réécrit à chaque test");
+  cmdVeille->add_option("--terms", veille.Termes, "Termes suivis (défaut : 5,6,7,8,11)")
+      ->delimiter(',');
+
   for (CLI::App* c : app.get_subcommands({})) c->group("Commandes");
   try {
     app.parse(argc, argv);
@@ -170,6 +219,17 @@ int main(int argc, char** argv) {
     if (*cmdPile) return CommandeEmpilement(pile);
     if (*cmdPrefs) return CommandePreferences(prefs);
     if (*cmdDemo) return CommandeDemonstration(demo);
+    if (*cmdMoyenne) return CommandeMoyenne(moyenne);
+    if (*cmdDifference) return CommandeDifference(difference);
+    if (*cmdTendance) return CommandeTendance(tendance);
+    if (*cmdVeille) {
+      for (const char* o : {"--intra", "--extra"})
+        if (cmdVeille->count(o))
+          throw std::runtime_error(std::string(o) + " : les images viennent du dossier surveillé");
+      if (!cmdVeille->count("--diameter") || !cmdVeille->count("--focal"))
+        throw std::runtime_error("Il faut --diameter et --focal pour les tests du dossier");
+      return CommandeSurveillance(veille);
+    }
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return SortieErreur;

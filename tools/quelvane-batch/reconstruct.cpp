@@ -8,12 +8,14 @@
 #include <sstream>
 
 #include "analysis/analyse_front.h"
+#include "analysis/description_test.h"
 #include "analysis/ouverture.h"
 #include "analysis/preparation.h"
 #include "analysis/reconstruction.h"
 #include "commandes.h"
 #include "files/ecriture.h"
 #include "files/export_texte.h"
+#include "files/fichier_test.h"
 #include "files/fits.h"
 #include "files/nombres.h"
 #include "files/utf8.h"
@@ -100,30 +102,63 @@ void JsonIncertitudes(const TPupille& front, const TJeuZernike& jeu, nlohmann::o
                       {"excludes", IncertitudesExclues}};
 }
 
-nlohmann::ordered_json JsonPreparation(const TPreparationPaire& p) {
-  auto fond = [](const TFond& f) {
-    return nlohmann::ordered_json{{"level_adu", f.Niveau},
-                                  {"slope_x_adu_per_px", f.PenteX},
-                                  {"slope_y_adu_per_px", f.PenteY},
-                                  {"noise_adu", f.Bruit},
-                                  {"samples", f.Echantillons}};
-  };
+}  // namespace
+
+nlohmann::ordered_json JsonFigures(TPupille& front, const TkwValue& prefs) {
+  front.MoyenneEcartType();
+  front.MinMaxMasque();
+  CalculerStrehl(front);
+  TCoefZernike rms = front.Coefficients;
+  CoefVersRMS(JeuZernike(), rms);
   nlohmann::ordered_json j;
-  j["background_corrected"] = p.FondCorrige;
-  if (p.FondCorrige) {
-    j["background"] = {{"intra", fond(p.FondIntra)}, {"extra", fond(p.FondExtra)}};
-    j["flux_ratio_extra_intra"] = p.RapportFlux;
+  j["coefficients_nm"] = Tableau(front.Coefficients);
+  j["coefficients_rms_nm"] = Tableau(rms);
+  j["selection"] = std::vector<bool>(front.Selection.begin(), front.Selection.end());
+  j["rms_nm"] = front.EcartType;
+  j["ptv_nm"] = front.Etendue;
+  j["rms_lambda"] = FractionLambda(front.EcartType, prefs.LambdaRef, prefs.NDecLambda);
+  j["ptv_lambda"] = FractionLambda(front.Etendue, prefs.LambdaRef, prefs.NDecLambda);
+  j["strehl"] = front.Strehl;
+  j["strehl_max"] = front.StrehlMax;
+  j["strehl_rms"] = front.StrehlRMS;
+  j["pupil_radius_px"] = front.RayonPupille;
+  j["obstruction"] = front.Obstruction;
+  j["seidel"] = nlohmann::ordered_json::array();
+  for (const TLigneSeidel& l :
+       CalculerSeidel(front.Coefficients, front.Selection, JeuZernike(), front.Obstruction)) {
+    nlohmann::ordered_json e = {{"name", l.Nom}, {"value_nm", l.Valeur}};
+    if (l.OrientationDeg) e["orientation_deg"] = *l.OrientationDeg;
+    j["seidel"].push_back(e);
   }
-  j["saturated_pixels"] = {{"intra", p.PixelsSaturesIntra}, {"extra", p.PixelsSaturesExtra}};
-  j["missing_samples"] = {{"intra", p.ManquantsIntra}, {"extra", p.ManquantsExtra}};
-  j["warnings"] = AvertissementsPreparation(p);
-  j["grid_px"] = p.Cote;
-  j["crop"] = {{"intra", {{"column", p.ColonneIntra}, {"row", p.LigneIntra}}},
-               {"extra", {{"column", p.ColonneExtra}, {"row", p.LigneExtra}}}};
+  JsonIncertitudes(front, JeuZernike(), j);
   return j;
 }
 
-}  // namespace
+std::string TexteFigures(const TPupille& front, const TkwValue& prefs) {
+  const TIncertitudes u = Incertitudes(front, JeuZernike());
+  TCoefZernike rms = front.Coefficients;
+  CoefVersRMS(JeuZernike(), rms);
+  TCoefZernike ecarts = u.Coefficients;
+  if (prefs.NormRMS) CoefVersRMS(JeuZernike(), ecarts);
+  auto pm = [&](double e) {
+    return u.Connues ? " ± " + FormaterFixe(e, prefs.NDecNano) : std::string();
+  };
+  std::ostringstream t;
+  t << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << pm(u.PTV) << " nm ("
+    << FractionLambda(front.Etendue, prefs.LambdaRef, prefs.NDecLambda) << "), RMS "
+    << FormaterFixe(front.EcartType, prefs.NDecNano) << pm(u.RMS) << " nm ("
+    << FractionLambda(front.EcartType, prefs.LambdaRef, prefs.NDecLambda)
+    << "), S = " << FormaterFixe(front.Strehl, 3)
+    << (u.Connues ? " ± " + FormaterFixe(u.Strehl, 3) : std::string()) << "\n";
+  for (int k = 1; k <= prefs.NPolyZern; ++k)
+    t << LibelleZernike(k) << " " << NomZernike(k) << " : "
+      << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1], prefs.NDecNano)
+      << pm(ecarts[k - 1]) << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
+  if (u.Connues)
+    t << "± : un écart-type (" << u.Methode << ", " << u.Echantillons << " tirages) ; comprend "
+      << u.Comprend << ", pas " << IncertitudesExclues << ".\n";
+  return t.str();
+}
 
 TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
   TReconstructionBatch res;
@@ -149,6 +184,7 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
     e.FocaleMm = o.FocaleMm;
     e.IncidenceRadians = o.AngleDegres * 3.141592653589 / 180;
     e.Orientation = o.Orientation == "x" ? SelonX : SelonY;
+    e.RotationDeg = o.RotationDeg;
     LireSource(o.Source, e);
     if (o.DefocalisationMm) {
       e.DefocalisationMm = *o.DefocalisationMm;
@@ -160,12 +196,12 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
       throw ErreurOptions("Il faut --defocus ou --pixel pour connaître la défocalisation");
     }
     const TNomsEntrees options{"--diameter",          "--focal", "--defocus", "--pixel",
-                               "--source artificial", "--angle"};
+                               "--source artificial", "--angle", "--rotation"};
     if (const auto refus =
             VerifierEntrees(e, options, o.DefocalisationMm.has_value(), o.PixelMicrons.has_value()))
       throw ErreurOptions(*refus);
     // Every output's folder before the work: a night's series is not stacked for nothing.
-    VerifierSorties({o.Json, o.Opd, o.Zernike});
+    VerifierSorties({o.Json, o.Opd, o.Zernike, o.Test});
     TBarreTexte barre;
     const TImageOuverte ouvertIntra =
         OuvrirCoteDuTest(o.Intra, false, prefs, Ouverture(o, prefs, false), barre);
@@ -212,29 +248,8 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
     front.MinMaxMasque();
     CalculerStrehl(front);
 
-    TCoefZernike rms = front.Coefficients;
-    CoefVersRMS(JeuZernike(), rms);
     nlohmann::ordered_json& j = res.Json;
-    j["coefficients_nm"] = Tableau(front.Coefficients);
-    j["coefficients_rms_nm"] = Tableau(rms);
-    j["selection"] = std::vector<bool>(front.Selection.begin(), front.Selection.end());
-    j["rms_nm"] = front.EcartType;
-    j["ptv_nm"] = front.Etendue;
-    j["rms_lambda"] = FractionLambda(front.EcartType, prefs.LambdaRef, prefs.NDecLambda);
-    j["ptv_lambda"] = FractionLambda(front.Etendue, prefs.LambdaRef, prefs.NDecLambda);
-    j["strehl"] = front.Strehl;
-    j["strehl_max"] = front.StrehlMax;
-    j["strehl_rms"] = front.StrehlRMS;
-    j["pupil_radius_px"] = front.RayonPupille;
-    j["obstruction"] = front.Obstruction;
-    j["seidel"] = nlohmann::ordered_json::array();
-    for (const TLigneSeidel& l :
-         CalculerSeidel(front.Coefficients, front.Selection, JeuZernike(), front.Obstruction)) {
-      nlohmann::ordered_json e = {{"name", l.Nom}, {"value_nm", l.Valeur}};
-      if (l.OrientationDeg) e["orientation_deg"] = *l.OrientationDeg;
-      j["seidel"].push_back(e);
-    }
-    JsonIncertitudes(front, JeuZernike(), j);
+    j = JsonFigures(front, prefs);
     j["passes"] = test->PassesEffectuees;
     j["preparation"] = JsonPreparation(test->Preparation);
     if (res.SerieIntra || res.SerieExtra) {
@@ -251,6 +266,7 @@ TReconstructionBatch ExecuterReconstruction(const TOptionsReconstruction& o) {
         {"source_distance_mm", p.DistanceSource / 1e6},
         {"autocollimation", p.Autocollimation},
         {"angle_deg", o.AngleDegres},
+        {"rotation_deg", o.RotationDeg},
         {"orientation", o.Orientation},
         {"setup_nm",
          {{"astigmatism_x", p.AstigmatismeX},
@@ -287,13 +303,14 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
   if (!o.Zernike.empty())
     sorties.Ajouter(o.Zernike,
                     TexteCoefficients(front.Coefficients, prefs.NPolyZern, JeuZernike()));
+  if (!o.Test.empty()) {
+    std::string date = res.Intra->Infos.DateObs;
+    if (date.empty()) date = res.Extra->Infos.DateObs;
+    sorties.Ajouter(o.Test,
+                    TexteTest(DecrireTest(front, res.Parametres, prefs, res.Test->Preparation,
+                                          SourcesDuTest(o.Intra, o.Extra), date)));
+  }
   if (o.Json != "-") {
-    const TIncertitudes u = Incertitudes(front, JeuZernike());
-    TCoefZernike ecarts = u.Coefficients;
-    if (prefs.NormRMS) CoefVersRMS(JeuZernike(), ecarts);
-    auto pm = [&](double e) {
-      return u.Connues ? " ± " + FormaterFixe(e, prefs.NDecNano) : std::string();
-    };
     std::ostringstream t;
     for (const std::string& a : AvertissementsPreparation(res.Test->Preparation))
       t << "Attention : " << a << "\n";
@@ -302,19 +319,7 @@ int CommandeReconstruction(const TOptionsReconstruction& o) {
         t << (s == res.SerieIntra ? "Série intra-focale : " : "Série extra-focale : ") << s->Gardees
           << " images gardées sur " << s->Lues << ", dispersion du recalage "
           << FormaterFixe(s->DispersionRecalage, 2) << " px\n";
-    t << "PTV " << FormaterFixe(front.Etendue, prefs.NDecNano) << pm(u.PTV) << " nm ("
-      << j["ptv_lambda"].get<std::string>() << "), RMS "
-      << FormaterFixe(front.EcartType, prefs.NDecNano) << pm(u.RMS) << " nm ("
-      << j["rms_lambda"].get<std::string>() << "), S = " << FormaterFixe(front.Strehl, 3)
-      << (u.Connues ? " ± " + FormaterFixe(u.Strehl, 3) : std::string()) << "\n";
-    for (int k = 1; k <= prefs.NPolyZern; ++k)
-      t << LibelleZernike(k) << " " << NomZernike(k) << " : "
-        << FormaterFixe(prefs.NormRMS ? rms[k - 1] : front.Coefficients[k - 1], prefs.NDecNano)
-        << pm(ecarts[k - 1]) << " nm" << (front.Selection[k - 1] ? "" : " [Soustrait]") << "\n";
-    if (u.Connues)
-      t << "± : un écart-type (" << u.Methode << ", " << u.Echantillons << " tirages) ; comprend "
-        << u.Comprend << ", pas " << IncertitudesExclues << ".\n";
-    sorties.Ajouter("-", t.str());
+    sorties.Ajouter("-", t.str() + TexteFigures(front, prefs));
   }
   sorties.Ecrire();
   return 0;

@@ -8,6 +8,7 @@
 #include "analysis/analyse_front.h"
 #include "commandes.h"
 #include "files/export_texte.h"
+#include "files/fichier_test.h"
 #include "files/jpeg.h"
 #include "files/nombres.h"
 #include "rendu/rendu.h"
@@ -24,7 +25,9 @@ namespace {
 std::string LireTexte(const std::string& chemin) {
   std::ifstream f(chemin, std::ios::binary);
   if (!f) throw std::runtime_error("Fichier introuvable ou illisible : " + chemin);
-  return std::string((std::istreambuf_iterator<char>(f)), {});
+  std::string t((std::istreambuf_iterator<char>(f)), {});
+  if (f.bad()) throw std::runtime_error("Fichier illisible : " + chemin);
+  return t;
 }
 
 // The picture's name for angle α of a series: the angle before the extension.
@@ -49,9 +52,25 @@ TFrontBatch FrontDe(const std::string& opd, const TOptionsReconstruction& rec) {
   TFrontBatch f;
   if (!opd.empty()) {
     f.Prefs = ChargerPreferences(rec.Preferences);
-    f.Front = std::make_shared<TPupille>(LireOPD(LireTexte(opd)));
+    const std::string texte = LireTexte(opd);
+    if (RessembleAUnTest(texte)) {
+      // A test file: its wavefront with its term set, wavelength and focal length.
+      const TTestEnregistre t = LireTest(texte);
+      f.Front = std::make_shared<TPupille>(t.Front);
+      f.Prefs.NPolyZern = static_cast<std::uint8_t>(t.NbTermes);
+      f.Prefs.ModePoly = static_cast<std::uint8_t>(t.TypePolynomes);
+      InitZernike(t.NbTermes, t.TypePolynomes);
+      if (t.Front.Lambda > 0) f.Prefs.LambdaRef = t.Front.Lambda;
+      f.Front->MoyenneEcartType();
+      f.Front->MinMaxMasque();
+      CalculerStrehl(*f.Front);
+      f.FocaleNm = t.Parametres.value("focale_mm", 0.0) * 1e6;
+      if (rec.FocaleMm > 0) f.FocaleNm = rec.FocaleMm * 1e6;
+    } else {
+      f.Front = std::make_shared<TPupille>(LireOPD(texte));
+      f.FocaleNm = rec.FocaleMm > 0 ? rec.FocaleMm * 1e6 : 0;
+    }
     f.RayonNm = f.Front->RayonPhysique;
-    f.FocaleNm = rec.FocaleMm > 0 ? rec.FocaleMm * 1e6 : 0;
     return f;
   }
   if (rec.Intra.empty() || rec.Extra.empty())
