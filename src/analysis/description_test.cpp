@@ -1,6 +1,7 @@
 #include "analysis/description_test.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "core/zernike.h"
 #include "files/empreinte.h"
+#include "settings/saisie_parametres.h"
 
 namespace quelvane {
 
@@ -53,6 +55,95 @@ nlohmann::ordered_json JsonParametres(const TParametresTest& p, const TkwValue& 
           {"passes", prefs.NIter},
           {"termes", prefs.NPolyZern},
           {"polynomes", prefs.ModePoly == 0 ? "Mahajan" : "Zernike"}};
+}
+
+namespace {
+
+double Lire(const nlohmann::ordered_json& j, const char* cle, double defaut = 0) {
+  const auto it = j.find(cle);
+  return it != j.end() && it->is_number() ? it->get<double>() : defaut;
+}
+
+TFond FondDepuisJson(const nlohmann::ordered_json& j) {
+  TFond f;
+  if (!j.is_object()) return f;
+  f.Niveau = Lire(j, "level_adu");
+  f.PenteX = Lire(j, "slope_x_adu_per_px");
+  f.PenteY = Lire(j, "slope_y_adu_per_px");
+  f.Bruit = Lire(j, "noise_adu");
+  f.Echantillons = static_cast<long>(Lire(j, "samples"));
+  return f;
+}
+
+const nlohmann::ordered_json& Sous(const nlohmann::ordered_json& j, const char* cle) {
+  static const nlohmann::ordered_json vide = nlohmann::ordered_json::object();
+  if (!j.is_object()) return vide;
+  const auto it = j.find(cle);
+  return it != j.end() && it->is_object() ? *it : vide;
+}
+
+}  // namespace
+
+TParametresTest ParametresDepuisJson(const nlohmann::ordered_json& j) {
+  constexpr double Mm = 1e6;
+  TParametresTest p;
+  if (!j.is_object()) return p;
+  p.RayonInstrument = Lire(j, "diametre_mm") * Mm / 2;
+  p.DistanceFocale = Lire(j, "focale_mm") * Mm;
+  p.Defocalisation = Lire(j, "defocalisation_mm") * Mm;
+  p.DistanceSource = Lire(j, "distance_source_mm") * Mm;
+  const auto a = j.find("autocollimation");
+  p.Autocollimation = a != j.end() && a->is_boolean() && a->get<bool>();
+  p.Incidence = Lire(j, "incidence_deg") * 3.14159265358979323846 / 180;
+  p.RotationOptique = Lire(j, "rotation_deg");
+  const auto& c = Sous(j, "corrections_montage_nm");
+  p.AstigmatismeX = Lire(c, "astigmatisme_x");
+  p.AstigmatismeY = Lire(c, "astigmatisme_y");
+  p.ComaX = Lire(c, "coma_x");
+  p.ComaY = Lire(c, "coma_y");
+  p.Sphericite = Lire(c, "sphericite");
+  return p;
+}
+
+TPreparationPaire PreparationDepuisJson(const nlohmann::ordered_json& j) {
+  TPreparationPaire p;
+  if (!j.is_object()) return p;
+  const auto fc = j.find("background_corrected");
+  p.FondCorrige = fc != j.end() && fc->is_boolean() && fc->get<bool>();
+  p.FondIntra = FondDepuisJson(Sous(Sous(j, "background"), "intra"));
+  p.FondExtra = FondDepuisJson(Sous(Sous(j, "background"), "extra"));
+  p.RapportFlux = Lire(j, "flux_ratio_extra_intra", 1);
+  p.Cote = static_cast<int>(Lire(j, "grid_px"));
+  p.PixelsSaturesIntra = static_cast<long>(Lire(Sous(j, "saturated_pixels"), "intra"));
+  p.PixelsSaturesExtra = static_cast<long>(Lire(Sous(j, "saturated_pixels"), "extra"));
+  p.ManquantsIntra = static_cast<long>(Lire(Sous(j, "missing_samples"), "intra"));
+  p.ManquantsExtra = static_cast<long>(Lire(Sous(j, "missing_samples"), "extra"));
+  const auto& crop = Sous(j, "crop");
+  p.ColonneIntra = static_cast<int>(Lire(Sous(crop, "intra"), "column"));
+  p.LigneIntra = static_cast<int>(Lire(Sous(crop, "intra"), "row"));
+  p.ColonneExtra = static_cast<int>(Lire(Sous(crop, "extra"), "column"));
+  p.LigneExtra = static_cast<int>(Lire(Sous(crop, "extra"), "row"));
+  return p;
+}
+
+std::uint8_t SourceDuTest(const TParametresTest& p) {
+  if (p.Autocollimation) return SourceAutocollimation;
+  if (p.DistanceSource <= 0) return SourceInfini;
+  if (std::abs(p.DistanceSource - 2 * p.DistanceFocale) < 1e-6 * p.DistanceFocale)
+    return SourceCourbure;
+  return SourceArtificielle;
+}
+
+std::unique_ptr<TRoddier> TestDepuisEnregistre(const TTestEnregistre& t,
+                                               std::shared_ptr<TPupille> front) {
+  auto r = std::make_unique<TRoddier>();
+  const TParametresTest p = ParametresDepuisJson(t.Parametres);
+  r->FocaleNm = p.DistanceFocale;
+  r->RayonNm = p.RayonInstrument;
+  r->DefocNm = p.Defocalisation;
+  r->Preparation = PreparationDepuisJson(t.Preparation);
+  r->FrontOnde = std::move(front);
+  return r;
 }
 
 std::vector<TSourceImage> SourcesDuTest(const std::vector<std::string>& intra,

@@ -2,11 +2,13 @@
 // A reconstructed test as the test file keeps it: the one description the windows and the
 // command line both save.
 
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "analysis/preparation.h"
+#include "analysis/roddier.h"
 #include "files/fichier_test.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
@@ -29,6 +31,17 @@ std::vector<TSourceImage> SourcesDuTest(const std::vector<std::string>& intra,
 TTestEnregistre DecrireTest(const TPupille& front, const TParametresTest& parametres,
                             const TPreferences& prefs, const TPreparationPaire& preparation,
                             std::vector<TSourceImage> sources, const std::string& dateObs);
+
+// The inverses, for a test opened again (missing fields keep their defaults).
+TParametresTest ParametresDepuisJson(const nlohmann::ordered_json& j);
+TPreparationPaire PreparationDepuisJson(const nlohmann::ordered_json& j);
+// TypeSource of the saved parameters.
+std::uint8_t SourceDuTest(const TParametresTest& p);
+
+// A test opened again, as the windows, the report and the simulations know a test: its
+// wavefront (sharing the given one), lengths and preparation; no images.
+std::unique_ptr<TRoddier> TestDepuisEnregistre(const TTestEnregistre& t,
+                                               std::shared_ptr<TPupille> front);
 
 // The file's modification time as ISO 8601 UTC ("2026-12-08T21:03:11Z"); empty if unknown.
 std::string DateDuFichier(const std::string& chemin);

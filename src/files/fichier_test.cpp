@@ -238,7 +238,21 @@ std::string TexteTest(const TTestEnregistre& t) {
   return j.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+namespace {
+TTestEnregistre LireDocument(std::string_view texte);
+}  // namespace
+
 TTestEnregistre LireTest(std::string_view texte) {
+  try {
+    return LireDocument(texte);
+  } catch (const nlohmann::json::exception&) {
+    // A field of an unexpected kind that no check above named.
+    Refuser("un champ n'a pas la forme attendue");
+  }
+}
+
+namespace {
+TTestEnregistre LireDocument(std::string_view texte) {
   Json j;
   try {
     j = Json::parse(texte.begin(), texte.end());
@@ -247,7 +261,9 @@ TTestEnregistre LireTest(std::string_view texte) {
         "Fichier de test illisible : ce n'est pas un document JSON complet (fichier coupé ou "
         "modifié ?).");
   }
-  if (!j.is_object() || j.value("format", std::string()) != "quelvane-test")
+  const auto format = j.is_object() ? j.find("format") : j.end();
+  if (!j.is_object() || format == j.end() || !format->is_string() ||
+      format->get<std::string>() != "quelvane-test")
     throw ErreurFichierTest("Ce fichier n'est pas un test de Quelvane.");
   const auto itv = j.find("version");
   if (itv == j.end() || !itv->is_number_integer()) Refuser("la version du format manque");
@@ -317,6 +333,7 @@ TTestEnregistre LireTest(std::string_view texte) {
   }
   return t;
 }
+}  // namespace
 
 void EnregistrerTest(const TTestEnregistre& test, const std::string& chemin) {
   EcrireFichierAtomique(chemin, TexteTest(test));

@@ -350,6 +350,66 @@ TRapport ConstruireRapport(const TContexteRapport& x) {
     ++numero;
   }
 
+  // The tests a combined test was made of, and the stand's terms told apart.
+  if (x.Enregistre && !x.Enregistre->Composition.empty()) {
+    const TTestEnregistre& t = *x.Enregistre;
+    const bool moyenne = t.Nature == "moyenne";
+    page.Titre(R"(<div align= "center">)" + std::to_string(numero++) + ". " +
+                   (moyenne ? "Moyenne de " + std::to_string(t.Composition.size()) + " tests"
+                            : std::string("Différence de deux tests (le premier moins le second)")),
+               2);
+    page.Ouvrir(true);
+    for (const char* e : {"Test", "Prise de vue", "Rotation de l'optique"}) page.Cellule(e);
+    for (const TTestComposant& c : t.Composition) {
+      page.Rangee();
+      page.Cellule(EchapperHtml(EnUtf8(c.Fichier)));
+      page.Cellule(c.DateObs.empty() ? std::string("?") : EchapperHtml(c.DateObs));
+      page.Cellule(FormaterFixe(c.RotationDeg, 1) + "&deg;");
+    }
+    page.Fermer();
+    if (!t.TermesBanc.empty()) {
+      page.Titre(R"(<div align= "center">Termes du banc (restés fixes quand l'optique tournait))",
+                 1);
+      page.Ouvrir(true);
+      for (const char* e : {"n&deg;", "Nom", "Valeur RMS (nm)", "&plusmn; (nm)"}) page.Cellule(e);
+      for (const TTermeBanc& b : t.TermesBanc) {
+        const double f = b.J >= 1 && b.J <= NMaxZern ? x.Jeu->FacteurNorm[b.J - 1] : 1;
+        page.Rangee();
+        page.Cellule(std::to_string(b.J));
+        page.Cellule(R"(<div align="left">)" + NomZernike(b.J) + "</div>");
+        page.Cellule(R"(<div align="right">)" + FormaterFixe(b.ValeurNm / f, pr.NDecNano) +
+                     "</div>");
+        page.Cellule(R"(<div align="right">)" + FormaterFixe(b.EcartNm / f, pr.NDecNano) +
+                     "</div>");
+      }
+      page.Fermer();
+    }
+    if (!t.NoteSeparation.empty()) page.Ligne("<p>" + EchapperHtml(t.NoteSeparation) + "</p>");
+  }
+
+  // A night's trend, test by test.
+  if (!x.Tendance.empty()) {
+    page.Titre(R"(<div align= "center">)" + std::to_string(numero++) + ". Évolution des tests", 2);
+    page.Ouvrir(true);
+    std::vector<std::string> entetes = {"Heure (h)", "Test", "RMS (nm)", "S"};
+    for (int j : x.TermesTendance) entetes.push_back("Z" + std::to_string(j) + " RMS (nm)");
+    for (const std::string& e : entetes) page.Cellule(e);
+    for (const TPointTendance& p : x.Tendance) {
+      auto pm = [&](double v, double e, int d) {
+        return FormaterFixe(v, d) + (p.EcartsConnus ? " &plusmn; " + FormaterFixe(e, d) : "");
+      };
+      page.Rangee();
+      page.Cellule(p.DateConnue ? FormaterFixe(p.Heures, 2) : std::string("?"));
+      page.Cellule(EchapperHtml(EnUtf8(p.Fichier)));
+      page.Cellule(pm(p.RMS, p.RMSEcart, pr.NDecNano));
+      page.Cellule(pm(p.Strehl, p.StrehlEcart, pr.NDecStrehl));
+      for (int j : x.TermesTendance)
+        if (j >= 1 && j <= NMaxZern)
+          page.Cellule(pm(p.CoefficientsRMS[j - 1], p.EcartsRMS[j - 1], pr.NDecNano));
+    }
+    page.Fermer();
+  }
+
   // How the figures are to be read, and what was done to the images.
   page.Titre(R"(<div align= "center">Conventions)", 1);
   page.Ouvrir(true);

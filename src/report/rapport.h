@@ -10,8 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/combinaison_tests.h"
 #include "analysis/roddier.h"
 #include "core/pupille.h"
+#include "files/fichier_test.h"
 #include "settings/parametres.h"
 #include "settings/preferences.h"
 
@@ -36,6 +38,12 @@ struct TContexteRapport {
   std::optional<TFenetreRapport> Intra, Extra, Signal, Front, Residu;
   std::vector<TFenetreRapport> Fenetres;  // every window, in window order
   std::string Version;
+  // A test opened again, averaged or subtracted: the tests it was made of, with their angles,
+  // and the terms that stayed with the test stand.
+  const TTestEnregistre* Enregistre = nullptr;
+  // A night's tests in time order, with the terms followed (1-based).
+  std::vector<TPointTendance> Tendance;
+  std::vector<int> TermesTendance;
 };
 
 struct TRapport {

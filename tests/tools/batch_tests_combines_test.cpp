@@ -79,6 +79,17 @@ TEST_F(BatchTests, EnregistreRelueMoyenneDifferenceTendance) {
             "date_obs,heures,fichier,rms_nm,rms_se_nm,ptv_nm,ptv_se_nm,strehl,strehl_se,"
             "Z5_rms_nm,Z5_se_nm,Z11_rms_nm,Z11_se_nm");
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+
+  // The report of the average names its tests, their angles and the stand's terms; a trend
+  // becomes its table.
+  std::filesystem::create_directory(Chemin("rapport"));
+  s = LancerBatch("report --test " + Chemin("moyenne.qvt") + " --trend " + Chemin("t0.qvt") + " " +
+                  Chemin("t90.qvt") + " --out " + Chemin("rapport"));
+  ASSERT_EQ(s.Statut, 0) << s.Texte;
+  const std::string page = LireFichier(Chemin("rapport/rapport.html"));
+  for (const char* attendu :
+       {"Moyenne de 2 tests", "t90.qvt", "90.0&deg;", "Termes du banc", "volution des tests"})
+    EXPECT_NE(page.find(attendu), std::string::npos) << attendu;
 }
 
 TEST_F(BatchTests, FichiersDeTestRefuses) {

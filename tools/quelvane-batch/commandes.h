@@ -150,6 +150,9 @@ struct TOptionsRapport {
   TOptionsReconstruction Reconstruction;
   std::string Dossier;
   std::string Json;  // file, "-" for standard output, empty for none
+  std::string Test;  // a test file instead of a reconstruction
+  std::vector<std::string> Tendance;  // test files of a night, as a table
+  std::vector<int> Termes;
 };
 int CommandeRapport(const TOptionsRapport& options);
 int CommandeFoucault(const TOptionsSimulation& options);

@@ -140,7 +140,14 @@ int main(int argc, char** argv) {
 
   TOptionsRapport rapport;
   auto* cmdRapport = app.add_subcommand("report", "Rapport HTML d'un test, avec ses images");
-  OptionsReconstruction(*cmdRapport, rapport.Reconstruction, true);
+  OptionsReconstruction(*cmdRapport, rapport.Reconstruction, false);
+  cmdRapport->add_option("--test", rapport.Test,
+                         "Fichier de test (.qvt) au lieu d'une reconstruction : test, moyenne, "
+                         "différence");
+  cmdRapport->add_option("--trend", rapport.Tendance,
+                         "Fichiers de test d'une nuit, présentés en tableau d'évolution");
+  cmdRapport->add_option("--terms", rapport.Termes, "Termes suivis (défaut : 5,6,7,8,11)")
+      ->delimiter(',');
   cmdRapport->add_option("--out", rapport.Dossier, "Dossier du rapport (rapport.html et images)")
       ->required();
   cmdRapport->add_option("--json", rapport.Json, "Résumé JSON (fichier, ou - : sortie standard)");
