@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "files/fichier_test.h"
 #include "files/utf8.h"
 
 namespace quelvane {
@@ -110,6 +111,27 @@ std::vector<TPaireArrivee> TSurveillance::Examiner(Horloge::time_point maintenan
     }
   }
   return paires;
+}
+
+// "M42_*_2130" → "M42_2130.qvt", never over an existing file.
+std::filesystem::path CheminDuTest(const std::filesystem::path& dossier, const std::string& cle) {
+  // The word "intra"/"extra" taken out with one of the separators around it.
+  std::string nom;
+  const auto separateur = [](char c) { return c == '_' || c == '-' || c == ' ' || c == '.'; };
+  for (std::size_t i = 0; i < cle.size(); ++i) {
+    const char c = cle[i];
+    if (c == '*') {
+      if (!nom.empty() && separateur(nom.back()) && i + 1 < cle.size() && separateur(cle[i + 1]))
+        ++i;
+      continue;
+    }
+    nom += (c == '/' || c == '\\') ? '_' : c;
+  }
+  if (nom.empty()) nom = "test";
+  std::filesystem::path p = dossier / (nom + ExtensionTest);
+  for (int k = 2; std::filesystem::exists(p); ++k)
+    p = dossier / (nom + "-" + std::to_string(k) + ExtensionTest);
+  return p;
 }
 
 }  // namespace quelvane

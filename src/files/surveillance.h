@@ -58,4 +58,8 @@ class TSurveillance {
 // "M42_intra_2130" → ("M42_*_2130", true for intra); nullopt-like empty name when neither word.
 std::pair<std::string, int> CleDePaire(const std::string& nomFichier);
 
+// Where the test of a pair goes: its shared name without the side's word
+// ("M42_*_2130" → "M42_2130.qvt"), never over an existing file.
+std::filesystem::path CheminDuTest(const std::filesystem::path& dossier, const std::string& nom);
+
 }  // namespace quelvane

@@ -214,6 +214,12 @@ void TFormParam::Construire() {
   };
   fSrc->addRow(QStringLiteral("Distance source :"), paire(EditDistance, ComboBoxUniteDistance));
   fSrc->addRow(QStringLiteral("Angle d'incidence :"), paire(EditAngle, ComboBoxUniteAngle));
+  EditRotation = new QLineEdit(QStringLiteral("0"));
+  EditRotation->setToolTip(
+      QStringLiteral("Angle dont l'optique a été tournée sur son barillet depuis sa position de "
+                     "référence, en degrés, dans le sens trigonométrique du front affiché. Les "
+                     "moyennes de tests le défont et séparent les termes du banc."));
+  fSrc->addRow(QStringLiteral("Rotation de l'optique (°) :"), EditRotation);
   vs->addWidget(gGeoSrc);
   auto* gAb = new QGroupBox(QStringLiteral("Aberrations à soustraire (nanomètres)"));
   auto* fAb = new QFormLayout(gAb);
@@ -301,6 +307,7 @@ void TFormParam::Reinitialiser() {
   GroupeSource->button(0)->setChecked(true);
   EditDistance->setText(QStringLiteral("0"));
   EditAngle->setText(QStringLiteral("0"));
+  EditRotation->setText(QStringLiteral("0"));
   ComboBoxUniteAngle->setCurrentIndex(0);
   for (QLineEdit* e : {EditAstigmatisme, EditComa, EditSphericite}) e->setText(QStringLiteral("0"));
   for (QLineEdit* e :
@@ -455,6 +462,7 @@ TEntreesTest TFormParam::EntreesSaisies() const {
   e.Source = static_cast<std::uint8_t>(std::max(0, GroupeSource->checkedId()));
   e.DistanceSourceMm = DistanceObjetSaisie() / 1e6;
   e.IncidenceRadians = AngleSaisi();
+  e.RotationDeg = LireReel(EditRotation->text().toStdString());
   const int o = ComboBoxOrientation->currentIndex();
   e.Orientation = o == 0 ? SelonX : o == 1 ? SelonY : SansOrientation;
   return e;
@@ -589,6 +597,11 @@ void TFormParam::showEvent(QShowEvent* e) {
 
 void TFormParam::Valider() {
   TParametresTest& p = ParametresTest;
+  const auto rotation = LireSaisie(EditRotation->text().toStdString());
+  if (!rotation || !(std::isfinite(*rotation) && *rotation >= -360 && *rotation <= 360)) {
+    Dialogues().Avertir(this, QStringLiteral("Rotation de l'optique : de -360 à 360 degrés."));
+    return;
+  }
   AppliquerEntrees(EntreesSaisies(),
                    {AberrationsMontage[0], AberrationsMontage[1], AberrationsMontage[2]}, p);
   const int mode = ComboBoxMode->currentIndex();

@@ -82,6 +82,7 @@ class TFormParam : public QDialog {
   QLineEdit* EditDistance;
   QComboBox* ComboBoxUniteDistance;
   QLineEdit* EditAngle;
+  QLineEdit* EditRotation;  // the optic on its cell, degrees
   QComboBox* ComboBoxUniteAngle;
   QLineEdit* EditAstigmatisme;
   QLineEdit* EditComa;

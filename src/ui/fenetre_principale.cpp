@@ -25,6 +25,7 @@
 #include <QUrl>
 
 #include "analysis/analyse_front.h"
+#include "analysis/description_test.h"
 #include "analysis/ouverture.h"
 #include "analysis/preparation.h"
 #include "analysis/reconstruction.h"
@@ -52,6 +53,7 @@
 #include "ui/fenetre_qualite.h"
 #include "ui/fenetre_rapport.h"
 #include "ui/fenetres_resultats.h"
+#include "ui/fenetres_tests.h"
 #include "ui/panneau_infos.h"
 #include "ui/placement.h"
 
@@ -180,6 +182,11 @@ void TMainForm::CreerMenus() {
           QStringLiteral("Empiler une vidéo SER, un cube FITS ou plusieurs images intrafocales"));
   ajouter(fichier, QStringLiteral("Ouvrir une série extrafocale"), &TMainForm::OuvrirSerieExtra, {},
           QStringLiteral("Empiler une vidéo SER, un cube FITS ou plusieurs images extrafocales"));
+  ajouter(fichier, QStringLiteral("Ouvrir un test"), &TMainForm::OuvrirUnTest, {},
+          QStringLiteral("Rouvrir un test enregistré (front d'onde, coefficients et leurs ±)"));
+  ajouter(fichier, QStringLiteral("Enregistrer le test"), &TMainForm::EnregistrerLeTest, {},
+          QStringLiteral("Enregistrer le test du front d'onde actif : paramètres, images "
+                         "sources, coefficients et carte"));
   recents_ = fichier->addMenu(QStringLiteral("Fichiers récents"));
   ajouter(fichier, QStringLiteral("Importer une image jpeg"), &TMainForm::ImporterJPEG);
   ajouter(fichier, QStringLiteral("&Fermer"), &TMainForm::Fermer);
@@ -290,6 +297,16 @@ void TMainForm::CreerMenus() {
   ajouter(resultats, QStringLiteral("Front résiduel"), &TMainForm::FrontResiduel);
   ajouter(resultats, QStringLiteral("Images après correction"), &TMainForm::ImagesApresCorrection);
   ajouter(resultats, QStringLiteral("Editer un rapport"), &TMainForm::EditerRapport);
+
+  QMenu* tests = menuBar()->addMenu(QStringLiteral("Tests"));
+  ajouter(tests, QStringLiteral("Moyenne de tests"), &TMainForm::MoyenneDeTests, {},
+          QStringLiteral("Moyenne de tests enregistrés, rotations de l'optique défaites"));
+  ajouter(tests, QStringLiteral("Différence de deux tests"), &TMainForm::DifferenceDeTests, {},
+          QStringLiteral("Un test moins un autre : ce que la retouche a changé"));
+  ajouter(tests, QStringLiteral("Tendance"), &TMainForm::TendanceDeTests, {},
+          QStringLiteral("Évolution des termes, du RMS et du Strehl au fil de la nuit"));
+  ajouter(tests, QStringLiteral("Surveiller un dossier"), &TMainForm::SurveillerUnDossier, {},
+          QStringLiteral("Chaque nouvelle paire intra/extra du dossier devient un test"));
 
   QAction* preferences = menuBar()->addAction(QStringLiteral("Préférences"));
   preferences->setStatusTip(QStringLiteral("Préférences"));
@@ -543,15 +560,26 @@ void TMainForm::QualiteSerie(TForm1* w) {
 void TMainForm::OuvrirRecent(int indice) {
   if (indice < 0 || indice >= static_cast<int>(session_.Recents.size())) return;
   const TFichierRecent r = session_.Recents[indice];
-  OuvrirFichier(QString::fromStdString(r.Chemin), r.Extra);
+  const QString chemin = QString::fromStdString(r.Chemin);
+  if (chemin.endsWith(QStringLiteral(".qvt"), Qt::CaseInsensitive))
+    OuvrirFichierTest(chemin);
+  else
+    OuvrirFichier(chemin, r.Extra);
 }
 
 void TMainForm::OuvrirDeposes(const QStringList& fichiers) {
-  // The first file as intra-focal, the second as extra-focal; a single file is the intra-focal
-  // image unless one is open already.
-  for (int i = 0; i < fichiers.size() && i < 2; ++i) {
-    const bool extra = fichiers.size() >= 2 ? i == 1 : !param_->Intra().empty();
-    if (!OuvrirFichier(fichiers[i], extra)) return;
+  // Test files open as tests. Of the images, the first as intra-focal, the second as
+  // extra-focal; a single one is the intra-focal image unless one is open already.
+  QStringList images;
+  for (const QString& f : fichiers)
+    if (f.endsWith(QStringLiteral(".qvt"), Qt::CaseInsensitive)) {
+      if (!OuvrirFichierTest(f)) return;
+    } else {
+      images << f;
+    }
+  for (int i = 0; i < images.size() && i < 2; ++i) {
+    const bool extra = images.size() >= 2 ? i == 1 : !param_->Intra().empty();
+    if (!OuvrirFichier(images[i], extra)) return;
   }
 }
 
@@ -1030,9 +1058,12 @@ void TMainForm::ImporterJPEG() {
 void TMainForm::EditerRapport() {
   if (!active_) return;
   const bool poly = ParametresTest.ModeTraitement == ModePolychromatique;
+  // A test opened from its file, averaged or subtracted is reported as itself.
+  const TTestOuvert* ouvert = TestOuvert(active_->Champ());
   const TRoddier* test =
-      poly ? (Preferences.OriginFoc <= 2 ? testsCouleurs_[Preferences.OriginFoc].get() : nullptr)
-           : testCourant_.get();
+      ouvert ? ouvert->Test.get()
+      : poly ? (Preferences.OriginFoc <= 2 ? testsCouleurs_[Preferences.OriginFoc].get() : nullptr)
+             : testCourant_.get();
   if (!test || !test->FrontOnde) {
     Dialogues().Avertir(this, QStringLiteral("Action impossible. Reconstruisez d'abord le front "
                                              "d'onde (Calcul › Reconstruire le front d'onde)."));
@@ -1045,7 +1076,12 @@ void TMainForm::EditerRapport() {
   if (!nom) return;
   TContexteRapport x;
   x.Test = test;
-  x.Parametres = &ParametresTest;
+  x.Parametres = ouvert ? &ouvert->Parametres : &ParametresTest;
+  if (ouvert) x.Enregistre = ouvert->Enregistre.get();
+  if (tendance_ && tendance_->isVisible()) {
+    x.Tendance = tendance_->Points();
+    x.TermesTendance = tendance_->Termes();
+  }
   x.Prefs = &Preferences;
   x.Jeu = &JeuZernike();
   auto valeur = [this](int i) {
@@ -1062,17 +1098,20 @@ void TMainForm::EditerRapport() {
     return TFenetreRapport{w->ChampPartage(), w->windowTitle().toStdString(), w->CouleurLambda,
                            w->AfficherEchelle};
   };
-  if (!param_->Intra().empty() && param_->Intra().front().Fenetre)
+  if (ouvert) x.Source = SourceDuTest(ouvert->Parametres);
+  if (!ouvert && !param_->Intra().empty() && param_->Intra().front().Fenetre)
     x.Intra = fenetre(param_->Intra().front().Fenetre);
-  if (!param_->Extra().empty() && param_->Extra().front().Fenetre)
+  if (!ouvert && !param_->Extra().empty() && param_->Extra().front().Fenetre)
     x.Extra = fenetre(param_->Extra().front().Fenetre);
   if (coefs_->Source()) x.Front = fenetre(coefs_->Source());
   for (TForm1* w : Fenetres()) {
     if (!w->Champ()) continue;
     x.Fenetres.push_back(fenetre(w));
+    if (ouvert) continue;
     if (w->Champ()->Role == RoleSignal) x.Signal = fenetre(w);
     if (w->Champ()->Role == RoleResidu) x.Residu = fenetre(w);
   }
+  if (ouvert) x.Front = fenetre(active_);
   if (!x.Front) x.Front = TFenetreRapport{test->FrontOnde, "Front d'onde"};
   try {
     EcrireRapport(nom->toStdString(), ConstruireRapport(x));
@@ -1144,6 +1183,7 @@ const TRoddier* TMainForm::TestDuChamp(const TPupille* champ) const {
   if (contient(testCourant_.get())) return testCourant_.get();
   for (const auto& t : testsCouleurs_)
     if (contient(t.get())) return t.get();
+  if (const TTestOuvert* o = TestOuvert(champ)) return o->Test.get();
   return nullptr;
 }
 

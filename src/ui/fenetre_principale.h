@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "analysis/roddier.h"
+#include "files/fichier_test.h"
+#include "files/surveillance.h"
 #include "settings/session.h"
 #include "ui/dialogue_parametres.h"
 #include "ui/fenetre_image.h"
@@ -150,6 +152,29 @@ class TMainForm : public QMainWindow, public IHoteImages {
   // information panel takes it over.
   QString DerniereLecture;
 
+  // Tests kept in files: "Enregistrer le test" (the active wavefront's), "Ouvrir un test",
+  // and tests combined: average, difference, trend, a watched folder.
+  void EnregistrerLeTest();
+  void OuvrirUnTest();
+  bool OuvrirFichierTest(const QString& chemin);
+  void MoyenneDeTests();
+  void DifferenceDeTests();
+  void TendanceDeTests();
+  // Starts watching a folder, or stops when one is watched.
+  void SurveillerUnDossier();
+  // One look at the watched folder (the timer's; public for the tests).
+  void ExaminerDossierSurveille();
+  bool SurveillanceActive() const { return surveillance_ != nullptr; }
+  double StabiliteSurveillance = 1.0;  // seconds a file must stay unchanged
+  class TFormTendance* FormeTendance() const {
+    return tendance_;
+  }
+  class TFormBanc* FormeBanc() const {
+    return banc_;
+  }
+  // The saved test a wavefront window shows (opened, averaged, subtracted, watched), if any.
+  const TTestEnregistre* TestEnregistre(const TPupille* champ) const;
+
   // Opens a field in a new image window (the window owns it unless told otherwise).
   TForm1* NouvelleFenetre(std::shared_ptr<TPupille> champ, const QString& legende,
                           bool proprietaire = true);
@@ -188,6 +213,30 @@ class TMainForm : public QMainWindow, public IHoteImages {
   // window active at the start.
   void Serie(const std::function<void(int)>& calculer);
   void Activer(TForm1* fenetre);
+
+  // A test that came from a file or a combination: its record, and a test the windows can
+  // use like a reconstructed one (lengths, preparation, wavefront).
+  struct TTestOuvert {
+    std::shared_ptr<TTestEnregistre> Enregistre;
+    std::shared_ptr<TRoddier> Test;
+    TParametresTest Parametres;
+  };
+  std::vector<TTestOuvert> testsOuverts_;
+  const TTestOuvert* TestOuvert(const TPupille* champ) const;
+  // Shows a test record in a wavefront window of its own.
+  TForm1* MontrerTest(TTestEnregistre t, const QString& legende);
+  // The tests of the files chosen in a dialog; nothing after a message when one is refused.
+  std::optional<std::vector<TTestEnregistre>> LireTests(const QStringList& fichiers);
+  bool JeuCompatible(const TTestEnregistre& t, const QString& nom);
+  std::unique_ptr<TSurveillance> surveillance_;
+  class QTimer* minuterie_ = nullptr;
+  TParametresTest parametresSurveillance_;
+  std::vector<TTestEnregistre> testsSurveilles_;
+  std::vector<std::string> nomsSurveilles_;
+  QPointer<TForm1> fenetreSurveillance_;
+  bool examenEnCours_ = false;
+  class TFormTendance* tendance_ = nullptr;
+  class TFormBanc* banc_ = nullptr;
 
   QMdiArea* zone_;
   TSession session_;

@@ -26,27 +26,6 @@ std::atomic<bool> arret{false};
 
 extern "C" void Arreter(int) { arret = true; }
 
-// "M42_*_2130" → "M42_2130.qvt", never over an existing file.
-std::filesystem::path NomDuTest(const std::filesystem::path& dossier, const std::string& cle) {
-  // The word "intra"/"extra" taken out with one of the separators around it.
-  std::string nom;
-  const auto separateur = [](char c) { return c == '_' || c == '-' || c == ' ' || c == '.'; };
-  for (std::size_t i = 0; i < cle.size(); ++i) {
-    const char c = cle[i];
-    if (c == '*') {
-      if (!nom.empty() && separateur(nom.back()) && i + 1 < cle.size() && separateur(cle[i + 1]))
-        ++i;
-      continue;
-    }
-    nom += (c == '/' || c == '\\') ? '_' : c;
-  }
-  if (nom.empty()) nom = "test";
-  std::filesystem::path p = dossier / (nom + ExtensionTest);
-  for (int k = 2; std::filesystem::exists(p); ++k)
-    p = dossier / (nom + "-" + std::to_string(k) + ExtensionTest);
-  return p;
-}
-
 }  // namespace
 
 int CommandeSurveillance(const TOptionsSurveillance& o) {
@@ -87,7 +66,7 @@ int CommandeSurveillance(const TOptionsSurveillance& o) {
       rec.Intra = {p.Intra.string()};
       rec.Extra = {p.Extra.string()};
       rec.Json.clear();
-      const std::filesystem::path fichier = NomDuTest(sortie, p.Nom);
+      const std::filesystem::path fichier = CheminDuTest(sortie, p.Nom);
       nlohmann::ordered_json ligne = {{"intra", EnUtf8(rec.Intra.front())},
                                       {"extra", EnUtf8(rec.Extra.front())}};
       try {
