@@ -187,6 +187,8 @@ void TMainForm::CreerMenus() {
   ajouter(fichier, QStringLiteral("Enregistrer le test"), &TMainForm::EnregistrerLeTest, {},
           QStringLiteral("Enregistrer le test du front d'onde actif : paramètres, images "
                          "sources, coefficients et carte"));
+  ajouter(fichier, QStringLiteral("Surveiller un dossier"), &TMainForm::SurveillerUnDossier, {},
+          QStringLiteral("Chaque nouvelle paire intra/extra du dossier devient un test"));
   recents_ = fichier->addMenu(QStringLiteral("Fichiers récents"));
   ajouter(fichier, QStringLiteral("Importer une image jpeg"), &TMainForm::ImporterJPEG);
   ajouter(fichier, QStringLiteral("&Fermer"), &TMainForm::Fermer);
@@ -297,16 +299,13 @@ void TMainForm::CreerMenus() {
   ajouter(resultats, QStringLiteral("Front résiduel"), &TMainForm::FrontResiduel);
   ajouter(resultats, QStringLiteral("Images après correction"), &TMainForm::ImagesApresCorrection);
   ajouter(resultats, QStringLiteral("Editer un rapport"), &TMainForm::EditerRapport);
-
-  QMenu* tests = menuBar()->addMenu(QStringLiteral("Tests"));
-  ajouter(tests, QStringLiteral("Moyenne de tests"), &TMainForm::MoyenneDeTests, {},
+  resultats->addSeparator();
+  ajouter(resultats, QStringLiteral("Moyenne de tests"), &TMainForm::MoyenneDeTests, {},
           QStringLiteral("Moyenne de tests enregistrés, rotations de l'optique défaites"));
-  ajouter(tests, QStringLiteral("Différence de deux tests"), &TMainForm::DifferenceDeTests, {},
+  ajouter(resultats, QStringLiteral("Différence de deux tests"), &TMainForm::DifferenceDeTests, {},
           QStringLiteral("Un test moins un autre : ce que la retouche a changé"));
-  ajouter(tests, QStringLiteral("Tendance"), &TMainForm::TendanceDeTests, {},
+  ajouter(resultats, QStringLiteral("Tendance"), &TMainForm::TendanceDeTests, {},
           QStringLiteral("Évolution des termes, du RMS et du Strehl au fil de la nuit"));
-  ajouter(tests, QStringLiteral("Surveiller un dossier"), &TMainForm::SurveillerUnDossier, {},
-          QStringLiteral("Chaque nouvelle paire intra/extra du dossier devient un test"));
 
   QAction* preferences = menuBar()->addAction(QStringLiteral("Préférences"));
   preferences->setStatusTip(QStringLiteral("Préférences"));
