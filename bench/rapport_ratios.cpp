@@ -30,6 +30,20 @@ class TRapport : public benchmark::ConsoleReporter {
       std::printf("%-40s %12.4g %12.4g %8.2f\n", nom.substr(9).c_str(), t, ref->second,
                   t / ref->second);
     }
+    // The same work on one thread ("fils:1") and on every core ("fils:0"): the speed-up.
+    bool entete = false;
+    for (const auto& [nom, t] : temps_) {
+      const auto p = nom.find("fils:1");
+      if (p == std::string::npos || nom.find("_mean") != std::string::npos ||
+          nom.find("_stddev") != std::string::npos || nom.find("_cv") != std::string::npos)
+        continue;
+      const auto tous = temps_.find(nom.substr(0, p) + "fils:0" + nom.substr(p + 6));
+      if (tous == temps_.end()) continue;
+      if (!entete)
+        std::printf("\n%-40s %12s %12s %8s\n", "", "1 fil", "tous", "gain"), entete = true;
+      std::printf("%-40s %12.4g %12.4g %8.2f\n", nom.substr(0, p).c_str(), t, tous->second,
+                  t / tous->second);
+    }
   }
 
  private:

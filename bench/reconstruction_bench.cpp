@@ -1,5 +1,6 @@
-// A whole reconstruction (10 passes, then the fit) of simulated pairs, beside FFTW doing the
-// same number of forward and inverse transforms of the grid the test works on.
+// A whole reconstruction (10 passes, the noise draws of its ±, then the fit) of simulated
+// pairs, beside FFTW doing the same number of forward and inverse transforms of the grid the
+// test works on (the floor), on one thread and on every core.
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -10,6 +11,7 @@
 #include "analysis/preparation.h"
 #include "analysis/reconstruction.h"
 #include "core/fft.h"
+#include "core/parallele.h"
 #include "rapport_ratios.h"
 #include "support/simulateur_etoile.h"
 
@@ -22,7 +24,7 @@ struct TCas {
   TParametresTest Parametres;
   TkwValue Prefs;
   int Grille = 0;           // side of the grid the test cut the frame to
-  int Transformations = 0;  // forward + inverse pairs of one reconstruction
+  int Transformations = 0;  // forward + inverse pairs of one reconstruction, draws included
 };
 
 // A frame of `cote` pixels whose pupil images have a radius of `rayon` pixels.
@@ -55,7 +57,10 @@ TCas& Preparer(int cote, int rayon) {
   ReconstruireTest(test, 0, c.Intra, c.Extra, c.Parametres, c.Prefs, ConstruireJeuZernike(22, 0),
                    p);
   c.Grille = test.Preparation.Cote;
-  c.Transformations = test.IterationsTotales;
+  // Each conjugate-gradient iteration applies the preconditioner once: one pair, plus the
+  // first application of each solve.
+  c.Transformations = test.IterationsTotales + test.IterationsBruit + test.PassesEffectuees +
+                      static_cast<int>(test.FrontsDuBruit.size());
   return c;
 }
 
@@ -63,11 +68,14 @@ void QuelvaneReconstruction(benchmark::State& etat) {
   TCas& c = Preparer(static_cast<int>(etat.range(0)), static_cast<int>(etat.range(1)));
   const TJeuZernike jeu = ConstruireJeuZernike(22, PolyMahajan);
   TSansProgression p;
+  const int avant = NombreFils();
+  DefinirNombreFils(etat.range(2) > 0 ? static_cast<int>(etat.range(2)) : NombreCoeurs());
   for (auto _ : etat) {
     TRoddier test;
     ReconstruireTest(test, 0, c.Intra, c.Extra, c.Parametres, c.Prefs, jeu, p);
     benchmark::DoNotOptimize(test.FrontOnde->Coefficients.data());
   }
+  DefinirNombreFils(avant);
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   etat.counters["paires_fft"] = c.Transformations;
@@ -108,26 +116,37 @@ void ReferenceTransformations(benchmark::State& etat) {
 }
 
 // 256 × 256 frames with pupils of 70 pixels (a 256 grid), and a 1024 × 1024 frame with a
-// pupil of 120 pixels (cut to a 512 grid): ten passes and the fit.
+// pupil of 120 pixels (cut to a 512 grid): ten passes, six noise draws and the fit; on one
+// thread ("fils:1", against FFTW's floor) and on every core ("fils:0").
+void Cas(benchmark::internal::Benchmark* b) {
+  for (int fils : {1, 0}) {
+    b->Args({256, 70, fils});
+    b->Args({1024, 120, fils});
+  }
+  b->ArgNames({"cote", "rayon", "fils"});
+}
 BENCHMARK(QuelvaneReconstruction)
     ->Name("Quelvane/Reconstruction")
-    ->Args({256, 70})
-    ->Args({1024, 120})
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(Cas)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+void Floor(benchmark::internal::Benchmark* b) {
+  b->Args({256, 70, 1});
+  b->Args({1024, 120, 1});
+  b->ArgNames({"cote", "rayon", "fils"});
+}
 BENCHMARK(QuelvaneTransformations)
     ->Name("Quelvane/Transformations")
-    ->Args({256, 70})
-    ->Args({1024, 120})
+    ->Apply(Floor)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(ReferenceTransformations)
     ->Name("Reference/Reconstruction")
-    ->Args({256, 70})
-    ->Args({1024, 120})
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(Floor)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(ReferenceTransformations)
     ->Name("Reference/Transformations")
-    ->Args({256, 70})
-    ->Args({1024, 120})
+    ->Apply(Floor)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -69,7 +69,27 @@ TImageOuverte OuvrirCoteDuTest(const std::vector<std::string>& fichiers, bool ex
     if (!lecture.Reussi())
       throw ErreurOuverture("Format d'image incompatible\nimage " + Cote(extra) + " " +
                             EnUtf8(fichiers[0]) + " : " + lecture.Raison);
-    if (!PreparerImage(*image, prefs, extra, options.Etoile,
+    std::optional<std::pair<double, double>> etoile = options.Etoile;
+    if (options.Recadrer && static_cast<long long>(image->NX) * image->NY > 4'000'000) {
+      // The frame's test star first; then only its part of the frame is kept (the star
+      // found again there is the same one: nothing brighter lies inside its square).
+      if (const auto e = ChoisirEtoile(TrouverEtoiles(*image), options.Etoile)) {
+        int cote = 0;
+        try {
+          cote = CoteGrilleTest(e->Rayon) + 2 * 64;
+        } catch (const ErreurTest&) {
+          cote = 0;  // too large a star for a grid: the whole frame, refused further on
+        }
+        if (cote > 0 && cote < std::max(image->NX, image->NY)) {
+          const int x0 = std::clamp(static_cast<int>(e->CentreX) - cote / 2, 0, image->NX - 1);
+          const int y0 = std::clamp(static_cast<int>(e->CentreY) - cote / 2, 0, image->NY - 1);
+          const int nc = std::min(cote, image->NX - x0), nl = std::min(cote, image->NY - y0);
+          image->Extraire(x0, y0, nl, nc);
+          if (etoile) etoile = std::pair{etoile->first - x0, etoile->second - y0};
+        }
+      }
+    }
+    if (!PreparerImage(*image, prefs, extra, etoile,
                        Cote(extra) + " " + NomCourt(fichiers[0])))
       throw ErreurOuverture("Format d'image incompatible\nimage " + Cote(extra) + " " +
                             EnUtf8(fichiers[0]) + " : image de moins de 3 × 3 pixels");

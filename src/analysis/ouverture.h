@@ -29,6 +29,10 @@ struct TOptionsOuverture {
   std::optional<std::pair<double, double>> Etoile;
   int PourcentGarde = 100;  // of a series' usable frames
   int Fils = 0;             // 0: as set for the program
+  // A still image of more than four million pixels is kept only around its test star (the
+  // square the test's grid and its background take, with a margin): for the command line,
+  // which shows no frame. The windows keep the whole frame the camera recorded.
+  bool Recadrer = false;
 };
 
 struct TImageOuverte {

@@ -376,6 +376,7 @@ void TRoddier::TirerBruit(int tirages) {
           : std::vector<std::pair<int, int>>{};
   // Each draw is its own task with its own seed: the same fronts whatever the threads. The
   // support is the last pass's, so the shared solver is built before the draws start.
+  std::vector<int> iterationsDesTirages(static_cast<std::size_t>(tirages), 0);
   const auto tirer = [&](int k) {
     TGauss gauss(1000003ULL * static_cast<std::uint64_t>(k + 1));
     TPupille bruit;
@@ -389,7 +390,7 @@ void TRoddier::TirerBruit(int tirages) {
     }
     Combler(bruit.Donnees, satures, s);
     TSansProgression silence;
-    int iterations = 0;
+    int& iterations = iterationsDesTirages[static_cast<std::size_t>(k)];
     std::unique_ptr<TPupille> w = Resoudre(bruit, silence, iterations);
     w->CopierMasque(*FrontResiduel);
     FinirFront(*w);
@@ -399,6 +400,8 @@ void TRoddier::TirerBruit(int tirages) {
   fronts[0] = tirer(0);
   PourChaque(tirages - 1, [&](int k) { fronts[static_cast<std::size_t>(k + 1)] = tirer(k + 1); });
   for (auto& w : fronts) FrontsDuBruit.push_back(std::move(*w));
+  IterationsBruit = 0;
+  for (int n : iterationsDesTirages) IterationsBruit += n;
 }
 
 void TRoddier::FixerOriginaux() {

@@ -57,6 +57,7 @@ class TRoddier {
   int IterationsPoisson = 0;
   int PassesEffectuees = 0;
   int IterationsTotales = 0;  // inner iterations over all passes of the last Reconstruire
+  int IterationsBruit = 0;    // of the noise draws' solves, all together
   // What the images' noise alone makes of the wavefront: each image's measured noise (background
   // and photons) drawn again into the last pass's images and the signal's change solved as a
   // pass solves it; cut and masked as FrontOnde is (nanometres).

@@ -35,6 +35,7 @@ struct ErreurOptions : std::runtime_error {
 TOptionsOuverture Ouverture(const TOptionsReconstruction& o, const TkwValue& prefs, bool extra) {
   TOptionsOuverture r;
   r.PourcentGarde = prefs.PartEmpilement;
+  r.Recadrer = true;  // no window shows the frame: only the test star's part is kept
   if (o.Garde) {
     if (*o.Garde < 1 || *o.Garde > 100) throw ErreurOptions("--keep : de 1 à 100 (%)");
     r.PourcentGarde = *o.Garde;
