@@ -1,4 +1,4 @@
-// The program's transforms beside FFTW (single precision, FFTW_MEASURE, one thread).
+// The program's transforms beside FFTW (single precision, FFTW_MEASURE), both on one thread.
 // "Quelvane/…" and "Reference/…" of the same name compute the same transform.
 
 #include <benchmark/benchmark.h>
@@ -8,9 +8,13 @@
 #include <random>
 
 #include "core/fft.h"
+#include "core/parallele.h"
 #include "rapport_ratios.h"
 
 namespace {
+
+// One thread on both sides: the transforms compared as they are, not the cores.
+const bool unFil = (quelvane::DefinirNombreFils(1), true);
 
 using quelvane::TGrilleReelle;
 

@@ -88,17 +88,27 @@ void ReplierBandes(TPupille& s, std::int16_t codeAnneau) {
     t -= std::floor(t);
     return std::min(secteurs - 1, static_cast<int>(t * secteurs));
   };
+  // Only rows and columns that reach the band: the rest of the grid has nothing to fold.
+  const double portee = 1 + largeur;
+  auto plage = [portee](const std::vector<double>& axe, int n, int& debut, int& fin) {
+    debut = 0, fin = n;
+    while (debut < n && std::abs(axe[debut]) > portee) ++debut;
+    while (fin > debut && std::abs(axe[fin - 1]) > portee) --fin;
+  };
+  int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
+  plage(s.AxeY, s.NY, r0, r1);
+  plage(s.AxeX, s.NX, c0, c1);
   std::vector<double> exces(secteurs, 0.0);
   std::vector<int> bordure(secteurs, 0);
-  for (int r = 0; r < s.NY; ++r)
-    for (int c = 0; c < s.NX; ++c) {
+  for (int r = r0; r < r1; ++r)
+    for (int c = c0; c < c1; ++c) {
       if (s.M(r, c) != 1) continue;
       const double q = Rayon(s, r, c);
       if (q > 1 && q <= 1 + largeur) exces[secteur(r, c)] += s.V(r, c);
       if (q <= 1 && q > 1 - epaisseur) ++bordure[secteur(r, c)];
     }
-  for (int r = 0; r < s.NY; ++r)
-    for (int c = 0; c < s.NX; ++c) {
+  for (int r = r0; r < r1; ++r)
+    for (int c = c0; c < c1; ++c) {
       if (s.M(r, c) != 1) continue;
       const double q = Rayon(s, r, c);
       if (q > 1 && q <= 1 + largeur) {

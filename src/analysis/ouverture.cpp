@@ -89,8 +89,7 @@ TImageOuverte OuvrirCoteDuTest(const std::vector<std::string>& fichiers, bool ex
         }
       }
     }
-    if (!PreparerImage(*image, prefs, extra, etoile,
-                       Cote(extra) + " " + NomCourt(fichiers[0])))
+    if (!PreparerImage(*image, prefs, extra, etoile, Cote(extra) + " " + NomCourt(fichiers[0])))
       throw ErreurOuverture("Format d'image incompatible\nimage " + Cote(extra) + " " +
                             EnUtf8(fichiers[0]) + " : image de moins de 3 × 3 pixels");
     o.Image = std::move(image);

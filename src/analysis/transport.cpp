@@ -87,25 +87,43 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   const double cx = rep.CentreX - 1, cy = rep.CentreY - 1;  // 0-based
   const double marge = 2 / R;  // for central differences at the ring's edges
   const int n = jeu.NbTermes;
-  TValZernike v{};
-  for (int r = 0; r < ny; ++r)
-    for (int c = 0; c < nx; ++c) {
-      const double x = (c - cx) / R, y = (cy - r) / R;
-      const double q = std::sqrt(x * x + y * y);
-      const std::size_t i = static_cast<std::size_t>(r) * nx + c;
-      angles_[i] = static_cast<float>(std::atan2(y, x));
-      const bool voisins = r > 0 && r < ny - 1 && c > 0 && c < nx - 1;
-      // Far beyond the edge no light is left to move: the gradient stays 0 there.
-      zones_[i] = (q <= 1 && q >= eps && voisins) ? 0
-                  : q > LoinDuBord                ? 3
-                  : (q > 1 || !voisins)           ? 1
-                                                  : 2;
-      if (q > 1 + marge || q < eps - marge) continue;
-      CalculZernikeEtendu(jeu, y, x, eps, v);
-      points_.push_back(static_cast<int>(i));
-      dansAnneau_.push_back(q <= 1 && q >= eps);
-      termes_.insert(termes_.end(), v.begin(), v.begin() + n);
-    }
+  // Bands of rows, each its own task with its own lists, joined in order: the same points in
+  // the same order whatever the threads.
+  constexpr int Bandes = 8;
+  struct TBande {
+    std::vector<int> Points;
+    std::vector<char> Dedans;
+    std::vector<double> Termes;
+  };
+  std::vector<TBande> bandes(Bandes);
+  PourChaque(Bandes, [&](int b) {
+    TBande& bande = bandes[static_cast<std::size_t>(b)];
+    TValZernike v{};
+    const int fin = ny * (b + 1) / Bandes;
+    for (int r = ny * b / Bandes; r < fin; ++r)
+      for (int c = 0; c < nx; ++c) {
+        const double x = (c - cx) / R, y = (cy - r) / R;
+        const double q = std::sqrt(x * x + y * y);
+        const std::size_t i = static_cast<std::size_t>(r) * nx + c;
+        angles_[i] = static_cast<float>(std::atan2(y, x));
+        const bool voisins = r > 0 && r < ny - 1 && c > 0 && c < nx - 1;
+        // Far beyond the edge no light is left to move: the gradient stays 0 there.
+        zones_[i] = (q <= 1 && q >= eps && voisins) ? 0
+                    : q > LoinDuBord                ? 3
+                    : (q > 1 || !voisins)           ? 1
+                                                    : 2;
+        if (q > 1 + marge || q < eps - marge) continue;
+        CalculZernikeEtendu(jeu, y, x, eps, v);
+        bande.Points.push_back(static_cast<int>(i));
+        bande.Dedans.push_back(q <= 1 && q >= eps);
+        bande.Termes.insert(bande.Termes.end(), v.begin(), v.begin() + n);
+      }
+  });
+  for (const TBande& b : bandes) {
+    points_.insert(points_.end(), b.Points.begin(), b.Points.end());
+    dansAnneau_.insert(dansAnneau_.end(), b.Dedans.begin(), b.Dedans.end());
+    termes_.insert(termes_.end(), b.Termes.begin(), b.Termes.end());
+  }
   const int nAngles = std::max(256, static_cast<int>(8 * R));
   // Each pixel beyond the edges: where its angle falls among the edge's, once for all passes.
   indicesBord_.assign(angles_.size(), 0);
@@ -116,9 +134,17 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   bordExterieur_ = GradientsDesTermes(jeu, eps, R, 1.0, nAngles);
   if (eps > 0) bordInterieur_ = GradientsDesTermes(jeu, eps, R, eps, nAngles);
   // The normal matrix of the whole ring, once: a pass's mask only takes a few pixels off it.
+  // Each row of it summed over the points in their order by one task: the same sums.
   gram_.assign(static_cast<std::size_t>(n) * n, 0.0);
-  for (std::size_t k = 0; k < points_.size(); ++k)
-    if (dansAnneau_[k]) AjouterProduit(k, 1.0, gram_);
+  PourChaque(n, [&](int i) {
+    double* ligne = gram_.data() + static_cast<std::size_t>(i) * n;
+    for (std::size_t k = 0; k < points_.size(); ++k) {
+      if (!dansAnneau_[k]) continue;
+      const double* t = termes_.data() + k * n;
+      const double ti = t[i];
+      for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
+    }
+  });
 }
 
 void TBaseModele::AjouterProduit(std::size_t k, double signe, std::vector<double>& g) const {
