@@ -925,19 +925,21 @@ void TMainForm::PSF() {
   }
   QComboBox* taille = infos_->ComboBoxTaille;
   if (taille->currentIndex() < 0) taille->setCurrentIndex(Preferences.FactMultDiff);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  // A large PSF takes a while: computed off the interface thread, the windows repaint.
   TPSF psf;
+  const TPupille& front = *active_->Champ();
+  const int indice = taille->currentIndex();
   try {
-    psf = PSFDuFront(*active_->Champ(), taille->currentIndex(), Preferences.LambdaRef,
-                     Preferences.PltPSF);
+    if (!ExecuterEnArrierePlan(*progression_, [&](IProgression&) {
+          psf = PSFDuFront(front, indice, Preferences.LambdaRef, Preferences.PltPSF);
+        }))
+      return;
   } catch (const ErreurSimulation& e) {
-    QApplication::restoreOverrideCursor();
     Dialogues().Avertir(this, QString::fromStdString(e.what()));
     return;
   }
   TForm1* f = NouvelleFenetre(psf.Reelle, QStringLiteral("PSF réelle"));
   f->DefinirFrontSource(psf.Theorique);
-  QApplication::restoreOverrideCursor();
 }
 
 namespace {
@@ -1004,7 +1006,14 @@ void TMainForm::ImporterJPEG() {
                                  QStringLiteral("Image jpeg (*.jpeg *.jpg *.JPG *.JPEG)"),
                                  QString::fromStdString(Preferences.DossierImages));
   if (!nom) return;
-  const TImageJPEG image = LireJPEG(nom->toStdString());
+  // A photograph of tens of megapixels takes a while to decode and to search for its star.
+  TImageJPEG image;
+  TCadre cadre;
+  if (!ExecuterEnArrierePlan(*progression_, [&](IProgression&) {
+        image = LireJPEG(nom->toStdString());
+        if (image.Reussi()) cadre = CadreUtile(image);
+      }))
+    return;
   if (!image.Reussi()) {
     Dialogues().Avertir(this, QStringLiteral("Image jpeg illisible : %1\n%2")
                                   .arg(*nom, QString::fromStdString(image.Erreur)));
@@ -1030,7 +1039,6 @@ void TMainForm::ImporterJPEG() {
     plans = {{0, Preferences.LambdaRef, "Gris"}};
   // A large picture is cut around its star: three full planes of doubles of a 45-megapixel
   // photograph would take gigabytes for a star of a few hundred pixels.
-  const TCadre cadre = CadreUtile(image);
   const bool recadree = cadre.Largeur != image.Largeur || cadre.Hauteur != image.Hauteur;
   for (const TPlan& p : plans) {
     auto champ = std::make_shared<TPupille>();
