@@ -512,6 +512,19 @@ std::vector<TPointTendance> Tendance(const std::vector<TTestEnregistre>& tests,
   return tries;
 }
 
+std::vector<int> TermesSuivis(const std::vector<int>& demandes, int nbTermes) {
+  std::vector<int> t;
+  if (demandes.empty()) {
+    for (int j : {5, 6, 7, 8, 11})
+      if (j <= nbTermes) t.push_back(j);
+    return t;
+  }
+  for (int j : demandes)
+    if (j < 1 || j > nbTermes)
+      throw ErreurCombinaison("Termes suivis : de 1 à " + std::to_string(nbTermes));
+  return demandes;
+}
+
 std::string TexteCSVTendance(const std::vector<TPointTendance>& points,
                              const std::vector<int>& termes) {
   std::ostringstream t;

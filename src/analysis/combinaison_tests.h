@@ -65,6 +65,10 @@ std::vector<TPointTendance> Tendance(const std::vector<TTestEnregistre>& tests,
 // Seconds since 1970 of an ISO 8601 date-time ("2026-12-08T21:03:11.250", a trailing "Z"
 // allowed); false when it is not one.
 bool SecondesISO(const std::string& texte, double& secondes);
+// The terms a trend follows: those asked (1-based), else astigmatism, coma and spherical
+// (5, 6, 7, 8, 11) as far as the set goes. Throws ErreurCombinaison naming the range when an
+// asked term lies beyond the set.
+std::vector<int> TermesSuivis(const std::vector<int>& demandes, int nbTermes);
 // CSV (comma-separated, decimal point): date, hours, file, RMS, PTV, Strehl and the chosen
 // terms (1-based), each followed by its standard error (empty when unknown).
 std::string TexteCSVTendance(const std::vector<TPointTendance>& points,

@@ -28,13 +28,6 @@ const QString FiltreTests = QStringLiteral("Tests Quelvane (*.qvt)");
 
 QString Nom(const QString& chemin) { return QFileInfo(chemin).fileName(); }
 
-std::vector<int> TermesSuivis(int nbTermes) {
-  std::vector<int> t;
-  for (int j : {5, 6, 7, 8, 11})
-    if (j <= nbTermes) t.push_back(j);
-  return t;
-}
-
 }  // namespace
 
 const TMainForm::TTestOuvert* TMainForm::TestOuvert(const TPupille* champ) const {
@@ -245,7 +238,7 @@ void TMainForm::TendanceDeTests() {
   std::vector<std::string> noms;
   for (const QString& f : *fichiers) noms.push_back(Nom(f).toStdString());
   if (!tendance_) tendance_ = new TFormTendance(this);
-  tendance_->Afficher(Tendance(*tests, noms), TermesSuivis(tests->front().NbTermes),
+  tendance_->Afficher(Tendance(*tests, noms), TermesSuivis({}, tests->front().NbTermes),
                       QStringLiteral("%1 tests").arg(tests->size()));
   tendance_->show();
   tendance_->raise();
@@ -343,7 +336,7 @@ void TMainForm::ExaminerDossierSurveille() {
         QStringLiteral("Surveillance %1").arg(QString::fromStdString(chemin.filename().string())));
     if (!tendance_) tendance_ = new TFormTendance(this);
     tendance_->Afficher(Tendance(testsSurveilles_, nomsSurveilles_),
-                        TermesSuivis(testsSurveilles_.front().NbTermes),
+                        TermesSuivis({}, testsSurveilles_.front().NbTermes),
                         QStringLiteral("surveillance"));
     tendance_->show();
   }

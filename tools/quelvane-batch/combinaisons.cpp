@@ -100,14 +100,6 @@ int CommandeDifference(const TOptionsCombinaison& o) {
   return Ecrire(r, o, l.Prefs);
 }
 
-std::vector<int> TermesSuivis(const std::vector<int>& termes, int nbTermes) {
-  std::vector<int> t = termes.empty() ? std::vector<int>{5, 6, 7, 8, 11} : termes;
-  for (int j : t)
-    if (j < 1 || j > nbTermes)
-      throw std::runtime_error("--terms : de 1 à " + std::to_string(nbTermes));
-  return t;
-}
-
 nlohmann::ordered_json JsonTendance(const std::vector<TPointTendance>& points,
                                     const std::vector<int>& termes) {
   nlohmann::ordered_json j = nlohmann::ordered_json::array();

@@ -74,10 +74,7 @@ int CommandeRapport(const TOptionsRapport& o) {
     std::vector<std::string> noms;
     for (const std::string& f : o.Tendance) tests.push_back(OuvrirTest(f)), noms.push_back(f);
     x.Tendance = Tendance(tests, noms);
-    x.TermesTendance = o.Termes.empty() ? std::vector<int>{5, 6, 7, 8, 11} : o.Termes;
-    for (int j : x.TermesTendance)
-      if (j < 1 || j > tests.front().NbTermes)
-        throw std::runtime_error("--terms : de 1 à " + std::to_string(tests.front().NbTermes));
+    x.TermesTendance = TermesSuivis(o.Termes, tests.front().NbTermes);
   }
   x.Version = QUELVANE_VERSION;
   const std::string page = (std::filesystem::path(o.Dossier) / "rapport.html").string();

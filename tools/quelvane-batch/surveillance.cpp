@@ -42,6 +42,8 @@ int CommandeSurveillance(const TOptionsSurveillance& o) {
   if (!std::filesystem::is_directory(sortie, ec))
     throw std::runtime_error("Dossier des tests introuvable : " + EnUtf8(sortie));
   VerifierSorties({o.Tendance});
+  // The terms followed, checked against the term set of the tests to come.
+  TermesSuivis(o.Termes, ChargerPreferences(o.Reconstruction.Preferences).NPolyZern);
 
   std::signal(SIGINT, Arreter);
   std::signal(SIGTERM, Arreter);
@@ -83,8 +85,7 @@ int CommandeSurveillance(const TOptionsSurveillance& o) {
         tests.push_back(std::move(t));
         noms.push_back(EnUtf8(fichier.string()));
         if (!o.Tendance.empty()) {
-          std::vector<int> termes = o.Termes.empty() ? std::vector<int>{5, 6, 7, 8, 11} : o.Termes;
-          std::erase_if(termes, [&](int j) { return j < 1 || j > tests.front().NbTermes; });
+          const std::vector<int> termes = TermesSuivis(o.Termes, tests.front().NbTermes);
           EcrireFichierAtomique(o.Tendance, TexteCSVTendance(Tendance(tests, noms), termes));
         }
       } catch (const std::exception& e) {
