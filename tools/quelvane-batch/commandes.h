@@ -149,8 +149,8 @@ nlohmann::ordered_json JsonEmpilement(const TEmpilement& e);
 struct TOptionsRapport {
   TOptionsReconstruction Reconstruction;
   std::string Dossier;
-  std::string Json;  // file, "-" for standard output, empty for none
-  std::string Test;  // a test file instead of a reconstruction
+  std::string Json;                   // file, "-" for standard output, empty for none
+  std::string Test;                   // a test file instead of a reconstruction
   std::vector<std::string> Tendance;  // test files of a night, as a table
   std::vector<int> Termes;
 };
