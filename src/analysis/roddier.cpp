@@ -1,6 +1,7 @@
 #include "analysis/roddier.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -169,26 +170,33 @@ void TRoddier::CalculerSignal() {
   s.NbEffectif = 0;
   // How the signal moves with each image, sample by sample: what the noise draws need.
   derivees_.Allouer(2, s.NY, s.NX);
-  for (int r = 0; r < s.NY; ++r)
-    for (int c = 0; c < s.NX; ++c) {
-      const double q = std::sqrt(s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r]);
-      const bool bordExterieur = q > 0.9, bordInterieur = eps > 0.05 && q < eps + 0.1;
-      const bool dansBande = (q >= 1 && q <= bande.Exterieur) ||
-                             (bande.Interieur > 0 && q >= bande.Interieur && q <= eps);
-      if (s.M(r, c) != DansPupille && !(dansBande && bande.Plateau > 0)) continue;
-      s.M(r, c) = DansPupille;
-      ++s.NbEffectif;
-      const double somme = a.V(r, c) + b.V(r, c);
-      const bool plancher = (bordExterieur || bordInterieur) && bande.Plateau > somme;
-      const double d = plancher ? bande.Plateau : somme;
-      if (d != 0) {
-        const double v = (a.V(r, c) - b.V(r, c)) / d;
-        s.V(r, c) = v;
-        // ∂S/∂I1 and −∂S/∂I2: (1 ∓ S)/d, or 1/d where the denominator is the plateau.
-        derivees_(0, r, c) = plancher ? 1 / d : (1 - v) / d;
-        derivees_(1, r, c) = plancher ? 1 / d : (1 + v) / d;
+  // Sample by sample, bands of rows on the threads (a count is all they add up).
+  constexpr int Bandes = 8;
+  std::array<int, Bandes> effectifs{};
+  PourChaque(Bandes, [&](int k) {
+    const int fin = s.NY * (k + 1) / Bandes;
+    for (int r = s.NY * k / Bandes; r < fin; ++r)
+      for (int c = 0; c < s.NX; ++c) {
+        const double q = std::sqrt(s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r]);
+        const bool bordExterieur = q > 0.9, bordInterieur = eps > 0.05 && q < eps + 0.1;
+        const bool dansBande = (q >= 1 && q <= bande.Exterieur) ||
+                               (bande.Interieur > 0 && q >= bande.Interieur && q <= eps);
+        if (s.M(r, c) != DansPupille && !(dansBande && bande.Plateau > 0)) continue;
+        s.M(r, c) = DansPupille;
+        ++effectifs[static_cast<std::size_t>(k)];
+        const double somme = a.V(r, c) + b.V(r, c);
+        const bool plancher = (bordExterieur || bordInterieur) && bande.Plateau > somme;
+        const double d = plancher ? bande.Plateau : somme;
+        if (d != 0) {
+          const double v = (a.V(r, c) - b.V(r, c)) / d;
+          s.V(r, c) = v;
+          // ∂S/∂I1 and −∂S/∂I2: (1 ∓ S)/d, or 1/d where the denominator is the plateau.
+          derivees_(0, r, c) = plancher ? 1 / d : (1 - v) / d;
+          derivees_(1, r, c) = plancher ? 1 / d : (1 + v) / d;
+        }
       }
-    }
+  });
+  for (int n : effectifs) s.NbEffectif += n;
 
   // A clipped sample only says the light was at least that much: the signal there is
   // unknown, and takes the harmonic continuation of the signal around it, which a small
