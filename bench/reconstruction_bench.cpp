@@ -118,8 +118,8 @@ void ReferenceTransformations(benchmark::State& etat) {
 // 256 × 256 frames with pupils of 70 pixels (a 256 grid), and a 1024 × 1024 frame with a
 // pupil of 120 pixels (cut to a 512 grid): ten passes, six noise draws and the fit; on one
 // thread ("fils:1", against FFTW's floor) and on every core ("fils:0"). Every core first, as
-// the program runs: threads started after a long single-threaded stretch find the memory laid
-// out for one and run slower for a while.
+// the program runs (its threads start with it); after long single-threaded runs the two-thread
+// figures came out slower here.
 void Cas(benchmark::internal::Benchmark* b) {
   for (int fils : {0, 1}) {
     b->Args({256, 70, fils});
