@@ -349,14 +349,19 @@ TTestEnregistre MoyenneDesTests(const std::vector<TTestEnregistre>& tests,
       if (nv) facteur = std::max(facteur, t.Front.Variantes->Facteur);
     }
     if (k >= 2) {
+      // Each test's variants are drawn with the same seeds, one per index: the tests' draws
+      // are taken at shifted indices so that their noises stay independent, and the spread of
+      // the averaged variants is then that of the average itself.
+      const std::size_t pas = std::max<std::size_t>(1, k / n);
       for (std::size_t v = 0; v < k; ++v) {
         std::vector<const TPupille*> f;
-        for (const auto& t : tests) f.push_back(&t.Front.Variantes->Fronts[v]);
+        for (std::size_t i = 0; i < n; ++i)
+          f.push_back(&tests[i].Front.Variantes->Fronts[(v + i * pas) % k]);
         TCoefZernike b{};
         variantes->Fronts.push_back(Estimer(f, angles, paires, geometrie, jeu, b));
         bancs.push_back(b);
       }
-      variantes->Facteur = facteur / std::sqrt(static_cast<double>(n));
+      variantes->Facteur = facteur;
       variantes->Methode = "± de chaque test, reporté sur la moyenne";
       variantes->Comprend = tests.front().Front.Variantes->Comprend;
     }

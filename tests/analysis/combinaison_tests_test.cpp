@@ -122,6 +122,20 @@ TEST(Combinaison, MiroirTourneSurUnBancAstigmateLesDeuxRetrouves) {
   const TTestEnregistre brut = MoyenneDesTests(tests, {"a.qvt", "b.qvt"}, false);
   EXPECT_TRUE(brut.TermesBanc.empty());
   EXPECT_NEAR(brut.Front.Coefficients[4], 40, 4);
+  // Its ± is that of a mean of two independent tests: each test's, over √2 (summed over the
+  // terms, the draws being few).
+  const TJeuZernike jeu = ConstruireJeuZernike(22, PolyMahajan);
+  const TIncertitudes ua = Incertitudes(tests[0].Front, jeu),
+                      ub = Incertitudes(tests[1].Front, jeu), um = Incertitudes(brut.Front, jeu);
+  ASSERT_TRUE(ua.Connues && ub.Connues && um.Connues);
+  double attendu = 0, obtenu = 0;
+  for (int j = 4; j < 22; ++j) {
+    attendu +=
+        (ua.Coefficients[j] * ua.Coefficients[j] + ub.Coefficients[j] * ub.Coefficients[j]) / 4;
+    obtenu += um.Coefficients[j] * um.Coefficients[j];
+  }
+  EXPECT_GT(obtenu / attendu, 0.5);
+  EXPECT_LT(obtenu / attendu, 2.0);
   // Half a turn apart, astigmatism cannot be told from the stand's: said, not guessed.
   const std::vector<TTestEnregistre> demiTour = {tests[0], Tester(miroir, banc, 180, 3)};
   const TTestEnregistre d = MoyenneDesTests(demiTour, {"a.qvt", "c.qvt"}, true);
