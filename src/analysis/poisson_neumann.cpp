@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <numbers>
 #include <utility>
 #include <vector>
@@ -105,47 +107,63 @@ void RetirerMoyenne(std::vector<double>& x) {
   for (double& v : x) v -= m;
 }
 
-// z := (−Δ periodic)⁻¹ r on the support: the whole grid's inverse Laplacian, whose eigenvalues
-// for the five-point stencil are 4 − 2cos(2πk/N) − 2cos(2πl/N).
+// The whole periodic grid's inverse Laplacian, whose eigenvalues for the five-point stencil
+// are 4 − 2cos(2πk/N) − 2cos(2πl/N): one filter per grid side, built once.
+std::shared_ptr<const TFiltreFrequentiel> InverseLaplacien(int n) {
+  static std::mutex verrou;
+  static std::map<int, std::shared_ptr<const TFiltreFrequentiel>> filtres;
+  const std::lock_guard<std::mutex> garde(verrou);
+  auto& f = filtres[n];
+  if (f) return f;
+  // The eigenvalue is a sum of one term per axis: n cosines, not n².
+  std::vector<double> axe(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k) axe[k] = 2 - 2 * std::cos(2 * std::numbers::pi * (k - n / 2) / n);
+  std::vector<double> inverses(static_cast<std::size_t>(n) * n);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) {
+      const double l = axe[c] + axe[r];
+      inverses[static_cast<std::size_t>(r) * n + c] = l > 1e-12 ? 1 / l : 0.0;
+    }
+  f = std::make_shared<const TFiltreFrequentiel>(n, inverses);
+  return f;
+}
+
+// z := (−Δ periodic)⁻¹ r on the support. Only the support's rows hold anything, and only its
+// columns are read back.
 class TPreconditionneur {
  public:
-  explicit TPreconditionneur(const TSupport& s) {
-    n_ = TailleFFT(s.ny, s.nx);
-    inverses_.resize(static_cast<std::size_t>(n_) * n_);
-    // The eigenvalue is a sum of one term per axis: n cosines, not n².
-    std::vector<double> axe(static_cast<std::size_t>(n_));
-    for (int k = 0; k < n_; ++k)
-      axe[k] = 2 - 2 * std::cos(2 * std::numbers::pi * (k - n_ / 2) / n_);
-    for (int r = 0; r < n_; ++r)
-      for (int c = 0; c < n_; ++c) {
-        const double l = axe[c] + axe[r];
-        inverses_[static_cast<std::size_t>(r) * n_ + c] = l > 1e-12 ? 1 / l : 0.0;
-      }
-    for (int i : s.Indices) places_.push_back(i / s.nx * n_ + i % s.nx);
-  }
-  // A solve's own grid, zero: only the support's samples are ever written into it. Several
-  // solves may share the preconditioner, each with its grid.
-  TGrilleReelle Grille() const { return TGrilleReelle(1, n_, n_); }
-  void Appliquer(const std::vector<double>& r, std::vector<double>& z,
-                 TGrilleReelle& grille_) const {
-    auto plan = grille_.Plan(0);
-    for (std::size_t i = 0; i < r.size(); ++i) plan[places_[i]] = r[i];
-    int h = n_, w = n_;
-    TGrilleReelle spectre = FFT2D(grille_, h, w);
-    for (int p = 0; p < 2; ++p) {
-      auto sp = spectre.Plan(p);
-      for (std::size_t k = 0; k < sp.size(); ++k) sp[k] *= inverses_[k];
+  explicit TPreconditionneur(const TSupport& s)
+      : filtre_(InverseLaplacien(TailleFFT(s.ny, s.nx))), n_(filtre_->Cote()) {
+    r0_ = c0_ = n_;
+    for (int i : s.Indices) {
+      const int r = i / s.nx, c = i % s.nx;
+      places_.push_back(static_cast<std::size_t>(r) * n_ + c);
+      r0_ = std::min(r0_, r), r1_ = std::max(r1_, r + 1);
+      c0_ = std::min(c0_, c), c1_ = std::max(c1_, c + 1);
     }
-    FFT2DInverse(spectre, n_);
-    const auto resultat = spectre.Plan(0);
-    for (std::size_t i = 0; i < r.size(); ++i) z[i] = resultat[places_[i]];
+  }
+  // A solve's own grids: only the support's samples are ever written into the input. Several
+  // solves may share the preconditioner, each with its grids.
+  struct TGrilles {
+    std::vector<float> Entree, Sortie;
+    TFiltreFrequentiel::TTravail Travail;
+  };
+  TGrilles Grilles() const {
+    const std::size_t taille = static_cast<std::size_t>(n_) * n_;
+    return {std::vector<float>(taille, 0.0f), std::vector<float>(taille, 0.0f), filtre_->Travail()};
+  }
+  void Appliquer(const std::vector<double>& r, std::vector<double>& z, TGrilles& g) const {
+    for (std::size_t i = 0; i < r.size(); ++i) g.Entree[places_[i]] = static_cast<float>(r[i]);
+    filtre_->Appliquer(g.Entree.data(), g.Sortie.data(), r0_, r1_, c0_, c1_, g.Travail);
+    for (std::size_t i = 0; i < r.size(); ++i) z[i] = g.Sortie[places_[i]];
     RetirerMoyenne(z);
   }
 
  private:
-  int n_ = 0;
-  std::vector<std::size_t> places_;  // where each unknown lies in the transform's grid
-  std::vector<double> inverses_;
+  std::shared_ptr<const TFiltreFrequentiel> filtre_;
+  int n_;
+  int r0_ = 0, r1_ = 0, c0_ = 0, c1_ = 0;  // the support's rows and columns
+  std::vector<std::size_t> places_;        // where each unknown lies in the transform's grid
 };
 
 }  // namespace
@@ -192,7 +210,7 @@ TSolutionPoisson TPoissonNeumann::Resoudre(const TGrilleReelle& signal, int iter
   if (nb == 0) return sol;
   r = b;
   const TPreconditionneur& m = *d_->Preconditionneur;
-  TGrilleReelle grille = m.Grille();
+  TPreconditionneur::TGrilles grille = m.Grilles();
   m.Appliquer(r, z, grille);
   p = z;
   double rz = Scalaire(r, z);

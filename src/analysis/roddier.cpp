@@ -423,6 +423,7 @@ void TRoddier::FixerOriginaux() {
   repere_.Obstruction = ObstructionMoyenne(*Intra, *Extra, repere_);
   base_ = std::make_shared<const TBaseModele>(JeuTransport(), repere_, Intra->NX, Intra->NY);
   modele_ = {};
+  echantillon_.reset();
 }
 
 void TRoddier::FinirFront(TPupille& front) const {
@@ -457,7 +458,9 @@ void TRoddier::CorrigerImages() {
   const double r2 = repere_.Rayon * repere_.Rayon;
   const double u = -f * (f - l) / (l * rho * rho);
   const double w = f * (f + l) / (l * rho * rho);
-  const TFrontModele modele = base_->Echantillonner(modele_);
+  auto echantillon = std::make_shared<const TFrontModele>(base_->Echantillonner(modele_));
+  echantillon_ = echantillon;
+  const TFrontModele& modele = *echantillon;
   // The two images (and their saturation masks) move independently: one task each.
   TGrilleReelle transportees[4];
   const struct {
@@ -510,7 +513,9 @@ void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression&
     if (w.EcartType > options.RMSFront) {
       // The wavefront so far: what the images were corrected by, plus what this pass found
       // in the corrected images (everything, beyond the model's terms too).
-      const TFrontModele modele = base_->Echantillonner(modele_);
+      if (!echantillon_)
+        echantillon_ = std::make_shared<const TFrontModele>(base_->Echantillonner(modele_));
+      const TFrontModele& modele = *echantillon_;
       for (int r = 0; r < w.NY; ++r)
         for (int c = 0; c < w.NX; ++c) FrontOnde->V(r, c) = modele.Valeurs(r, c) + w.V(r, c);
       FrontOnde->CopierMasque(w);

@@ -81,6 +81,8 @@ class TRoddier {
   std::shared_ptr<const TPupille> extraOrigine_;
   TGrilleReelle saturesIntraOrigine_, saturesExtraOrigine_;
   TCoefZernike modele_{};
+  // modele_ sampled by the last correction: the next pass's wavefront starts from it.
+  std::shared_ptr<const TFrontModele> echantillon_;
   std::shared_ptr<const TBaseModele> base_;                 // the model's terms on this grid
   mutable std::shared_ptr<const TPoissonNeumann> solveur_;  // the last support's
   TGrilleReelle derivees_;  // ∂S/∂I1 and −∂S/∂I2 of the last signal, two planes

@@ -507,6 +507,180 @@ void FFT2DInverse(TGrilleReelle& spectre, int n) {
   spectre = std::move(resultat);
 }
 
+namespace {
+
+// The same tiles as TuileVersLanes and LanesVersTuile, between rows and lanes of floats.
+QUELVANE_VARIANTE_AVX2 void TuileFloatVersLanes(const float* const* lignes, int c, float* dst) {
+  __m256 r[8];
+  for (int i = 0; i < 8; ++i) r[i] = _mm256_loadu_ps(lignes[i] + c);
+  __m256 u[8];
+  Transposer8(r, u);
+  for (int k = 0; k < 4; ++k) {
+    _mm256_storeu_ps(dst + k * Lot, _mm256_permute2f128_ps(u[k], u[k + 4], 0x20));
+    _mm256_storeu_ps(dst + (k + 4) * Lot, _mm256_permute2f128_ps(u[k], u[k + 4], 0x31));
+  }
+}
+
+QUELVANE_VARIANTE_AVX2 void LanesVersTuileFloat(const float* src, float* const* lignes, int c) {
+  __m256 r[8];
+  for (int k = 0; k < 8; ++k) r[k] = _mm256_loadu_ps(src + k * Lot);
+  __m256 u[8];
+  Transposer8(r, u);
+  for (int l = 0; l < 4; ++l) {
+    _mm256_storeu_ps(lignes[l] + c, _mm256_permute2f128_ps(u[l], u[l + 4], 0x20));
+    _mm256_storeu_ps(lignes[l + 4] + c, _mm256_permute2f128_ps(u[l], u[l + 4], 0x31));
+  }
+}
+
+// Lane l of the scratch plane ← row l (n floats), position k ← column k.
+void LignesVersLanes(const float* const* lignes, int nb, int n, float* d) {
+  int l0 = 0;
+  if (ProcesseurAvx2() && n % 8 == 0)
+    for (; l0 + 8 <= nb; l0 += 8)
+      for (int k = 0; k < n; k += 8) TuileFloatVersLanes(lignes + l0, k, d + k * Lot + l0);
+  for (int l = l0; l < nb; ++l)
+    for (int k = 0; k < n; ++k) d[k * Lot + l] = lignes[l][k];
+}
+
+void LanesVersLignes(const float* s, int nb, int n, float* const* lignes) {
+  int l0 = 0;
+  if (ProcesseurAvx2() && n % 8 == 0)
+    for (; l0 + 8 <= nb; l0 += 8)
+      for (int k = 0; k < n; k += 8) LanesVersTuileFloat(s + k * Lot + l0, lignes + l0, k);
+  for (int l = l0; l < nb; ++l)
+    for (int k = 0; k < n; ++k) lignes[l][k] = s[k * Lot + l];
+}
+
+}  // namespace
+
+TFiltreFrequentiel::TFiltreFrequentiel(int n, const std::vector<double>& facteurs) : n_(n) {
+  Table(n);  // throws for a side that is not a power of two
+  if (facteurs.size() != static_cast<std::size_t>(n) * n)
+    throw std::invalid_argument("facteurs du filtre de taille invalide");
+  // Stored where the unswapped transform puts each frequency.
+  facteurs_.resize(facteurs.size());
+  const int m = n / 2, masque = n - 1;
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c)
+      facteurs_[static_cast<std::size_t>(r) * n + c] =
+          facteurs[static_cast<std::size_t>((r + m) & masque) * n + ((c + m) & masque)];
+}
+
+TFiltreFrequentiel::TTravail TFiltreFrequentiel::Travail() const {
+  TTravail t;
+  t.Re.assign(static_cast<std::size_t>(n_) * n_, 0.0f);
+  t.Im.assign(t.Re.size(), 0.0f);
+  return t;
+}
+
+void TFiltreFrequentiel::Appliquer(const float* entree, float* sortie, int r0, int r1, int c0,
+                                   int c1, TTravail& w) const {
+  const int n = n_;
+  r0 = std::clamp(r0, 0, n), r1 = std::clamp(r1, r0, n);
+  c0 = std::clamp(c0, 0, n), c1 = std::clamp(c1, c0, n);
+  if (r0 == r1 || c0 == c1) return;
+  const TTableFFT& t = Table(n);
+  const std::size_t taille = static_cast<std::size_t>(n) * n;
+  if (w.Re.size() != taille || w.Im.size() != taille) w = Travail();
+  float* re = w.Re.data();
+  float* im = w.Im.data();
+  auto ligne = [n](float* plan, int r) { return plan + static_cast<std::size_t>(r) * n; };
+  // Forward, rows: only those that hold anything.
+  PourChaque((r1 - r0 + Lot - 1) / Lot,
+             [&](int k) {
+               const int a = r0 + k * Lot, nb = std::min(Lot, r1 - a);
+               TBrouillon& b = Brouillon(n);
+               EffacerBrouillon(b, n, nb < Lot, true);
+               std::array<const float*, Lot> source{};
+               std::array<float*, Lot> cibleRe{}, cibleIm{};
+               for (int l = 0; l < nb; ++l) {
+                 source[l] = entree + static_cast<std::size_t>(a + l) * n;
+                 cibleRe[l] = ligne(re, a + l);
+                 cibleIm[l] = ligne(im, a + l);
+               }
+               LignesVersLanes(source.data(), nb, n, b.re.data());
+               InverserBits(b, t);
+               Papillons(b, t);
+               LanesVersLignes(b.re.data(), nb, n, cibleRe.data());
+               LanesVersLignes(b.im.data(), nb, n, cibleIm.data());
+             },
+             FilsPour(n));
+  // Forward, columns, each frequency then divided by N² and multiplied by its factor (rounded
+  // as the double-precision spectrum rounded it).
+  const float echelle = static_cast<float>(static_cast<double>(n) * n);
+  const int lots = (n + Lot - 1) / Lot;
+  PourChaque(
+      lots,
+      [&](int k) {
+        const int a = k * Lot, nb = std::min(Lot, n - a);
+        TBrouillon& b = Brouillon(n);
+        if (nb < Lot) EffacerBrouillon(b, n, true, true);
+        for (int r = 0; r < n; ++r) {
+          float* dr = b.re.data() + t.inverseBits[r] * Lot;
+          float* di = b.im.data() + t.inverseBits[r] * Lot;
+          if (r < r0 || r >= r1) {
+            std::fill_n(dr, Lot, 0.0f);
+            std::fill_n(di, Lot, 0.0f);
+            continue;
+          }
+          const float* sr = ligne(re, r) + a;
+          const float* si = ligne(im, r) + a;
+          for (int l = 0; l < nb; ++l) dr[l] = sr[l], di[l] = si[l];
+        }
+        Papillons(b, t);
+        for (int r = 0; r < n; ++r) {
+          const float* sr = b.re.data() + r * Lot;
+          const float* si = b.im.data() + r * Lot;
+          const double* f = facteurs_.data() + static_cast<std::size_t>(r) * n + a;
+          float* dr = ligne(re, r) + a;
+          float* di = ligne(im, r) + a;
+          for (int l = 0; l < nb; ++l) {
+            dr[l] = static_cast<float>(static_cast<double>(sr[l] / echelle) * f[l]);
+            di[l] = static_cast<float>(static_cast<double>(si[l] / echelle) * f[l]);
+          }
+        }
+      },
+      FilsPour(n));
+  // Inverse, rows: every one (each reaches every column), real and imaginary parts exchanged.
+  PourChaque(
+      lots,
+      [&](int k) {
+        const int a = k * Lot, nb = std::min(Lot, n - a);
+        TBrouillon& b = Brouillon(n);
+        if (nb < Lot) EffacerBrouillon(b, n, true, true);
+        std::array<float*, Lot> lr{}, li{};
+        for (int l = 0; l < nb; ++l) lr[l] = ligne(re, a + l), li[l] = ligne(im, a + l);
+        LignesVersLanes(li.data(), nb, n, b.re.data());
+        LignesVersLanes(lr.data(), nb, n, b.im.data());
+        InverserBits(b, t);
+        Papillons(b, t);
+        LanesVersLignes(b.re.data(), nb, n, lr.data());
+        LanesVersLignes(b.im.data(), nb, n, li.data());
+      },
+      FilsPour(n));
+  // Inverse, columns: only those wanted; the imaginary part is the real part of the inverse.
+  PourChaque((c1 - c0 + Lot - 1) / Lot,
+             [&](int k) {
+               const int a = c0 + k * Lot, nb = std::min(Lot, c1 - a);
+               TBrouillon& b = Brouillon(n);
+               if (nb < Lot) EffacerBrouillon(b, n, true, true);
+               for (int r = 0; r < n; ++r) {
+                 float* dr = b.re.data() + t.inverseBits[r] * Lot;
+                 float* di = b.im.data() + t.inverseBits[r] * Lot;
+                 const float* sr = ligne(re, r) + a;
+                 const float* si = ligne(im, r) + a;
+                 for (int l = 0; l < nb; ++l) dr[l] = sr[l], di[l] = si[l];
+               }
+               Papillons(b, t);
+               for (int r = r0; r < r1; ++r) {
+                 float* d = sortie + static_cast<std::size_t>(r) * n + a;
+                 const float* si = b.im.data() + r * Lot;
+                 for (int l = 0; l < nb; ++l) d[l] = si[l];
+               }
+             },
+             FilsPour(n));
+}
+
 TGrilleReelle SpectrePuissance(const TGrilleReelle& complexe, int w, int h) {
   h = std::clamp(h, 0, complexe.Lignes());
   w = std::clamp(w, 0, complexe.Colonnes());

@@ -4,6 +4,8 @@
 // zero frequency is at row and column N/2 + 1 (1-based). Inverse: undoes the swap, no division.
 // The arithmetic is single precision, as the program has always computed it.
 
+#include <vector>
+
 #include "core/grille.h"
 
 namespace quelvane {
@@ -27,6 +29,30 @@ void FFT2DInverse(TGrilleReelle& spectre, int n);
 TGrilleReelle SpectrePuissance(const TGrilleReelle& complexe, int w, int h);
 // Every row of the complex array replaced by its 1-D forward transform (no normalisation).
 void FFTLignes(TGrilleReelle& complexe, int n, int lignes);
+// A real N×N grid filtered by a real factor per frequency: the real part of the inverse
+// transform of (factor × forward transform). The same bits as FFT2D, the product and
+// FFT2DInverse in turn, without their allocations and in single precision between the passes,
+// skipping the input's rows known to be zero and the output's columns not wanted.
+class TFiltreFrequentiel {
+ public:
+  // `facteurs`: N×N in FFT2D's order (the zero frequency at row and column N/2 + 1).
+  TFiltreFrequentiel(int n, const std::vector<double>& facteurs);
+  int Cote() const { return n_; }
+  // What one caller needs between calls (several threads may filter at once, each with its own).
+  struct TTravail {
+    std::vector<float> Re, Im;
+  };
+  TTravail Travail() const;
+  // `entree`: N×N, zero outside rows [r0, r1). `sortie` is written at rows [r0, r1) and
+  // columns [c0, c1), the rest left as it was.
+  void Appliquer(const float* entree, float* sortie, int r0, int r1, int c0, int c1,
+                 TTravail& travail) const;
+
+ private:
+  int n_;
+  std::vector<double> facteurs_;  // in the transform's own order (zero frequency at 0, 0)
+};
+
 // Quarter turn: new (N+1−k, r) = old (r, k) (1-based); the counts are exchanged.
 void Pivoter(TGrilleReelle& tableau, int plans, int& lignes, int& colonnes);
 // new (r, k) = old (N+1−k, r).

@@ -134,6 +134,45 @@ TEST(FFT, AllerRetourRendLEntreeCompletee) {
     }
 }
 
+// The filter is the transform, the product and the inverse in turn, to the bit, whatever the
+// side (one batch or many, a side not a multiple of eight) and the rows and columns skipped.
+TEST(FFT, FiltreFrequentielDonneLesBitsDesTroisEtapes) {
+  std::mt19937 alea(11);
+  std::uniform_real_distribution<double> u(-50, 50);
+  for (int n : {2, 4, 8, 16, 32, 64, 256}) {
+    std::vector<double> facteurs(static_cast<std::size_t>(n) * n);
+    for (double& f : facteurs) f = u(alea) / 7;
+    const TFiltreFrequentiel filtre(n, facteurs);
+    const int r0 = n / 4, r1 = n - n / 8, c0 = n / 8, c1 = n / 2 + 1;
+    TGrilleReelle g(1, n, n);
+    std::vector<float> entree(static_cast<std::size_t>(n) * n, 0.0f);
+    for (int r = r0; r < r1; ++r)
+      for (int c = 0; c < n; ++c)
+        if ((r + c) % 3)
+          g(r, c) = entree[static_cast<std::size_t>(r) * n + c] = static_cast<float>(u(alea));
+    int h = n, w = n;
+    TGrilleReelle spectre = FFT2D(g, h, w);
+    for (int p = 0; p < 2; ++p)
+      for (std::size_t k = 0; k < facteurs.size(); ++k) spectre.Plan(p)[k] *= facteurs[k];
+    FFT2DInverse(spectre, n);
+    std::vector<float> sortie(entree.size(), -1.0f);
+    auto travail = filtre.Travail();
+    for (int fois = 0; fois < 2; ++fois) {  // the work area reused
+      filtre.Appliquer(entree.data(), sortie.data(), r0, r1, c0, c1, travail);
+      for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+          const float v = sortie[static_cast<std::size_t>(r) * n + c];
+          if (r >= r0 && r < r1 && c >= c0 && c < c1)
+            ASSERT_EQ(static_cast<double>(v), spectre(r, c)) << n << ": " << r << "," << c;
+          else
+            ASSERT_EQ(v, -1.0f) << "written outside the rows and columns asked";
+        }
+    }
+  }
+  EXPECT_THROW(TFiltreFrequentiel(12, std::vector<double>(144)), std::invalid_argument);
+  EXPECT_THROW(TFiltreFrequentiel(8, std::vector<double>(10)), std::invalid_argument);
+}
+
 TEST(FFT, UnParUnDonneDeuxParDeux) {
   TGrilleReelle g(1, 1, 1);
   g(0, 0) = 4;
