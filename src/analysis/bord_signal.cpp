@@ -5,6 +5,8 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/statistiques_robustes.h"
+
 namespace quelvane {
 
 namespace {
@@ -35,8 +37,7 @@ TBandeBord MesurerBandeBord(const TPupille& a, const TPupille& b, const TPupille
       if (s.M(r, c) == 1 && q >= 0.6 && q <= 0.85 && q >= eps + 0.15) plateau.push_back(v);
     }
   if (plateau.empty()) return bande;
-  std::nth_element(plateau.begin(), plateau.begin() + plateau.size() / 2, plateau.end());
-  bande.Plateau = plateau[plateau.size() / 2];
+  bande.Plateau = Mediane(plateau);
   auto niveau = [&](int k) { return compte[k] ? somme[k] / compte[k] : 0.0; };
   const double fin = FinLumiere * bande.Plateau;
   bande.Exterieur = ExterieurMax;

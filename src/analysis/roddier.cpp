@@ -470,12 +470,17 @@ void TRoddier::CorrigerImages() {
                  {&extraOrigine_->Donnees, w * r2},
                  {&saturesIntraOrigine_, u * r2},
                  {&saturesExtraOrigine_, w * r2}};
+  // Each image's pupil is found again in the same task.
+  std::shared_ptr<TPupille> corrigees[2];
   PourChaque(4, [&](int i) {
     if (!taches[i].source->Vide())
       transportees[i] = TransporterImage(*taches[i].source, modele, taches[i].k);
+    if (i < 2)
+      corrigees[i] =
+          ImageCorrigee(i == 0 ? *intraOrigine_ : *extraOrigine_, std::move(transportees[i]));
   });
-  Intra = ImageCorrigee(*intraOrigine_, std::move(transportees[0]));
-  Extra = ImageCorrigee(*extraOrigine_, std::move(transportees[1]));
+  Intra = std::move(corrigees[0]);
+  Extra = std::move(corrigees[1]);
   if (!saturesIntraOrigine_.Vide()) SaturesIntra = std::move(transportees[2]);
   if (!saturesExtraOrigine_.Vide()) SaturesExtra = std::move(transportees[3]);
 }

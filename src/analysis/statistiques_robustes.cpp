@@ -1,23 +1,80 @@
 #include "analysis/statistiques_robustes.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace quelvane {
 
-double Mediane(std::vector<double> v) {
+namespace {
+
+// Keys in the values' order: the sign bit set for positives, every bit inverted for
+// negatives. −0 takes +0's key, for they are equal values.
+inline std::uint64_t Cle(double x) {
+  if (x == 0) x = 0;
+  std::uint64_t u;
+  std::memcpy(&u, &x, sizeof u);
+  return (u >> 63) ? ~u : u | (1ULL << 63);
+}
+
+inline double Valeur(std::uint64_t cle) {
+  const std::uint64_t u = (cle >> 63) ? cle & ~(1ULL << 63) : ~cle;
+  double x;
+  std::memcpy(&x, &u, sizeof x);
+  return x;
+}
+
+}  // namespace
+
+// A radix selection on the keys less the smallest, twelve bits at a time from the highest
+// that differs: a sweep for the range, one for the counts and one gathering the few in the
+// right bucket replace nth_element's many passes of comparisons.
+double KiemePlusPetite(const double* v, std::size_t n, std::size_t k) {
+  constexpr int Bits = 12;
+  std::uint64_t mini = ~std::uint64_t{0}, maxi = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint64_t c = Cle(v[i]);
+    mini = std::min(mini, c), maxi = std::max(maxi, c);
+  }
+  std::vector<std::uint32_t> compte(std::size_t{1} << Bits);
+  std::vector<std::uint64_t> candidates;
+  int decalage = std::max(0, static_cast<int>(std::bit_width(maxi - mini)) - Bits);
+  std::uint64_t seau = 0;
+  for (std::size_t i = 0; i < n; ++i) ++compte[(Cle(v[i]) - mini) >> decalage];
+  for (; k >= compte[seau]; ++seau) k -= compte[seau];
+  candidates.reserve(compte[seau]);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint64_t c = Cle(v[i]) - mini;
+    if ((c >> decalage) == seau) candidates.push_back(c);
+  }
+  while (candidates.size() > 64 && decalage > 0) {
+    const int bits = std::min(Bits, decalage);
+    decalage -= bits;
+    const std::uint64_t masque = (std::uint64_t{1} << bits) - 1;
+    std::fill(compte.begin(), compte.end(), 0);
+    for (std::uint64_t c : candidates) ++compte[(c >> decalage) & masque];
+    seau = 0;
+    for (; k >= compte[seau]; ++seau) k -= compte[seau];
+    std::erase_if(candidates, [&](std::uint64_t c) { return ((c >> decalage) & masque) != seau; });
+  }
+  std::nth_element(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(k),
+                   candidates.end());
+  return Valeur(candidates[k] + mini);
+}
+
+double Mediane(const std::vector<double>& v) {
   if (v.empty()) return 0;
-  const auto milieu = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-  std::nth_element(v.begin(), milieu, v.end());
-  return *milieu;
+  return KiemePlusPetite(v.data(), v.size(), v.size() / 2);
 }
 
 double EcartRobuste(const std::vector<double>& valeurs) {
   const double m = Mediane(valeurs);
   std::vector<double> ecarts(valeurs.size());
   for (std::size_t i = 0; i < valeurs.size(); ++i) ecarts[i] = std::fabs(valeurs[i] - m);
-  return 1.4826 * Mediane(std::move(ecarts));
+  return 1.4826 * Mediane(ecarts);
 }
 
 namespace {

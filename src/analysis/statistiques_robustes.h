@@ -8,7 +8,11 @@
 namespace quelvane {
 
 // The median (the upper one of an even count); 0 for no value.
-double Mediane(std::vector<double> valeurs);
+double Mediane(const std::vector<double>& valeurs);
+
+// The k-th smallest of n values (0-based), as std::nth_element would leave at index k, without
+// moving them; NaN sorts beyond ±∞. k < n.
+double KiemePlusPetite(const double* valeurs, std::size_t n, std::size_t k);
 
 // 1.4826 × the median absolute deviation from the median: the standard deviation of Gaussian
 // samples, whatever a minority of outliers does.
