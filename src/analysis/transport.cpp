@@ -1,6 +1,7 @@
 #include "analysis/transport.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -80,69 +81,87 @@ void Interpoler(const TBord& b, int i, double f, double& gc, double& gr) {
 
 TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int ny)
     : jeu_(jeu), repere_(rep), nx_(nx), ny_(ny) {
-  angles_.assign(static_cast<std::size_t>(nx) * ny, 0.0f);
-  zones_.assign(angles_.size(), 1);
+  zones_.assign(static_cast<std::size_t>(nx) * ny, 1);
   if (rep.Rayon <= 0 || nx < 3 || ny < 3) return;
+  std::vector<float> angles(zones_.size(), 0.0f);  // polar angle, beyond the edges
   const double R = rep.Rayon, eps = rep.Obstruction;
   const double cx = rep.CentreX - 1, cy = rep.CentreY - 1;  // 0-based
   const double marge = 2 / R;  // for central differences at the ring's edges
   const int n = jeu.NbTermes;
-  // Bands of rows, each its own task with its own lists, joined in order: the same points in
-  // the same order whatever the threads.
+  // Bands of rows, each its own task with its own list of points, joined in order: the same
+  // points in the same order whatever the threads. The terms are then evaluated straight into
+  // their place, band by band.
   constexpr int Bandes = 8;
   struct TBande {
     std::vector<int> Points;
     std::vector<char> Dedans;
-    std::vector<double> Termes;
   };
   std::vector<TBande> bandes(Bandes);
   PourChaque(Bandes, [&](int b) {
     TBande& bande = bandes[static_cast<std::size_t>(b)];
-    TValZernike v{};
     const int fin = ny * (b + 1) / Bandes;
     for (int r = ny * b / Bandes; r < fin; ++r)
       for (int c = 0; c < nx; ++c) {
         const double x = (c - cx) / R, y = (cy - r) / R;
         const double q = std::sqrt(x * x + y * y);
         const std::size_t i = static_cast<std::size_t>(r) * nx + c;
-        angles_[i] = static_cast<float>(std::atan2(y, x));
         const bool voisins = r > 0 && r < ny - 1 && c > 0 && c < nx - 1;
         // Far beyond the edge no light is left to move: the gradient stays 0 there.
         zones_[i] = (q <= 1 && q >= eps && voisins) ? 0
                     : q > LoinDuBord                ? 3
                     : (q > 1 || !voisins)           ? 1
                                                     : 2;
+        // Only the edges' continuation needs the angle.
+        if (zones_[i] == 1 || zones_[i] == 2) angles[i] = static_cast<float>(std::atan2(y, x));
         if (q > 1 + marge || q < eps - marge) continue;
-        CalculZernikeEtendu(jeu, y, x, eps, v);
         bande.Points.push_back(static_cast<int>(i));
         bande.Dedans.push_back(q <= 1 && q >= eps);
-        bande.Termes.insert(bande.Termes.end(), v.begin(), v.begin() + n);
       }
   });
-  for (const TBande& b : bandes) {
-    points_.insert(points_.end(), b.Points.begin(), b.Points.end());
-    dansAnneau_.insert(dansAnneau_.end(), b.Dedans.begin(), b.Dedans.end());
-    termes_.insert(termes_.end(), b.Termes.begin(), b.Termes.end());
+  std::array<std::size_t, Bandes + 1> debuts{};
+  for (int b = 0; b < Bandes; ++b) {
+    const TBande& bande = bandes[static_cast<std::size_t>(b)];
+    points_.insert(points_.end(), bande.Points.begin(), bande.Points.end());
+    dansAnneau_.insert(dansAnneau_.end(), bande.Dedans.begin(), bande.Dedans.end());
+    debuts[b + 1] = points_.size();
   }
+  termes_.resize(points_.size() * n);
+  PourChaque(Bandes, [&](int b) {
+    TValZernike v{};
+    for (std::size_t k = debuts[b]; k < debuts[b + 1]; ++k) {
+      const int r = points_[k] / nx, c = points_[k] % nx;
+      CalculZernikeEtendu(jeu, (cy - r) / R, (c - cx) / R, eps, v);
+      std::copy_n(v.begin(), n, termes_.begin() + static_cast<std::ptrdiff_t>(k * n));
+    }
+  });
   const int nAngles = std::max(256, static_cast<int>(8 * R));
   // Each pixel beyond the edges: where its angle falls among the edge's, once for all passes.
-  indicesBord_.assign(angles_.size(), 0);
-  fractionsBord_.assign(angles_.size(), 0.0);
-  for (std::size_t i = 0; i < angles_.size(); ++i)
+  indicesBord_.assign(zones_.size(), 0);
+  fractionsBord_.assign(zones_.size(), 0.0);
+  for (std::size_t i = 0; i < zones_.size(); ++i)
     if (zones_[i] == 1 || zones_[i] == 2)
-      PlaceAngle(angles_[i], nAngles, indicesBord_[i], fractionsBord_[i]);
+      PlaceAngle(angles[i], nAngles, indicesBord_[i], fractionsBord_[i]);
   bordExterieur_ = GradientsDesTermes(jeu, eps, R, 1.0, nAngles);
   if (eps > 0) bordInterieur_ = GradientsDesTermes(jeu, eps, R, eps, nAngles);
   // The normal matrix of the whole ring, once: a pass's mask only takes a few pixels off it.
-  // Each row of it summed over the points in their order by one task: the same sums.
+  // Each element summed over the points in their order: the same sums whatever the threads.
+  // The points are swept once per group of rows (not once per row), the group's rows of the
+  // matrix staying in the cache; groups of about equal share of the triangle.
   gram_.assign(static_cast<std::size_t>(n) * n, 0.0);
-  PourChaque(n, [&](int i) {
-    double* ligne = gram_.data() + static_cast<std::size_t>(i) * n;
+  constexpr int Groupes = 4;
+  std::array<int, Groupes + 1> premieres{};
+  for (int g = 1; g <= Groupes; ++g)
+    premieres[g] = static_cast<int>(std::lround(n * std::sqrt(static_cast<double>(g) / Groupes)));
+  PourChaque(Groupes, [&](int g) {
+    const int i0 = premieres[g], i1 = premieres[g + 1];
     for (std::size_t k = 0; k < points_.size(); ++k) {
       if (!dansAnneau_[k]) continue;
       const double* t = termes_.data() + k * n;
-      const double ti = t[i];
-      for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
+      for (int i = i0; i < i1; ++i) {
+        double* ligne = gram_.data() + static_cast<std::size_t>(i) * n;
+        const double ti = t[i];
+        for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
+      }
     }
   });
 }

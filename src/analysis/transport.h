@@ -50,7 +50,6 @@ class TBaseModele {
   std::vector<int> points_;            // pixel (r·nx + c) of each evaluated point
   std::vector<char> dansAnneau_;       // inside ε ≤ r ≤ 1
   std::vector<double> termes_;         // points × NbTermes
-  std::vector<float> angles_;          // every pixel's polar angle
   std::vector<int> indicesBord_;       // beyond the edges: the edge angle before the pixel's
   std::vector<double> fractionsBord_;  // and how far past it
   std::vector<std::uint8_t> zones_;    // 0 ring, 1 beyond the edge, 2 obstruction, 3 far out
