@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/statistiques_robustes.h"
+#include "core/parallele.h"
 
 namespace quelvane {
 
@@ -19,6 +20,14 @@ double Rayon(const TPupille& s, int r, int c) {
   return std::sqrt(s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r]);
 }
 
+// [debut, fin): the indices of an axis whose coordinate lies within ±portee (a sample beyond
+// is beyond that radius too).
+void Plage(const std::vector<double>& axe, int n, double portee, int& debut, int& fin) {
+  debut = 0, fin = std::min(n, static_cast<int>(axe.size()));
+  while (debut < fin && !(std::abs(axe[debut]) <= portee)) ++debut;
+  while (fin > debut && !(std::abs(axe[fin - 1]) <= portee)) --fin;
+}
+
 }  // namespace
 
 TBandeBord MesurerBandeBord(const TPupille& a, const TPupille& b, const TPupille& s) {
@@ -28,8 +37,12 @@ TBandeBord MesurerBandeBord(const TPupille& a, const TPupille& b, const TPupille
   std::vector<int> compte(nb, 0);
   std::vector<double> plateau;
   const double eps = s.Obstruction;
-  for (int r = 0; r < s.NY; ++r)
-    for (int c = 0; c < s.NX; ++c) {
+  // Beyond the profile's last step nothing is counted: only the rows and columns within it.
+  int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
+  Plage(s.AxeY, s.NY, nb * PasProfil + PasProfil, r0, r1);
+  Plage(s.AxeX, s.NX, nb * PasProfil + PasProfil, c0, c1);
+  for (int r = r0; r < r1; ++r)
+    for (int c = c0; c < c1; ++c) {
       const double q = Rayon(s, r, c);
       const double v = a.V(r, c) + b.V(r, c);
       const int k = static_cast<int>(q / PasProfil);
@@ -61,8 +74,11 @@ namespace {
 double Etendue(const TPupille& s) {
   const int nb = static_cast<int>(2 / PasProfil);
   std::vector<int> dedans(nb, 0), total(nb, 0);
-  for (int r = 0; r < s.NY; ++r)
-    for (int c = 0; c < s.NX; ++c) {
+  int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
+  Plage(s.AxeY, s.NY, nb * PasProfil + PasProfil, r0, r1);
+  Plage(s.AxeX, s.NX, nb * PasProfil + PasProfil, c0, c1);
+  for (int r = r0; r < r1; ++r)
+    for (int c = c0; c < c1; ++c) {
       const int k = static_cast<int>(Rayon(s, r, c) / PasProfil);
       if (k >= nb) continue;
       ++total[k];
@@ -91,35 +107,56 @@ void ReplierBandes(TPupille& s, std::int16_t codeAnneau) {
   };
   // Only rows and columns that reach the band: the rest of the grid has nothing to fold.
   const double portee = 1 + largeur;
-  auto plage = [portee](const std::vector<double>& axe, int n, int& debut, int& fin) {
-    debut = 0, fin = n;
-    while (debut < n && std::abs(axe[debut]) > portee) ++debut;
-    while (fin > debut && std::abs(axe[fin - 1]) > portee) --fin;
-  };
   int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
-  plage(s.AxeY, s.NY, r0, r1);
-  plage(s.AxeX, s.NX, c0, c1);
+  Plage(s.AxeY, s.NY, portee, r0, r1);
+  Plage(s.AxeX, s.NX, portee, c0, c1);
+  if (r0 >= r1 || c0 >= c1) return;
+  // Each sample's place first, by bands of rows on the threads: the band beyond the edge (its
+  // sector), the edge itself (its sector), or neither (−1 and −2). Arc tangents only there.
+  const int largeurBoite = c1 - c0;
+  std::vector<int> places(static_cast<std::size_t>(r1 - r0) * largeurBoite, -1);
+  std::vector<char> auBord(places.size(), 0);
+  constexpr int Bandes = 8;
+  PourChaque(Bandes, [&](int b) {
+    const int fin = r0 + (r1 - r0) * (b + 1) / Bandes;
+    for (int r = r0 + (r1 - r0) * b / Bandes; r < fin; ++r)
+      for (int c = c0; c < c1; ++c) {
+        if (s.M(r, c) != 1) continue;
+        const double q = Rayon(s, r, c);
+        const bool dehors = q > 1 && q <= 1 + largeur, bord = q <= 1 && q > 1 - epaisseur;
+        if (!dehors && !bord) continue;
+        const std::size_t i = static_cast<std::size_t>(r - r0) * largeurBoite + (c - c0);
+        places[i] = secteur(r, c);
+        auBord[i] = bord;
+      }
+  });
+  // The sums in the samples' order, on one thread: the same bits whatever the threads.
   std::vector<double> exces(secteurs, 0.0);
   std::vector<int> bordure(secteurs, 0);
   for (int r = r0; r < r1; ++r)
     for (int c = c0; c < c1; ++c) {
-      if (s.M(r, c) != 1) continue;
-      const double q = Rayon(s, r, c);
-      if (q > 1 && q <= 1 + largeur) exces[secteur(r, c)] += s.V(r, c);
-      if (q <= 1 && q > 1 - epaisseur) ++bordure[secteur(r, c)];
+      const std::size_t i = static_cast<std::size_t>(r - r0) * largeurBoite + (c - c0);
+      if (places[i] < 0) continue;
+      if (auBord[i])
+        ++bordure[places[i]];
+      else
+        exces[places[i]] += s.V(r, c);
     }
-  for (int r = r0; r < r1; ++r)
-    for (int c = c0; c < c1; ++c) {
-      if (s.M(r, c) != 1) continue;
-      const double q = Rayon(s, r, c);
-      if (q > 1 && q <= 1 + largeur) {
-        s.V(r, c) = 0;
-        s.M(r, c) = codeAnneau;
-      } else if (q <= 1 && q > 1 - epaisseur) {
-        const int k = secteur(r, c);  // only at the edge: an arc tangent is not free
-        if (bordure[k] > 0) s.V(r, c) += exces[k] / bordure[k];
+  PourChaque(Bandes, [&](int b) {
+    const int fin = r0 + (r1 - r0) * (b + 1) / Bandes;
+    for (int r = r0 + (r1 - r0) * b / Bandes; r < fin; ++r)
+      for (int c = c0; c < c1; ++c) {
+        const std::size_t i = static_cast<std::size_t>(r - r0) * largeurBoite + (c - c0);
+        const int k = places[i];
+        if (k < 0) continue;
+        if (!auBord[i]) {
+          s.V(r, c) = 0;
+          s.M(r, c) = codeAnneau;
+        } else if (bordure[k] > 0) {
+          s.V(r, c) += exces[k] / bordure[k];
+        }
       }
-    }
+  });
 }
 
 }  // namespace quelvane

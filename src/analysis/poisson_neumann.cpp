@@ -145,12 +145,13 @@ class TPreconditionneur {
   // A solve's own grids: only the support's samples are ever written into the input. Several
   // solves may share the preconditioner, each with its grids.
   struct TGrilles {
-    std::vector<float> Entree, Sortie;
+    TFiltreFrequentiel::TPlan Entree, Sortie;
     TFiltreFrequentiel::TTravail Travail;
   };
   TGrilles Grilles() const {
     const std::size_t taille = static_cast<std::size_t>(n_) * n_;
-    return {std::vector<float>(taille, 0.0f), std::vector<float>(taille, 0.0f), filtre_->Travail()};
+    return {TFiltreFrequentiel::TPlan(taille, 0.0f), TFiltreFrequentiel::TPlan(taille, 0.0f),
+            filtre_->Travail()};
   }
   void Appliquer(const std::vector<double>& r, std::vector<double>& z, TGrilles& g) const {
     for (std::size_t i = 0; i < r.size(); ++i) g.Entree[places_[i]] = static_cast<float>(r[i]);

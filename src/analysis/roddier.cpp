@@ -144,11 +144,14 @@ void TRoddier::CalculerSignal() {
   s.Role = RoleSignal;
 
   // The union of the two pupils, where the images were extracted.
-  for (int r = 0; r < s.NY; ++r)
-    for (int c = 0; c < s.NX; ++c) {
-      s.M(r, c) = (a.M(r, c) == 1 || b.M(r, c) == 1) ? DansPupille : HorsPupille;
-      s.V(r, c) = 0;
-    }
+  PourChaque(8, [&](int k) {
+    const int fin = s.NY * (k + 1) / 8;
+    for (int r = s.NY * k / 8; r < fin; ++r)
+      for (int c = 0; c < s.NX; ++c) {
+        s.M(r, c) = (a.M(r, c) == 1 || b.M(r, c) == 1) ? DansPupille : HorsPupille;
+        s.V(r, c) = 0;
+      }
+  });
   s.TrouverPupille();
   // That union is as large as the larger pupil, and aberrations such as spherical make one
   // image larger and the other smaller by the same amount: the pupil radius is the mean of
@@ -210,12 +213,17 @@ void TRoddier::CalculerSignal() {
 
   RayonAnneau = std::max(bande.Exterieur, 1.0) + LargeurAnneau;
   const double limite = RayonAnneau * RayonAnneau;
-  for (int r = 0; r < s.NY; ++r)
-    for (int c = 0; c < s.NX; ++c) {
-      if (s.M(r, c) != HorsPupille) continue;
-      const double r2 = s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r];
-      if (r2 > 0.9 && r2 <= limite) s.M(r, c) = Anneau;
+  PourChaque(8, [&](int k) {
+    const int fin = s.NY * (k + 1) / 8;
+    for (int r = s.NY * k / 8; r < fin; ++r) {
+      if (!(s.AxeY[r] * s.AxeY[r] <= limite)) continue;
+      for (int c = 0; c < s.NX; ++c) {
+        if (s.M(r, c) != HorsPupille) continue;
+        const double r2 = s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r];
+        if (r2 > 0.9 && r2 <= limite) s.M(r, c) = Anneau;
+      }
     }
+  });
 }
 
 void TRoddier::ResoudrePoisson(IProgression& progression) {

@@ -166,16 +166,6 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   });
 }
 
-void TBaseModele::AjouterProduit(std::size_t k, double signe, std::vector<double>& g) const {
-  const int n = jeu_.NbTermes;
-  const double* t = termes_.data() + k * n;
-  for (int i = 0; i < n; ++i) {
-    double* ligne = g.data() + static_cast<std::size_t>(i) * n;
-    const double ti = signe * t[i];
-    for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
-  }
-}
-
 TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
   TFrontModele m;
   m.Valeurs.Allouer(1, ny_, nx_);
@@ -184,12 +174,17 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
   if (repere_.Rayon <= 0 || nx_ < 3 || ny_ < 3) return m;
   const int n = jeu_.NbTermes;
   auto valeurs = m.Valeurs.Plan(0);
-  for (std::size_t k = 0; k < points_.size(); ++k) {
-    const double* t = termes_.data() + k * n;
-    double s = 0;
-    for (int j = 0; j < n; ++j) s += coef[j] * t[j];
-    valeurs[points_[k]] = s;
-  }
+  constexpr int Blocs = 8;
+  const std::size_t nPoints = points_.size();
+  PourChaque(Blocs, [&](int b) {
+    const std::size_t fin = nPoints * (b + 1) / Blocs;
+    for (std::size_t k = nPoints * b / Blocs; k < fin; ++k) {
+      const double* t = termes_.data() + k * n;
+      double s = 0;
+      for (int j = 0; j < n; ++j) s += coef[j] * t[j];
+      valeurs[points_[k]] = s;
+    }
+  });
   const TBord exterieur = GradientSurCercle(coef, bordExterieur_, n);
   const TBord interieur = GradientSurCercle(coef, bordInterieur_, n);
   auto& gc = m.GradientColonnes;
@@ -226,16 +221,25 @@ TCoefZernike TBaseModele::Ajuster(const TGrilleReelle& w, const TGrilleEntiere& 
   // conditioned; Cholesky, with the terms the pupil cannot tell apart left at 0.
   const int n = jeu_.NbTermes;
   std::vector<double> g = gram_, b(n, 0.0);
-  for (std::size_t k = 0; k < points_.size(); ++k) {
-    if (!dansAnneau_[k]) continue;
-    if (masque.Plan(0)[points_[k]] != 1) {
-      AjouterProduit(k, -1.0, g);
-      continue;
+  // Each thread sweeps the points for its own terms, in the points' order: the same sums.
+  const int groupes = std::min(n, NombreFils());
+  PourChaque(groupes, [&](int groupe) {
+    const int i0 = n * groupe / groupes, i1 = n * (groupe + 1) / groupes;
+    for (std::size_t k = 0; k < points_.size(); ++k) {
+      if (!dansAnneau_[k]) continue;
+      const double* t = termes_.data() + k * n;
+      if (masque.Plan(0)[points_[k]] != 1) {  // its products come off the normal matrix
+        for (int i = i0; i < i1; ++i) {
+          double* ligne = g.data() + static_cast<std::size_t>(i) * n;
+          const double ti = -1.0 * t[i];
+          for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
+        }
+        continue;
+      }
+      const double v = w.Plan(0)[points_[k]];
+      for (int i = i0; i < i1; ++i) b[i] += t[i] * v;
     }
-    const double* t = termes_.data() + k * n;
-    const double v = w.Plan(0)[points_[k]];
-    for (int i = 0; i < n; ++i) b[i] += t[i] * v;
-  }
+  });
   TCoefZernike coef{};
   std::vector<char> actif(n, 1);
   for (int i = 0; i < n; ++i) {

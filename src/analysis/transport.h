@@ -56,7 +56,6 @@ class TBaseModele {
   // Each term's gradient around the outer and inner edges, angle by angle.
   std::vector<double> bordExterieur_, bordInterieur_;
   std::vector<double> gram_;  // Σ ZᵢZⱼ over the ring (lower triangle)
-  void AjouterProduit(std::size_t point, double signe, std::vector<double>& g) const;
 };
 
 TFrontModele EchantillonnerModele(const TCoefZernike& coefficients, const TJeuZernike& jeu,

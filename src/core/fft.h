@@ -38,9 +38,12 @@ class TFiltreFrequentiel {
   // `facteurs`: N×N in FFT2D's order (the zero frequency at row and column N/2 + 1).
   TFiltreFrequentiel(int n, const std::vector<double>& facteurs);
   int Cote() const { return n_; }
+  // Grid memory: its rows and column batches start on cache lines, which threads then do not
+  // share.
+  using TPlan = std::vector<float, TAllocateurGrille<float>>;
   // What one caller needs between calls (several threads may filter at once, each with its own).
   struct TTravail {
-    std::vector<float> Re, Im;
+    TPlan Re, Im;
   };
   TTravail Travail() const;
   // `entree`: N×N, zero outside rows [r0, r1). `sortie` is written at rows [r0, r1) and

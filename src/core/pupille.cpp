@@ -48,9 +48,11 @@ void TPupille::CalculerObstruction() {
     return;
   }
   long compte = 0;
-  for (int r = 0; r < NY; ++r)
+  for (int r = 0; r < NY; ++r) {
+    if (!(AxeY[r] * AxeY[r] < 0.9)) continue;  // the whole row beyond the circle
     for (int c = 0; c < NX; ++c)
       if (M(r, c) == 0 && AxeX[c] * AxeX[c] + AxeY[r] * AxeY[r] < 0.9) ++compte;
+  }
   Obstruction = std::sqrt(compte / std::numbers::pi) / RayonPupille;
 }
 
