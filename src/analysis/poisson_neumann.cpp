@@ -150,8 +150,13 @@ class TPreconditionneur {
   };
   TGrilles Grilles() const {
     const std::size_t taille = static_cast<std::size_t>(n_) * n_;
-    return {TFiltreFrequentiel::TPlan(taille, 0.0f), TFiltreFrequentiel::TPlan(taille, 0.0f),
-            filtre_->Travail()};
+    // The output and the work planes are written before they are read: left as they come.
+    TGrilles g;
+    g.Entree.assign(taille, 0.0f);
+    g.Sortie.resize(taille);
+    g.Travail.Re.resize(taille);
+    g.Travail.Im.resize(taille);
+    return g;
   }
   void Appliquer(const std::vector<double>& r, std::vector<double>& z, TGrilles& g) const {
     for (std::size_t i = 0; i < r.size(); ++i) g.Entree[places_[i]] = static_cast<float>(r[i]);

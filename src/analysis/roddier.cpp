@@ -47,8 +47,10 @@ const TJeuZernike& JeuTransport() {
 
 std::shared_ptr<TPupille> ImageCorrigee(const TPupille& origine, TGrilleReelle donnees) {
   auto p = std::make_shared<TPupille>();
-  p->Allouer(origine.NX, origine.NY);
+  p->Allouer(0, 0);  // the defaults; the samples are given and the mask is set just below
+  p->NX = origine.NX, p->NY = origine.NY;
   p->Donnees = std::move(donnees);
+  p->Masque.AllouerSansInit(1, p->NY, p->NX);
   p->Seuil = origine.Seuil;
   p->Seuiller();
   p->TrouverPupille();
@@ -172,7 +174,7 @@ void TRoddier::CalculerSignal() {
   const double eps = s.Obstruction;
   s.NbEffectif = 0;
   // How the signal moves with each image, sample by sample: what the noise draws need.
-  derivees_.Allouer(2, s.NY, s.NX);
+  derivees_.AllouerSansInit(2, s.NY, s.NX);  // every sample written below
   // Sample by sample, bands of rows on the threads (a count is all they add up).
   constexpr int Bandes = 8;
   std::array<int, Bandes> effectifs{};
@@ -184,6 +186,7 @@ void TRoddier::CalculerSignal() {
         const bool bordExterieur = q > 0.9, bordInterieur = eps > 0.05 && q < eps + 0.1;
         const bool dansBande = (q >= 1 && q <= bande.Exterieur) ||
                                (bande.Interieur > 0 && q >= bande.Interieur && q <= eps);
+        derivees_(0, r, c) = derivees_(1, r, c) = 0;
         if (s.M(r, c) != DansPupille && !(dansBande && bande.Plateau > 0)) continue;
         s.M(r, c) = DansPupille;
         ++effectifs[static_cast<std::size_t>(k)];
@@ -241,7 +244,6 @@ std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& pr
   // The right-hand side: the signal with the band outside the pupil gathered onto the edge,
   // so that the slope across the edge is carried by the edge itself.
   TPupille second;
-  second.Allouer(s.NX, s.NY);
   second.CopierPupille(s);
   ReplierBandes(second, Anneau);
 
@@ -249,7 +251,7 @@ std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& pr
   // Built again only when the support changed: the noise draws share the last pass's.
   if (!solveur_ || !solveur_->PourMasque(second.Masque))
     solveur_ = std::make_shared<const TPoissonNeumann>(second.Masque, DansPupille);
-  const TSolutionPoisson sol =
+  TSolutionPoisson sol =
       solveur_->Resoudre(second.Donnees, IterationsPoissonMax, ResiduPoisson, [&] {
         if (etapes < EtapesParPasse) ++etapes, progression.Avancer();
       });
@@ -257,9 +259,10 @@ std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& pr
   iterations = sol.Iterations;
 
   auto w = std::make_unique<TPupille>();
-  w->Allouer(s.NX, s.NY);
-  w->Donnees = sol.W;
-  w->Masque = second.Masque;
+  w->Allouer(0, 0);  // the defaults; the samples are the solution's
+  w->NX = s.NX, w->NY = s.NY;
+  w->Donnees = std::move(sol.W);
+  w->Masque = std::move(second.Masque);
   w->CentreX = second.CentreX;
   w->CentreY = second.CentreY;
   w->Obstruction = second.Obstruction;

@@ -169,9 +169,14 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
 TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
   TFrontModele m;
   m.Valeurs.Allouer(1, ny_, nx_);
-  m.GradientColonnes.Allouer(1, ny_, nx_);
-  m.GradientLignes.Allouer(1, ny_, nx_);
-  if (repere_.Rayon <= 0 || nx_ < 3 || ny_ < 3) return m;
+  if (repere_.Rayon <= 0 || nx_ < 3 || ny_ < 3) {
+    m.GradientColonnes.Allouer(1, ny_, nx_);
+    m.GradientLignes.Allouer(1, ny_, nx_);
+    return m;
+  }
+  // Every sample of the gradients is written below.
+  m.GradientColonnes.AllouerSansInit(1, ny_, nx_);
+  m.GradientLignes.AllouerSansInit(1, ny_, nx_);
   const int n = jeu_.NbTermes;
   auto valeurs = m.Valeurs.Plan(0);
   constexpr int Blocs = 8;
@@ -207,7 +212,7 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
           case 2:
             Interpoler(interieur, indicesBord_[i], fractionsBord_[i], gc(r, c), gr(r, c));
             break;
-          default: break;
+          default: gc(r, c) = gr(r, c) = 0;
         }
       }
   });
@@ -287,10 +292,12 @@ TFrontModele EchantillonnerModele(const TCoefZernike& coef, const TJeuZernike& j
 
 TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& front, double k) {
   const int ny = image.Lignes(), nx = image.Colonnes();
-  TGrilleReelle sortie(1, ny, nx);
   const TGrilleReelle& gc = front.GradientColonnes;
   const TGrilleReelle& gr = front.GradientLignes;
-  if (gc.Lignes() != ny || gc.Colonnes() != nx) return sortie;
+  if (gc.Lignes() != ny || gc.Colonnes() != nx || nx < 3 || ny < 3) return TGrilleReelle(1, ny, nx);
+  // Every sample is written below (0 on the frame's edge and where no ray comes from).
+  TGrilleReelle sortie;
+  sortie.AllouerSansInit(1, ny, nx);
   // Where the gradient and its neighbours are 0 the sample stays where it is, exactly: only the
   // box around the light is computed, the rest copied.
   int r0 = ny, r1 = -1, c0 = nx, c1 = -1;
@@ -305,10 +312,15 @@ TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& f
   }
   r0 = std::max(1, r0 - 1), r1 = std::min(ny - 2, r1 + 1);
   c0 = std::max(1, c0 - 1), c1 = std::min(nx - 2, c1 + 1);
-  for (int r = 1; r < ny - 1; ++r) {
+  for (int r = 0; r < ny; ++r) {
+    double* cible = sortie.Ligne(r);
+    if (r == 0 || r == ny - 1) {
+      std::fill_n(cible, nx, 0.0);
+      continue;
+    }
     const bool dehors = r < r0 || r > r1;
     const double* source = image.Ligne(r);
-    double* cible = sortie.Ligne(r);
+    cible[0] = cible[nx - 1] = 0;
     for (int c = 1; c < nx - 1; ++c)
       if (dehors || c < c0 || c > c1) cible[c] = source[c];
   }
@@ -319,6 +331,7 @@ TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& f
     for (int c = c0; c <= c1; ++c) {
       const double dc = k * gcl[c], dr = k * grl[c];
       const double x = c + dc, y = r + dr;
+      cible[c] = 0;
       // Compared as doubles first: a wild gradient must not reach an integer conversion.
       if (!(x >= 0 && x < nx - 1 && y >= 0 && y < ny - 1)) continue;
       const double dcc = k * (gcl[c + 1] - gcl[c - 1]) / 2;
