@@ -41,14 +41,32 @@ TBandeBord MesurerBandeBord(const TPupille& a, const TPupille& b, const TPupille
   int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
   Plage(s.AxeY, s.NY, nb * PasProfil + PasProfil, r0, r1);
   Plage(s.AxeX, s.NX, nb * PasProfil + PasProfil, c0, c1);
-  for (int r = r0; r < r1; ++r)
+  if (r0 >= r1 || c0 >= c1) return bande;
+  // Each sample's step of the profile and the plateau's samples, by bands of rows on the
+  // threads; then the sums in the samples' order on one (the same bits whatever the threads).
+  const int largeur = c1 - c0;
+  std::vector<int> pas(static_cast<std::size_t>(r1 - r0) * largeur);
+  constexpr int Bandes = 8;
+  std::vector<std::vector<double>> plateaux(Bandes);
+  PourChaque(Bandes, [&](int k) {
+    const int fin = r0 + (r1 - r0) * (k + 1) / Bandes;
+    for (int r = r0 + (r1 - r0) * k / Bandes; r < fin; ++r)
+      for (int c = c0; c < c1; ++c) {
+        const double q = Rayon(s, r, c);
+        pas[static_cast<std::size_t>(r - r0) * largeur + (c - c0)] =
+            static_cast<int>(std::min<double>(q / PasProfil, nb));
+        if (s.M(r, c) == 1 && q >= 0.6 && q <= 0.85 && q >= eps + 0.15)
+          plateaux[static_cast<std::size_t>(k)].push_back(a.V(r, c) + b.V(r, c));
+      }
+  });
+  for (int r = r0; r < r1; ++r) {
+    const int* l = pas.data() + static_cast<std::size_t>(r - r0) * largeur;
     for (int c = c0; c < c1; ++c) {
-      const double q = Rayon(s, r, c);
-      const double v = a.V(r, c) + b.V(r, c);
-      const int k = static_cast<int>(q / PasProfil);
-      if (k < nb) somme[k] += v, ++compte[k];
-      if (s.M(r, c) == 1 && q >= 0.6 && q <= 0.85 && q >= eps + 0.15) plateau.push_back(v);
+      const int k = l[c - c0];
+      if (k < nb) somme[k] += a.V(r, c) + b.V(r, c), ++compte[k];
     }
+  }
+  for (const auto& p : plateaux) plateau.insert(plateau.end(), p.begin(), p.end());
   if (plateau.empty()) return bande;
   bande.Plateau = Mediane(plateau);
   auto niveau = [&](int k) { return compte[k] ? somme[k] / compte[k] : 0.0; };
@@ -73,17 +91,30 @@ namespace {
 // The outermost normalised radius where the mask still covers a quarter of a circle's pixels.
 double Etendue(const TPupille& s) {
   const int nb = static_cast<int>(2 / PasProfil);
-  std::vector<int> dedans(nb, 0), total(nb, 0);
   int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
   Plage(s.AxeY, s.NY, nb * PasProfil + PasProfil, r0, r1);
   Plage(s.AxeX, s.NX, nb * PasProfil + PasProfil, c0, c1);
-  for (int r = r0; r < r1; ++r)
-    for (int c = c0; c < c1; ++c) {
-      const int k = static_cast<int>(Rayon(s, r, c) / PasProfil);
-      if (k >= nb) continue;
-      ++total[k];
-      dedans[k] += s.M(r, c) == 1;
-    }
+  // Counts by bands of rows on the threads, added after.
+  constexpr int Bandes = 8;
+  std::vector<std::vector<int>> dedansBande(Bandes, std::vector<int>(nb, 0)),
+      totalBande(Bandes, std::vector<int>(nb, 0));
+  PourChaque(Bandes, [&](int b) {
+    std::vector<int>& dedans = dedansBande[static_cast<std::size_t>(b)];
+    std::vector<int>& total = totalBande[static_cast<std::size_t>(b)];
+    const int fin = r0 + (r1 - r0) * (b + 1) / Bandes;
+    for (int r = r0 + (r1 - r0) * b / Bandes; r < fin; ++r)
+      for (int c = c0; c < c1; ++c) {
+        const int k = static_cast<int>(Rayon(s, r, c) / PasProfil);
+        if (k >= nb) continue;
+        ++total[k];
+        dedans[k] += s.M(r, c) == 1;
+      }
+  });
+  std::vector<int> dedans(nb, 0), total(nb, 0);
+  for (int b = 0; b < Bandes; ++b)
+    for (int k = 0; k < nb; ++k)
+      dedans[k] += dedansBande[static_cast<std::size_t>(b)][k],
+          total[k] += totalBande[static_cast<std::size_t>(b)][k];
   for (int k = nb - 1; k >= 0; --k)
     if (total[k] > 0 && 4 * dedans[k] >= total[k]) return (k + 1) * PasProfil;
   return 0;

@@ -23,16 +23,41 @@ struct TSupport {
   std::vector<std::array<int, 4>> Voisins;
 };
 
-// The largest 4-connected region of the code: a Neumann problem is solved region by region,
-// and the specks a mask holds beside the pupil (the bright spot behind an obstruction, a
-// stray pixel) carry nothing of the wavefront.
-std::vector<char> PlusGrandeRegion(const TGrilleEntiere& m, std::int16_t code) {
-  const int nx = m.Colonnes(), ny = m.Lignes();
-  std::vector<int> region(static_cast<std::size_t>(nx) * ny, -1);
+// The rows and columns [r0, r1) × [c0, c1) that hold the code.
+struct TBoite {
+  int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
+  int Largeur() const { return c1 - c0; }
+  std::size_t Taille() const { return static_cast<std::size_t>(r1 - r0) * Largeur(); }
+};
+
+TBoite Boite(const TGrilleEntiere& m, std::int16_t code) {
+  TBoite b;
+  b.r0 = m.Lignes(), b.c0 = m.Colonnes();
+  for (int r = 0; r < m.Lignes(); ++r) {
+    const std::int16_t* l = m.Ligne(r);
+    int c = 0;
+    while (c < m.Colonnes() && l[c] != code) ++c;
+    if (c == m.Colonnes()) continue;
+    int d = m.Colonnes() - 1;
+    while (l[d] != code) --d;
+    b.r0 = std::min(b.r0, r), b.r1 = r + 1;
+    b.c0 = std::min(b.c0, c), b.c1 = std::max(b.c1, d + 1);
+  }
+  if (b.r1 <= b.r0) b = {};
+  return b;
+}
+
+// The largest 4-connected region of the code within its box: a Neumann problem is solved
+// region by region, and the specks a mask holds beside the pupil (the bright spot behind an
+// obstruction, a stray pixel) carry nothing of the wavefront.
+std::vector<char> PlusGrandeRegion(const TGrilleEntiere& m, std::int16_t code, const TBoite& b) {
+  const int w = b.Largeur(), h = b.r1 - b.r0;
+  auto dans = [&](int r, int c) { return m(b.r0 + r, b.c0 + c) == code; };
+  std::vector<int> region(b.Taille(), -1);
   std::vector<int> pile;
   int meilleure = -1, taille = 0, numero = 0;
-  for (int depart = 0; depart < nx * ny; ++depart) {
-    if (region[depart] >= 0 || m.Plan(0)[depart] != code) continue;
+  for (int depart = 0; depart < w * h; ++depart) {
+    if (region[depart] >= 0 || !dans(depart / w, depart % w)) continue;
     int n = 0;
     pile.assign(1, depart);
     region[depart] = numero;
@@ -40,12 +65,12 @@ std::vector<char> PlusGrandeRegion(const TGrilleEntiere& m, std::int16_t code) {
       const int i = pile.back();
       pile.pop_back();
       ++n;
-      const int r = i / nx, c = i % nx;
+      const int r = i / w, c = i % w;
       const int voisins[4][2] = {{r, c - 1}, {r, c + 1}, {r - 1, c}, {r + 1, c}};
       for (const auto& v : voisins) {
-        if (v[0] < 0 || v[0] >= ny || v[1] < 0 || v[1] >= nx) continue;
-        const int j = v[0] * nx + v[1];
-        if (region[j] < 0 && m.Plan(0)[j] == code) region[j] = numero, pile.push_back(j);
+        if (v[0] < 0 || v[0] >= h || v[1] < 0 || v[1] >= w) continue;
+        const int j = v[0] * w + v[1];
+        if (region[j] < 0 && dans(v[0], v[1])) region[j] = numero, pile.push_back(j);
       }
     }
     if (n > taille) taille = n, meilleure = numero;
@@ -60,21 +85,24 @@ TSupport Construire(const TGrilleEntiere& m, std::int16_t code) {
   TSupport s;
   s.nx = m.Colonnes();
   s.ny = m.Lignes();
-  const std::vector<char> garde = PlusGrandeRegion(m, code);
-  std::vector<int> numero(static_cast<std::size_t>(s.nx) * s.ny, -1);
-  for (int r = 0; r < s.ny; ++r)
-    for (int c = 0; c < s.nx; ++c)
-      if (garde[static_cast<std::size_t>(r) * s.nx + c]) {
-        numero[static_cast<std::size_t>(r) * s.nx + c] = static_cast<int>(s.Indices.size());
-        s.Indices.push_back(r * s.nx + c);
-      }
+  const TBoite b = Boite(m, code);
+  const std::vector<char> garde = PlusGrandeRegion(m, code, b);
+  const int w = b.Largeur();
+  std::vector<int> numero(b.Taille(), -1);
+  for (int r = b.r0; r < b.r1; ++r)
+    for (int c = b.c0; c < b.c1; ++c) {
+      const std::size_t i = static_cast<std::size_t>(r - b.r0) * w + (c - b.c0);
+      if (!garde[i]) continue;
+      numero[i] = static_cast<int>(s.Indices.size());
+      s.Indices.push_back(r * s.nx + c);
+    }
   s.Voisins.resize(s.Indices.size());
   for (std::size_t i = 0; i < s.Indices.size(); ++i) {
     const int r = s.Indices[i] / s.nx, c = s.Indices[i] % s.nx;
     auto voisin = [&](int rr, int cc) {
-      return rr < 0 || rr >= s.ny || cc < 0 || cc >= s.nx
+      return rr < b.r0 || rr >= b.r1 || cc < b.c0 || cc >= b.c1
                  ? -1
-                 : numero[static_cast<std::size_t>(rr) * s.nx + cc];
+                 : numero[static_cast<std::size_t>(rr - b.r0) * w + (cc - b.c0)];
     };
     s.Voisins[i] = {voisin(r, c - 1), voisin(r, c + 1), voisin(r - 1, c), voisin(r + 1, c)};
   }
