@@ -226,25 +226,22 @@ TCoefZernike TBaseModele::Ajuster(const TGrilleReelle& w, const TGrilleEntiere& 
   // conditioned; Cholesky, with the terms the pupil cannot tell apart left at 0.
   const int n = jeu_.NbTermes;
   std::vector<double> g = gram_, b(n, 0.0);
-  // Each thread sweeps the points for its own terms, in the points' order: the same sums.
-  const int groupes = std::min(n, NombreFils());
-  PourChaque(groupes, [&](int groupe) {
-    const int i0 = n * groupe / groupes, i1 = n * (groupe + 1) / groupes;
-    for (std::size_t k = 0; k < points_.size(); ++k) {
-      if (!dansAnneau_[k]) continue;
-      const double* t = termes_.data() + k * n;
-      if (masque.Plan(0)[points_[k]] != 1) {  // its products come off the normal matrix
-        for (int i = i0; i < i1; ++i) {
-          double* ligne = g.data() + static_cast<std::size_t>(i) * n;
-          const double ti = -1.0 * t[i];
-          for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
-        }
-        continue;
+  // One sweep of the points, in their order, on one thread: the terms are too many to sweep
+  // twice, and the sums must not depend on the threads.
+  for (std::size_t k = 0; k < points_.size(); ++k) {
+    if (!dansAnneau_[k]) continue;
+    const double* t = termes_.data() + k * n;
+    if (masque.Plan(0)[points_[k]] != 1) {  // its products come off the normal matrix
+      for (int i = 0; i < n; ++i) {
+        double* ligne = g.data() + static_cast<std::size_t>(i) * n;
+        const double ti = -1.0 * t[i];
+        for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
       }
-      const double v = w.Plan(0)[points_[k]];
-      for (int i = i0; i < i1; ++i) b[i] += t[i] * v;
+      continue;
     }
-  });
+    const double v = w.Plan(0)[points_[k]];
+    for (int i = 0; i < n; ++i) b[i] += t[i] * v;
+  }
   TCoefZernike coef{};
   std::vector<char> actif(n, 1);
   for (int i = 0; i < n; ++i) {
