@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/fft.h"
+#include "core/parallele.h"
 
 namespace quelvane {
 
@@ -109,30 +110,58 @@ TSupport Construire(const TGrilleEntiere& m, std::int16_t code) {
   return s;
 }
 
-// y := −L x, L the five-point Laplacian of the support without flux across its boundary.
-void Appliquer(const TSupport& s, const std::vector<double>& x, std::vector<double>& y) {
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    double v = 0;
-    for (int j : s.Voisins[i])
-      if (j >= 0) v += x[i] - x[j];
-    y[i] = v;
-  }
-}
+// The unknowns cut into a fixed number of blocks, whatever the threads: each block's share
+// of a sum is summed alone, and the shares are added in block order, so the sums (and the
+// solution) are the same to the last bit on any number of threads.
+constexpr int Blocs = 8;
 
-double Scalaire(const std::vector<double>& a, const std::vector<double>& b) {
+class TBlocs {
+ public:
+  explicit TBlocs(std::size_t n) : n_(n) {}
+  std::size_t Debut(int k) const { return n_ * static_cast<std::size_t>(k) / Blocs; }
+  std::size_t Fin(int k) const { return Debut(k + 1); }
+  // f(debut, fin) on every block; its returned shares added in order. Small vectors stay on
+  // one thread (same blocks, same sums).
+  template <class F>
+  double Sommer(F&& f) const {
+    std::array<double, Blocs> parts{};
+    PourChaque(
+        Blocs, [&](int k) { parts[static_cast<std::size_t>(k)] = f(Debut(k), Fin(k)); },
+        n_ >= 8192 ? NombreFils() : 1);
+    double somme = 0;
+    for (double p : parts) somme += p;
+    return somme;
+  }
+
+ private:
+  std::size_t n_;
+};
+
+// Σ a·b over [debut, fin), four running sums.
+double Scalaire(const double* a, const double* b, std::size_t debut, std::size_t fin) {
   double s[4] = {0, 0, 0, 0};
-  std::size_t i = 0;
-  for (; i + 4 <= a.size(); i += 4)
+  std::size_t i = debut;
+  for (; i + 4 <= fin; i += 4)
     for (int k = 0; k < 4; ++k) s[k] += a[i + k] * b[i + k];
-  for (; i < a.size(); ++i) s[0] += a[i] * b[i];
+  for (; i < fin; ++i) s[0] += a[i] * b[i];
   return (s[0] + s[1]) + (s[2] + s[3]);
 }
 
-void RetirerMoyenne(std::vector<double>& x) {
-  double m = 0;
-  for (double v : x) m += v;
-  m /= static_cast<double>(x.empty() ? 1 : x.size());
-  for (double& v : x) v -= m;
+double Somme(const double* a, std::size_t debut, std::size_t fin) {
+  double s = 0;
+  for (std::size_t i = debut; i < fin; ++i) s += a[i];
+  return s;
+}
+
+void RetirerMoyenne(std::vector<double>& x, const TBlocs& blocs) {
+  if (x.empty()) return;
+  const double m = blocs.Sommer([&](std::size_t d, std::size_t f) {
+    return Somme(x.data(), d, f);
+  }) / static_cast<double>(x.size());
+  blocs.Sommer([&](std::size_t d, std::size_t f) {
+    for (std::size_t i = d; i < f; ++i) x[i] -= m;
+    return 0.0;
+  });
 }
 
 // The whole periodic grid's inverse Laplacian, whose eigenvalues for the five-point stencil
@@ -186,11 +215,24 @@ class TPreconditionneur {
     g.Travail.Im.resize(taille);
     return g;
   }
-  void Appliquer(const std::vector<double>& r, std::vector<double>& z, TGrilles& g) const {
-    for (std::size_t i = 0; i < r.size(); ++i) g.Entree[places_[i]] = static_cast<float>(r[i]);
+  // z := M r; returns r·z.
+  double Appliquer(const std::vector<double>& r, std::vector<double>& z, TGrilles& g,
+                   const TBlocs& blocs) const {
+    blocs.Sommer([&](std::size_t d, std::size_t f) {
+      for (std::size_t i = d; i < f; ++i) g.Entree[places_[i]] = static_cast<float>(r[i]);
+      return 0.0;
+    });
     filtre_->Appliquer(g.Entree.data(), g.Sortie.data(), r0_, r1_, c0_, c1_, g.Travail);
-    for (std::size_t i = 0; i < r.size(); ++i) z[i] = g.Sortie[places_[i]];
-    RetirerMoyenne(z);
+    const double somme = blocs.Sommer([&](std::size_t d, std::size_t f) {
+      double s = 0;
+      for (std::size_t i = d; i < f; ++i) s += z[i] = g.Sortie[places_[i]];
+      return s;
+    });
+    const double m = somme / static_cast<double>(z.size());
+    return blocs.Sommer([&](std::size_t d, std::size_t f) {
+      for (std::size_t i = d; i < f; ++i) z[i] -= m;
+      return Scalaire(r.data(), z.data(), d, f);
+    });
   }
 
  private:
@@ -237,34 +279,48 @@ TSolutionPoisson TPoissonNeumann::Resoudre(const TGrilleReelle& signal, int iter
   const std::size_t n = s.Indices.size();
   if (n < 4) return sol;
   // −L W = −S: the five-point Laplacian of W in pixels is S.
+  const TBlocs blocs(n);
   std::vector<double> b(n), x(n, 0.0), r(n), z(n), p(n), q(n);
   for (std::size_t i = 0; i < n; ++i) b[i] = -signal.Plan(0)[s.Indices[i]];
-  RetirerMoyenne(b);
-  const double nb = std::sqrt(Scalaire(b, b));
+  RetirerMoyenne(b, blocs);
+  const double nb = std::sqrt(blocs.Sommer(
+      [&](std::size_t d, std::size_t f) { return Scalaire(b.data(), b.data(), d, f); }));
   if (nb == 0) return sol;
   r = b;
   const TPreconditionneur& m = *d_->Preconditionneur;
   TPreconditionneur::TGrilles grille = m.Grilles();
-  m.Appliquer(r, z, grille);
+  double rz = m.Appliquer(r, z, grille, blocs);
   p = z;
-  double rz = Scalaire(r, z);
   for (int k = 1; k <= iterationsMax; ++k) {
-    Appliquer(s, p, q);
-    const double pq = Scalaire(p, q);
+    // q := −L p, and p·q.
+    const double pq = blocs.Sommer([&](std::size_t d, std::size_t f) {
+      for (std::size_t i = d; i < f; ++i) {
+        double v = 0;
+        for (int j : s.Voisins[i])
+          if (j >= 0) v += p[i] - p[j];
+        q[i] = v;
+      }
+      return Scalaire(p.data(), q.data(), d, f);
+    });
     if (!(pq > 0)) break;
     const double alpha = rz / pq;
-    for (std::size_t i = 0; i < n; ++i) x[i] += alpha * p[i], r[i] -= alpha * q[i];
+    const double rr = blocs.Sommer([&](std::size_t d, std::size_t f) {
+      for (std::size_t i = d; i < f; ++i) x[i] += alpha * p[i], r[i] -= alpha * q[i];
+      return Scalaire(r.data(), r.data(), d, f);
+    });
     sol.Iterations = k;
-    sol.ResiduRelatif = std::sqrt(Scalaire(r, r)) / nb;
+    sol.ResiduRelatif = std::sqrt(rr) / nb;
     if (apresIteration) apresIteration();
     if (sol.ResiduRelatif < tolerance) break;
-    m.Appliquer(r, z, grille);
-    const double rz2 = Scalaire(r, z);
+    const double rz2 = m.Appliquer(r, z, grille, blocs);
     const double beta = rz2 / rz;
     rz = rz2;
-    for (std::size_t i = 0; i < n; ++i) p[i] = z[i] + beta * p[i];
+    blocs.Sommer([&](std::size_t d, std::size_t f) {
+      for (std::size_t i = d; i < f; ++i) p[i] = z[i] + beta * p[i];
+      return 0.0;
+    });
   }
-  RetirerMoyenne(x);
+  RetirerMoyenne(x, blocs);
   for (std::size_t i = 0; i < n; ++i) sol.W.Plan(0)[s.Indices[i]] = x[i];
   return sol;
 }
