@@ -45,10 +45,11 @@ void MettreEnForme(const std::vector<TPupille*>& fronts, const TParametresTest& 
   }
   if (prefs.AjustAuto) {
     AjusterZernike(fronts, jeu, &termes);
-    for (TPupille* front : fronts)
-      BasculerTermes(*front,
-                     MasqueSoustraction(front->Selection, prefs.SubTiltFocus, prefs.SubComa), jeu,
-                     &termes);
+    PourChaque(static_cast<int>(fronts.size()), [&](int k) {
+      TPupille& front = *fronts[static_cast<std::size_t>(k)];
+      BasculerTermes(front, MasqueSoustraction(front.Selection, prefs.SubTiltFocus, prefs.SubComa),
+                     jeu, &termes);
+    });
   }
   for (TPupille* front : fronts) {
     front->Palette = prefs.PltFront;

@@ -371,7 +371,10 @@ class TGauss {
 void TRoddier::TirerBruit(int tirages) {
   FrontsDuBruit.clear();
   if (tirages <= 0 || !intraOrigine_ || !extraOrigine_ || !Signal) return;
-  const TModeleBruit bi = MesurerBruit(*intraOrigine_), be = MesurerBruit(*extraOrigine_);
+  TModeleBruit modeles[2];
+  PourChaque(2,
+             [&](int k) { modeles[k] = MesurerBruit(k == 0 ? *intraOrigine_ : *extraOrigine_); });
+  const TModeleBruit &bi = modeles[0], &be = modeles[1];
   const TPupille &a = *Intra, &b = *Extra, &s = *Signal;
   if (derivees_.Lignes() != s.NY || derivees_.Colonnes() != s.NX) return;
   // The noise of the images, drawn again, moves the signal by ∂S/∂I1·δI1 − ∂S/∂I2·δI2 on its
@@ -415,9 +418,17 @@ void TRoddier::TirerBruit(int tirages) {
     FinirFront(*w);
     return w;
   };
+  // The draws' support is the signal's, folded as every solve folds it: the last pass's
+  // solver serves them, built here if it was not, before the draws share it.
+  {
+    TPupille second;
+    second.CopierPupille(s);
+    ReplierBandes(second, Anneau);
+    if (!solveur_ || !solveur_->PourMasque(second.Masque))
+      solveur_ = std::make_shared<const TPoissonNeumann>(second.Masque, DansPupille);
+  }
   std::vector<std::unique_ptr<TPupille>> fronts(static_cast<std::size_t>(tirages));
-  fronts[0] = tirer(0);
-  PourChaque(tirages - 1, [&](int k) { fronts[static_cast<std::size_t>(k + 1)] = tirer(k + 1); });
+  PourChaque(tirages, [&](int k) { fronts[static_cast<std::size_t>(k)] = tirer(k); });
   for (auto& w : fronts) FrontsDuBruit.push_back(std::move(*w));
   IterationsBruit = 0;
   for (int n : iterationsDesTirages) IterationsBruit += n;

@@ -1,11 +1,13 @@
 #include "core/ajustement.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
 #include "core/mathematiques.h"
 #include "core/multiversion.h"
+#include "core/parallele.h"
 
 namespace quelvane {
 
@@ -318,13 +320,25 @@ TTermesEchantillonnes::TTermesEchantillonnes(const TPupille& p, const TJeuZernik
   if (p.Donnees.Vide() || axeX_.size() < static_cast<std::size_t>(nx_) ||
       axeY_.size() < static_cast<std::size_t>(ny_))
     return;
-  TValZernike v{};
-  for (int r = 0; r < ny_; ++r)
-    for (int c = 0; c < nx_; ++c) {
-      if (p.M(r, c) != 1 || !CalculZernike(jeu, axeY_[r], axeX_[c], obstruction_, v)) continue;
-      places_.push_back(r * nx_ + c);
-      valeurs_.insert(valeurs_.end(), v.begin(), v.begin() + nbTermes_);
-    }
+  // Bands of rows, each its own task, joined in order: the same samples in the same order
+  // whatever the threads.
+  constexpr int Bandes = 8;
+  std::array<std::vector<int>, Bandes> places;
+  std::array<std::vector<double>, Bandes> valeurs;
+  PourChaque(Bandes, [&](int b) {
+    TValZernike v{};
+    const int fin = ny_ * (b + 1) / Bandes;
+    for (int r = ny_ * b / Bandes; r < fin; ++r)
+      for (int c = 0; c < nx_; ++c) {
+        if (p.M(r, c) != 1 || !CalculZernike(jeu, axeY_[r], axeX_[c], obstruction_, v)) continue;
+        places[b].push_back(r * nx_ + c);
+        valeurs[b].insert(valeurs[b].end(), v.begin(), v.begin() + nbTermes_);
+      }
+  });
+  for (int b = 0; b < Bandes; ++b) {
+    places_.insert(places_.end(), places[b].begin(), places[b].end());
+    valeurs_.insert(valeurs_.end(), valeurs[b].begin(), valeurs[b].end());
+  }
 }
 
 bool TTermesEchantillonnes::Conviennent(const TPupille& p, const TJeuZernike& jeu) const {
