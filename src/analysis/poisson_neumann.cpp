@@ -50,35 +50,58 @@ TBoite Boite(const TGrilleEntiere& m, std::int16_t code) {
 
 // The largest 4-connected region of the code within its box: a Neumann problem is solved
 // region by region, and the specks a mask holds beside the pupil (the bright spot behind an
-// obstruction, a stray pixel) carry nothing of the wavefront.
+// obstruction, a stray pixel) carry nothing of the wavefront. Runs of each row joined to the
+// runs of the row above they share a column with (union–find, the earliest run the root); of
+// regions of equal size, the first in raster order.
 std::vector<char> PlusGrandeRegion(const TGrilleEntiere& m, std::int16_t code, const TBoite& b) {
-  const int w = b.Largeur(), h = b.r1 - b.r0;
-  auto dans = [&](int r, int c) { return m(b.r0 + r, b.c0 + c) == code; };
-  std::vector<int> region(b.Taille(), -1);
-  std::vector<int> pile;
-  int meilleure = -1, taille = 0, numero = 0;
-  for (int depart = 0; depart < w * h; ++depart) {
-    if (region[depart] >= 0 || !dans(depart / w, depart % w)) continue;
-    int n = 0;
-    pile.assign(1, depart);
-    region[depart] = numero;
-    while (!pile.empty()) {
-      const int i = pile.back();
-      pile.pop_back();
-      ++n;
-      const int r = i / w, c = i % w;
-      const int voisins[4][2] = {{r, c - 1}, {r, c + 1}, {r - 1, c}, {r + 1, c}};
-      for (const auto& v : voisins) {
-        if (v[0] < 0 || v[0] >= h || v[1] < 0 || v[1] >= w) continue;
-        const int j = v[0] * w + v[1];
-        if (region[j] < 0 && dans(v[0], v[1])) region[j] = numero, pile.push_back(j);
+  const int w = b.Largeur();
+  struct TSegment {
+    int Ligne, Debut, Fin;  // box coordinates, [Debut, Fin)
+  };
+  std::vector<TSegment> segments;
+  std::vector<int> parent;
+  auto racine = [&](int i) {
+    while (parent[i] != i) i = parent[i] = parent[parent[i]];
+    return i;
+  };
+  std::size_t debutPrecedente = 0, finPrecedente = 0;
+  for (int r = b.r0; r < b.r1; ++r) {
+    const std::int16_t* l = m.Ligne(r) + b.c0;
+    const std::size_t debutLigne = segments.size();
+    std::size_t k = debutPrecedente;
+    for (int c = 0; c < w;) {
+      if (l[c] != code) {
+        ++c;
+        continue;
+      }
+      const int debut = c;
+      while (c < w && l[c] == code) ++c;
+      const int i = static_cast<int>(segments.size());
+      segments.push_back({r - b.r0, debut, c});
+      parent.push_back(i);
+      while (k < finPrecedente && segments[k].Fin <= debut) ++k;
+      for (std::size_t j = k; j < finPrecedente && segments[j].Debut < c; ++j) {
+        const int x = racine(i), y = racine(static_cast<int>(j));
+        if (x != y) parent[std::max(x, y)] = std::min(x, y);
       }
     }
-    if (n > taille) taille = n, meilleure = numero;
-    ++numero;
+    debutPrecedente = debutLigne;
+    finPrecedente = segments.size();
   }
-  std::vector<char> garde(region.size());
-  for (std::size_t i = 0; i < region.size(); ++i) garde[i] = region[i] == meilleure;
+  std::vector<long> taille(segments.size(), 0);
+  for (std::size_t i = 0; i < segments.size(); ++i)
+    taille[static_cast<std::size_t>(racine(static_cast<int>(i)))] +=
+        segments[i].Fin - segments[i].Debut;
+  int meilleure = -1;
+  for (std::size_t i = 0; i < segments.size(); ++i)
+    if (meilleure < 0 || taille[i] > taille[static_cast<std::size_t>(meilleure)])
+      meilleure = static_cast<int>(i);
+  std::vector<char> garde(b.Taille(), 0);
+  for (std::size_t i = 0; i < segments.size(); ++i)
+    if (racine(static_cast<int>(i)) == meilleure)
+      std::fill_n(
+          garde.begin() + static_cast<std::ptrdiff_t>(segments[i].Ligne) * w + segments[i].Debut,
+          segments[i].Fin - segments[i].Debut, 1);
   return garde;
 }
 

@@ -226,21 +226,38 @@ TCoefZernike TBaseModele::Ajuster(const TGrilleReelle& w, const TGrilleEntiere& 
   // conditioned; Cholesky, with the terms the pupil cannot tell apart left at 0.
   const int n = jeu_.NbTermes;
   std::vector<double> g = gram_, b(n, 0.0);
-  // One sweep of the points, in their order, on one thread: the terms are too many to sweep
-  // twice, and the sums must not depend on the threads.
-  for (std::size_t k = 0; k < points_.size(); ++k) {
-    if (!dansAnneau_[k]) continue;
-    const double* t = termes_.data() + k * n;
-    if (masque.Plan(0)[points_[k]] != 1) {  // its products come off the normal matrix
-      for (int i = 0; i < n; ++i) {
-        double* ligne = g.data() + static_cast<std::size_t>(i) * n;
-        const double ti = -1.0 * t[i];
-        for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
+  // The points cut into four fixed blocks, each swept by one task with its own sums, added in
+  // block order: the same bits whatever the threads, and each point read once.
+  constexpr int Blocs = 4;
+  struct TPart {
+    TCoefZernike b{};
+    std::vector<double> g;  // the products of the points off the mask, when there are some
+  };
+  std::array<TPart, Blocs> parts;
+  const std::size_t nPoints = points_.size();
+  PourChaque(Blocs, [&](int bloc) {
+    TPart& part = parts[static_cast<std::size_t>(bloc)];
+    const std::size_t fin = nPoints * (bloc + 1) / Blocs;
+    for (std::size_t k = nPoints * bloc / Blocs; k < fin; ++k) {
+      if (!dansAnneau_[k]) continue;
+      const double* t = termes_.data() + k * n;
+      if (masque.Plan(0)[points_[k]] != 1) {
+        if (part.g.empty()) part.g.assign(static_cast<std::size_t>(n) * n, 0.0);
+        for (int i = 0; i < n; ++i) {
+          double* ligne = part.g.data() + static_cast<std::size_t>(i) * n;
+          const double ti = t[i];
+          for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
+        }
+        continue;
       }
-      continue;
+      const double v = w.Plan(0)[points_[k]];
+      for (int i = 0; i < n; ++i) part.b[i] += t[i] * v;
     }
-    const double v = w.Plan(0)[points_[k]];
-    for (int i = 0; i < n; ++i) b[i] += t[i] * v;
+  });
+  for (const TPart& part : parts) {
+    for (int i = 0; i < n; ++i) b[i] += part.b[i];
+    if (!part.g.empty())  // those points' products come off the normal matrix
+      for (std::size_t i = 0; i < g.size(); ++i) g[i] -= part.g[i];
   }
   TCoefZernike coef{};
   std::vector<char> actif(n, 1);

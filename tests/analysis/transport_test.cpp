@@ -125,5 +125,35 @@ TEST(PoissonNeumann, RetrouveUnFrontQuelconqueSurUnAnneau) {
       }
 }
 
+// The support is the largest region, whatever its shape: a U whose arms meet only at its
+// foot is one region; of two equal squares, the first in raster order is kept.
+TEST(PoissonNeumann, LaPlusGrandeRegionQuelleQueSoitSaForme) {
+  const int n = 64;
+  TGrilleEntiere m(1, n, n);
+  TGrilleReelle s(1, n, n);
+  for (int r = 5; r < 40; ++r)
+    for (int c = 5; c < 30; ++c)
+      if (r >= 32 || c < 12 || c >= 23) m(r, c) = 1;  // a U: two arms, one foot
+  for (int r = 45; r < 55; ++r)
+    for (int c = 40; c < 50; ++c) m(r, c) = 1;  // a square beside it
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) s(r, c) = m(r, c) ? std::sin(0.3 * r) + 0.1 * c : 0;
+  TSolutionPoisson sol = ResoudrePoissonNeumann(s, m, 1, 400, 1e-9);
+  EXPECT_NE(sol.W(6, 6), 0);    // left arm
+  EXPECT_NE(sol.W(6, 28), 0);   // right arm
+  EXPECT_EQ(sol.W(50, 45), 0);  // the smaller square
+  TGrilleEntiere deux(1, n, n);
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) deux(40 + r, 2 + c) = deux(10 + r, 50 + c) = 1;
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) s(r, c) = deux(r, c) ? std::sin(0.3 * r) + 0.1 * c : 0;
+  sol = ResoudrePoissonNeumann(s, deux, 1, 400, 1e-9);
+  EXPECT_EQ(sol.W(45, 5), 0);  // the same size, but later in raster order
+  double somme = 0;
+  for (int r = 10; r < 18; ++r)
+    for (int c = 50; c < 58; ++c) somme += std::abs(sol.W(r, c));
+  EXPECT_GT(somme, 0);
+}
+
 }  // namespace
 }  // namespace quelvane
