@@ -543,8 +543,11 @@ void TRoddier::Reconstruire(const TOptionsReconstruction& options, IProgression&
       if (!echantillon_)
         echantillon_ = std::make_shared<const TFrontModele>(base_->Echantillonner(modele_));
       const TFrontModele& modele = *echantillon_;
-      for (int r = 0; r < w.NY; ++r)
-        for (int c = 0; c < w.NX; ++c) FrontOnde->V(r, c) = modele.Valeurs(r, c) + w.V(r, c);
+      PourChaque(8, [&](int k) {
+        const int fin = w.NY * (k + 1) / 8;
+        for (int r = w.NY * k / 8; r < fin; ++r)
+          for (int c = 0; c < w.NX; ++c) FrontOnde->V(r, c) = modele.Valeurs(r, c) + w.V(r, c);
+      });
       FrontOnde->CopierMasque(w);
       CorrigerImages();
     } else if (options.BreakCondition) {

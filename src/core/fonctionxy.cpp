@@ -7,6 +7,7 @@
 
 #include "core/fft.h"
 #include "core/mathematiques.h"
+#include "core/parallele.h"
 
 namespace quelvane {
 
@@ -85,9 +86,18 @@ void TFctXY::CopierSelonMasque(const TFctXY& s, std::int16_t code) {
 }
 
 void TFctXY::AffecterSelonMasque(std::int16_t code, bool egal, double valeur) {
-  for (int r = 0; r < NY; ++r)
-    for (int c = 0; c < NX; ++c)
-      if ((M(r, c) == code) == egal) V(r, c) = valeur;
+  // Bands of rows on the threads for a large field (each sample written alone).
+  constexpr int Bandes = 8;
+  const bool grand = static_cast<long>(NX) * NY >= 65536;
+  PourChaque(
+      Bandes,
+      [&](int k) {
+        const int fin = NY * (k + 1) / Bandes;
+        for (int r = NY * k / Bandes; r < fin; ++r)
+          for (int c = 0; c < NX; ++c)
+            if ((M(r, c) == code) == egal) V(r, c) = valeur;
+      },
+      grand ? NombreFils() : 1);
 }
 
 void TFctXY::CopierMasque(const TFctXY& s) {
