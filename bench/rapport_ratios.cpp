@@ -10,11 +10,23 @@ namespace quelvane::bench {
 
 namespace {
 
+// The name without the run options ("/min_time:2.000", "/real_time"), so that a case and its
+// reference pair whatever options each was timed with.
+std::string SansOptions(std::string nom) {
+  for (const char* option : {"/min_time:", "/real_time", "/iterations:"}) {
+    for (auto p = nom.find(option); p != std::string::npos; p = nom.find(option)) {
+      const auto fin = nom.find('/', p + 1);
+      nom.erase(p, fin == std::string::npos ? std::string::npos : fin - p);
+    }
+  }
+  return nom;
+}
+
 class TRapport : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& r : runs)
-      if (!r.error_occurred) temps_[r.benchmark_name()] = r.GetAdjustedRealTime();
+      if (!r.error_occurred) temps_[SansOptions(r.benchmark_name())] = r.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
   void Ratios() const {
