@@ -33,6 +33,14 @@ inline double Valeur(std::uint64_t cle) {
 // that differs: a sweep for the range, one for the counts and one gathering the few in the
 // right bucket replace nth_element's many passes of comparisons.
 double KiemePlusPetite(const double* v, std::size_t n, std::size_t k) {
+  // A few values (a pixel across the frames of a series): the counts would cost more than
+  // sorting them.
+  if (n <= 512) {
+    thread_local std::vector<double> copie;
+    copie.assign(v, v + n);
+    std::nth_element(copie.begin(), copie.begin() + static_cast<std::ptrdiff_t>(k), copie.end());
+    return copie[k] == 0 ? 0.0 : copie[k];  // one zero, as the keys have it
+  }
   constexpr int Bits = 12;
   std::uint64_t mini = ~std::uint64_t{0}, maxi = 0;
   for (std::size_t i = 0; i < n; ++i) {

@@ -28,11 +28,13 @@ TEST(StatistiquesRobustes, SelectionCommeNthElement) {
         default: v.push_back(i % 500 == 0 ? (i % 1000 ? inf : -inf) : fond(alea));
       }
     }
-    for (std::size_t k = 0; k < v.size(); k += 7) {
-      std::vector<double> copie = v;
-      std::nth_element(copie.begin(), copie.begin() + static_cast<std::ptrdiff_t>(k), copie.end());
-      ASSERT_EQ(KiemePlusPetite(v.data(), v.size(), k), copie[k]) << cas << " rang " << k;
-    }
+    for (const std::size_t taille : {std::size_t{300}, v.size()})  // few values, many
+      for (std::size_t k = 0; k < taille; k += 7) {
+        std::vector<double> copie(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(taille));
+        std::nth_element(copie.begin(), copie.begin() + static_cast<std::ptrdiff_t>(k),
+                         copie.end());
+        ASSERT_EQ(KiemePlusPetite(v.data(), taille, k), copie[k]) << cas << " rang " << k;
+      }
   }
   EXPECT_EQ(Mediane({}), 0);
   EXPECT_EQ(Mediane({3}), 3);
