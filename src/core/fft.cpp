@@ -233,15 +233,24 @@ QUELVANE_VARIANTE_AVX2 inline void Transposer8(const __m256* r, __m256* u) {
   }
 }
 
-// 8 × 8 tiles between rows of doubles and lanes of floats, with AVX2 shuffles: each row's
-// 8 values become one lane of 8 positions. `lignes[i] + c` is row i at column c.
-QUELVANE_VARIANTE_AVX2 void TuileVersLanes(const double* const* lignes, int c, float* dst) {
+// Eight samples of a row as one vector of floats, and back (rows of doubles are converted).
+QUELVANE_VARIANTE_AVX2 inline __m256 Charger8(const double* p) {
+  return _mm256_set_m128(_mm256_cvtpd_ps(_mm256_loadu_pd(p + 4)),
+                         _mm256_cvtpd_ps(_mm256_loadu_pd(p)));
+}
+QUELVANE_VARIANTE_AVX2 inline __m256 Charger8(const float* p) { return _mm256_loadu_ps(p); }
+QUELVANE_VARIANTE_AVX2 inline void Ranger8(double* p, __m256 v) {
+  _mm256_storeu_pd(p, _mm256_cvtps_pd(_mm256_castps256_ps128(v)));
+  _mm256_storeu_pd(p + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)));
+}
+QUELVANE_VARIANTE_AVX2 inline void Ranger8(float* p, __m256 v) { _mm256_storeu_ps(p, v); }
+
+// 8 × 8 tiles between rows (of doubles or floats) and lanes of floats, with AVX2 shuffles:
+// each row's 8 values become one lane of 8 positions. `lignes[i] + c` is row i at column c.
+template <class T>
+QUELVANE_VARIANTE_AVX2 void TuileVersLanes(const T* const* lignes, int c, float* dst) {
   __m256 r[8];
-  for (int i = 0; i < 8; ++i) {
-    const __m128 a = _mm256_cvtpd_ps(_mm256_loadu_pd(lignes[i] + c));
-    const __m128 b = _mm256_cvtpd_ps(_mm256_loadu_pd(lignes[i] + c + 4));
-    r[i] = _mm256_set_m128(b, a);
-  }
+  for (int i = 0; i < 8; ++i) r[i] = Charger8(lignes[i] + c);
   __m256 u[8];
   Transposer8(r, u);
   for (int k = 0; k < 4; ++k) {
@@ -250,19 +259,16 @@ QUELVANE_VARIANTE_AVX2 void TuileVersLanes(const double* const* lignes, int c, f
   }
 }
 
-// The reverse: positions k0..k0+7 of 8 lanes (src + k·Lot) into 8 rows of doubles.
-QUELVANE_VARIANTE_AVX2 void LanesVersTuile(const float* src, double* const* lignes, int c) {
+// The reverse: positions k0..k0+7 of 8 lanes (src + k·Lot) into 8 rows.
+template <class T>
+QUELVANE_VARIANTE_AVX2 void LanesVersTuile(const float* src, T* const* lignes, int c) {
   __m256 r[8];
   for (int k = 0; k < 8; ++k) r[k] = _mm256_loadu_ps(src + k * Lot);
   __m256 u[8];
   Transposer8(r, u);
   for (int l = 0; l < 4; ++l) {
-    const __m256 bas = _mm256_permute2f128_ps(u[l], u[l + 4], 0x20);
-    const __m256 haut = _mm256_permute2f128_ps(u[l], u[l + 4], 0x31);
-    _mm256_storeu_pd(lignes[l] + c, _mm256_cvtps_pd(_mm256_castps256_ps128(bas)));
-    _mm256_storeu_pd(lignes[l] + c + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(bas, 1)));
-    _mm256_storeu_pd(lignes[l + 4] + c, _mm256_cvtps_pd(_mm256_castps256_ps128(haut)));
-    _mm256_storeu_pd(lignes[l + 4] + c + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(haut, 1)));
+    Ranger8(lignes[l] + c, _mm256_permute2f128_ps(u[l], u[l + 4], 0x20));
+    Ranger8(lignes[l + 4] + c, _mm256_permute2f128_ps(u[l], u[l + 4], 0x31));
   }
 }
 
@@ -509,35 +515,12 @@ void FFT2DInverse(TGrilleReelle& spectre, int n) {
 
 namespace {
 
-// The same tiles as TuileVersLanes and LanesVersTuile, between rows and lanes of floats.
-QUELVANE_VARIANTE_AVX2 void TuileFloatVersLanes(const float* const* lignes, int c, float* dst) {
-  __m256 r[8];
-  for (int i = 0; i < 8; ++i) r[i] = _mm256_loadu_ps(lignes[i] + c);
-  __m256 u[8];
-  Transposer8(r, u);
-  for (int k = 0; k < 4; ++k) {
-    _mm256_storeu_ps(dst + k * Lot, _mm256_permute2f128_ps(u[k], u[k + 4], 0x20));
-    _mm256_storeu_ps(dst + (k + 4) * Lot, _mm256_permute2f128_ps(u[k], u[k + 4], 0x31));
-  }
-}
-
-QUELVANE_VARIANTE_AVX2 void LanesVersTuileFloat(const float* src, float* const* lignes, int c) {
-  __m256 r[8];
-  for (int k = 0; k < 8; ++k) r[k] = _mm256_loadu_ps(src + k * Lot);
-  __m256 u[8];
-  Transposer8(r, u);
-  for (int l = 0; l < 4; ++l) {
-    _mm256_storeu_ps(lignes[l] + c, _mm256_permute2f128_ps(u[l], u[l + 4], 0x20));
-    _mm256_storeu_ps(lignes[l + 4] + c, _mm256_permute2f128_ps(u[l], u[l + 4], 0x31));
-  }
-}
-
 // Lane l of the scratch plane ← row l (n floats), position k ← column k.
 void LignesVersLanes(const float* const* lignes, int nb, int n, float* d) {
   int l0 = 0;
   if (ProcesseurAvx2() && n % 8 == 0)
     for (; l0 + 8 <= nb; l0 += 8)
-      for (int k = 0; k < n; k += 8) TuileFloatVersLanes(lignes + l0, k, d + k * Lot + l0);
+      for (int k = 0; k < n; k += 8) TuileVersLanes(lignes + l0, k, d + k * Lot + l0);
   for (int l = l0; l < nb; ++l)
     for (int k = 0; k < n; ++k) d[k * Lot + l] = lignes[l][k];
 }
@@ -546,7 +529,7 @@ void LanesVersLignes(const float* s, int nb, int n, float* const* lignes) {
   int l0 = 0;
   if (ProcesseurAvx2() && n % 8 == 0)
     for (; l0 + 8 <= nb; l0 += 8)
-      for (int k = 0; k < n; k += 8) LanesVersTuileFloat(s + k * Lot + l0, lignes + l0, k);
+      for (int k = 0; k < n; k += 8) LanesVersTuile(s + k * Lot + l0, lignes + l0, k);
   for (int l = l0; l < nb; ++l)
     for (int k = 0; k < n; ++k) lignes[l][k] = s[k * Lot + l];
 }
