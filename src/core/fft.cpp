@@ -568,13 +568,29 @@ void TFiltreFrequentiel::Appliquer(const float* entree, float* sortie, int r0, i
   float* re = w.Re.data();
   float* im = w.Im.data();
   auto ligne = [n](float* plan, int r) { return plan + static_cast<std::size_t>(r) * n; };
-  // A column batch walks rows pages apart: the prefetcher cannot guess them.
-  const auto Precharger = [&](int r, int a) {
+  // Columns a..a+nb−1 of the planes into the scratch, in bit-reversed order, rows outside
+  // [premiere, derniere) as zeros. A batch walks rows pages apart: the prefetcher cannot guess
+  // them.
+  const auto chargerColonnes = [&](TBrouillon& b, int a, int nb, int premiere, int derniere) {
     constexpr int Avance = 8;
-    if (r + Avance >= n) return;
-    const std::size_t i = static_cast<std::size_t>(r + Avance) * n + a;
-    __builtin_prefetch(re + i);
-    __builtin_prefetch(im + i);
+    if (nb < Lot) EffacerBrouillon(b, n, true, true);
+    for (int r = 0; r < n; ++r) {
+      float* dr = b.re.data() + t.inverseBits[r] * Lot;
+      float* di = b.im.data() + t.inverseBits[r] * Lot;
+      if (r + Avance < n) {
+        const std::size_t i = static_cast<std::size_t>(r + Avance) * n + a;
+        __builtin_prefetch(re + i);
+        __builtin_prefetch(im + i);
+      }
+      if (r < premiere || r >= derniere) {
+        std::fill_n(dr, Lot, 0.0f);
+        std::fill_n(di, Lot, 0.0f);
+        continue;
+      }
+      const float* sr = ligne(re, r) + a;
+      const float* si = ligne(im, r) + a;
+      for (int l = 0; l < nb; ++l) dr[l] = sr[l], di[l] = si[l];
+    }
   };
   // Forward, rows: only those that hold anything.
   PourChaque((r1 - r0 + Lot - 1) / Lot,
@@ -606,20 +622,7 @@ void TFiltreFrequentiel::Appliquer(const float* entree, float* sortie, int r0, i
       [&](int k) {
         const int a = k * Lot, nb = std::min(Lot, n - a);
         TBrouillon& b = Brouillon(n);
-        if (nb < Lot) EffacerBrouillon(b, n, true, true);
-        for (int r = 0; r < n; ++r) {
-          float* dr = b.re.data() + t.inverseBits[r] * Lot;
-          float* di = b.im.data() + t.inverseBits[r] * Lot;
-          Precharger(r, a);
-          if (r < r0 || r >= r1) {
-            std::fill_n(dr, Lot, 0.0f);
-            std::fill_n(di, Lot, 0.0f);
-            continue;
-          }
-          const float* sr = ligne(re, r) + a;
-          const float* si = ligne(im, r) + a;
-          for (int l = 0; l < nb; ++l) dr[l] = sr[l], di[l] = si[l];
-        }
+        chargerColonnes(b, a, nb, r0, r1);
         Papillons(b, t);
         for (int r = 0; r < n; ++r) {
           const float* sr = b.re.data() + r * Lot;
@@ -656,15 +659,7 @@ void TFiltreFrequentiel::Appliquer(const float* entree, float* sortie, int r0, i
              [&](int k) {
                const int a = c0 + k * Lot, nb = std::min(Lot, c1 - a);
                TBrouillon& b = Brouillon(n);
-               if (nb < Lot) EffacerBrouillon(b, n, true, true);
-               for (int r = 0; r < n; ++r) {
-                 float* dr = b.re.data() + t.inverseBits[r] * Lot;
-                 float* di = b.im.data() + t.inverseBits[r] * Lot;
-                 Precharger(r, a);
-                 const float* sr = ligne(re, r) + a;
-                 const float* si = ligne(im, r) + a;
-                 for (int l = 0; l < nb; ++l) dr[l] = sr[l], di[l] = si[l];
-               }
+               chargerColonnes(b, a, nb, 0, n);
                Papillons(b, t);
                for (int r = r0; r < r1; ++r) {
                  float* d = sortie + static_cast<std::size_t>(r) * n + a;
