@@ -30,17 +30,23 @@ class TRapport : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
   }
   void Ratios() const {
-    std::printf("\n%-40s %12s %12s %8s\n", "", "Quelvane", "Reference", "ratio");
+    // Against each reference of the same case: "Reference/…", "ReferenceReelle/…".
+    std::printf("\n%-56s %12s %12s %8s\n", "", "Quelvane", "Reference", "ratio");
     for (const auto& [nom, t] : temps_) {
       if (nom.rfind("Quelvane/", 0) != 0) continue;
       // With repetitions, the median stands for the run.
       if (nom.find("_mean") != std::string::npos || nom.find("_stddev") != std::string::npos ||
           nom.find("_cv") != std::string::npos)
         continue;
-      const auto ref = temps_.find("Reference/" + nom.substr(9));
-      if (ref == temps_.end()) continue;
-      std::printf("%-40s %12.4g %12.4g %8.2f\n", nom.substr(9).c_str(), t, ref->second,
-                  t / ref->second);
+      const std::string cas = nom.substr(9);
+      for (const auto& [ref, tr] : temps_) {
+        const auto barre = ref.find('/');
+        if (ref.rfind("Reference", 0) != 0 || barre == std::string::npos ||
+            ref.substr(barre + 1) != cas)
+          continue;
+        const std::string etiquette = cas + " (" + ref.substr(0, barre) + ")";
+        std::printf("%-56s %12.4g %12.4g %8.2f\n", etiquette.c_str(), t, tr, t / tr);
+      }
     }
     // The same work on one thread ("fils:1") and on every core ("fils:0"): the speed-up.
     bool entete = false;
@@ -52,8 +58,8 @@ class TRapport : public benchmark::ConsoleReporter {
       const auto tous = temps_.find(nom.substr(0, p) + "fils:0" + nom.substr(p + 6));
       if (tous == temps_.end()) continue;
       if (!entete)
-        std::printf("\n%-40s %12s %12s %8s\n", "", "1 fil", "tous", "gain"), entete = true;
-      std::printf("%-40s %12.4g %12.4g %8.2f\n", nom.substr(0, p).c_str(), t, tous->second,
+        std::printf("\n%-56s %12s %12s %8s\n", "", "1 fil", "tous", "gain"), entete = true;
+      std::printf("%-56s %12.4g %12.4g %8.2f\n", nom.substr(0, p).c_str(), t, tous->second,
                   t / tous->second);
     }
   }

@@ -1,6 +1,8 @@
 // A whole reconstruction (10 passes, the noise draws of its ±, then the fit) of simulated
 // pairs, beside FFTW doing the same number of forward and inverse transforms of the grid the
-// test works on (the floor), on one thread and on every core.
+// test works on (the floor: complex transforms, "Reference/"; and, since the solver's grids
+// are real and its filter transforms them as such, FFTW's real-input transforms,
+// "ReferenceReelle/"), on one thread and on every core.
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -147,6 +149,29 @@ BENCHMARK(QuelvaneTransformations)
     ->Name("Quelvane/Transformations")
     ->Apply(Floor)
     ->Unit(benchmark::kMillisecond);
+// FFTW's transforms of a real grid to its half spectrum and back.
+void ReferenceTransformationsReelles(benchmark::State& etat) {
+  TCas& c = Preparer(static_cast<int>(etat.range(0)), static_cast<int>(etat.range(1)));
+  const int n = c.Grille;
+  auto* x = fftwf_alloc_real(static_cast<std::size_t>(n) * n);
+  auto* y = fftwf_alloc_real(static_cast<std::size_t>(n) * n);
+  auto* a = fftwf_alloc_complex(static_cast<std::size_t>(n) * (n / 2 + 1));
+  fftwf_plan avant = fftwf_plan_dft_r2c_2d(n, n, x, a, FFTW_MEASURE);
+  fftwf_plan arriere = fftwf_plan_dft_c2r_2d(n, n, a, y, FFTW_MEASURE);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n) * n; ++i) x[i] = 0;
+  for (auto _ : etat)
+    for (int i = 0; i < c.Transformations; ++i) {
+      fftwf_execute(avant);
+      fftwf_execute(arriere);
+      benchmark::DoNotOptimize(y[0]);
+    }
+  fftwf_destroy_plan(avant);
+  fftwf_destroy_plan(arriere);
+  fftwf_free(x);
+  fftwf_free(y);
+  fftwf_free(a);
+}
+
 BENCHMARK(ReferenceTransformations)
     ->Name("Reference/Reconstruction")
     ->Apply(Floor)
@@ -154,6 +179,15 @@ BENCHMARK(ReferenceTransformations)
     ->UseRealTime();
 BENCHMARK(ReferenceTransformations)
     ->Name("Reference/Transformations")
+    ->Apply(Floor)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(ReferenceTransformationsReelles)
+    ->Name("ReferenceReelle/Reconstruction")
+    ->Apply(Floor)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(ReferenceTransformationsReelles)
+    ->Name("ReferenceReelle/Transformations")
     ->Apply(Floor)
     ->Unit(benchmark::kMillisecond);
 

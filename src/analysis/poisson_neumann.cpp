@@ -230,12 +230,11 @@ class TPreconditionneur {
   };
   TGrilles Grilles() const {
     const std::size_t taille = static_cast<std::size_t>(n_) * n_;
-    // The output and the work planes are written before they are read: left as they come.
+    // The output is written before it is read: left as it comes.
     TGrilles g;
     g.Entree.assign(taille, 0.0f);
     g.Sortie.resize(taille);
-    g.Travail.Re.resize(taille);
-    g.Travail.Im.resize(taille);
+    g.Travail = filtre_->Travail();
     return g;
   }
   // z := M r; returns r·z.

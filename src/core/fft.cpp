@@ -525,149 +525,241 @@ void LignesVersLanes(const float* const* lignes, int nb, int n, float* d) {
     for (int k = 0; k < n; ++k) d[k * Lot + l] = lignes[l][k];
 }
 
-void LanesVersLignes(const float* s, int nb, int n, float* const* lignes) {
+}  // namespace
+
+TFiltreFrequentiel::TFiltreFrequentiel(int n, const std::vector<double>& facteurs) : n_(n) {
+  if (n < 2) throw std::invalid_argument("taille de filtre invalide");
+  Table(n);  // throws for a side that is not a power of two
+  if (facteurs.size() != static_cast<std::size_t>(n) * n)
+    throw std::invalid_argument("facteurs du filtre de taille invalide");
+  const int m = n / 2, masque = n - 1;
+  // Frequency (q, k) of the transform's own order; a real output only sees the mean of a
+  // factor and its mirror's, which are equal for any filter that keeps real grids real.
+  const auto f = [&](int q, int k) {
+    return facteurs[static_cast<std::size_t>((q + m) & masque) * n + ((k + m) & masque)];
+  };
+  const auto symetrique = [&](int q, int k) {
+    return 0.5 * (f(q, k) + f((n - q) & masque, (n - k) & masque));
+  };
+  const double echelle = 1.0 / (static_cast<double>(n) * n);
+  facteurs_.resize(static_cast<std::size_t>(n) * m);
+  sommes_.resize(static_cast<std::size_t>(n));
+  differences_.resize(static_cast<std::size_t>(n));
+  for (int q = 0; q < n; ++q) {
+    for (int k = 0; k < m; ++k)
+      facteurs_[static_cast<std::size_t>(q) * m + k] =
+          static_cast<float>(symetrique(q, k) * echelle);
+    sommes_[q] = static_cast<float>(0.5 * (symetrique(q, 0) + symetrique(q, m)) * echelle);
+    differences_[q] = static_cast<float>(0.5 * (symetrique(q, 0) - symetrique(q, m)) * echelle);
+  }
+}
+
+TFiltreFrequentiel::TTravail TFiltreFrequentiel::Travail() const {
+  // Written before it is read: left as it comes.
+  TTravail t;
+  t.Re.resize(static_cast<std::size_t>(n_) * (n_ / 2));
+  t.Im.resize(t.Re.size());
+  return t;
+}
+
+namespace {
+
+void PapillonsInverses(TBrouillon& b, const TTableFFT& t) {
+  // The forward butterflies on (imaginary, real) are the unnormalised inverse transform.
+  static const auto papillons = ProcesseurAvx2() ? PapillonsAvx2 : PapillonsBase;
+  papillons(b.im.data(), b.re.data(), t.n, t.cosinus.data(), t.sinus.data());
+}
+
+// Positions [k0, k1) of nb lanes into rows, the rest of each row left as it was.
+void LanesVersLignes(const float* s, int nb, int k0, int k1, float* const* lignes) {
   int l0 = 0;
-  if (ProcesseurAvx2() && n % 8 == 0)
-    for (; l0 + 8 <= nb; l0 += 8)
-      for (int k = 0; k < n; k += 8) LanesVersTuile(s + k * Lot + l0, lignes + l0, k);
+  const int t0 = (k0 + 7) / 8 * 8, t1 = k1 / 8 * 8;
+  if (ProcesseurAvx2() && t0 < t1)
+    for (; l0 + 8 <= nb; l0 += 8) {
+      for (int k = t0; k < t1; k += 8) LanesVersTuile(s + k * Lot + l0, lignes + l0, k);
+      for (int l = l0; l < l0 + 8; ++l) {
+        for (int k = k0; k < t0; ++k) lignes[l][k] = s[k * Lot + l];
+        for (int k = t1; k < k1; ++k) lignes[l][k] = s[k * Lot + l];
+      }
+    }
   for (int l = l0; l < nb; ++l)
-    for (int k = 0; k < n; ++k) lignes[l][k] = s[k * Lot + l];
+    for (int k = k0; k < k1; ++k) lignes[l][k] = s[k * Lot + l];
 }
 
 }  // namespace
 
-TFiltreFrequentiel::TFiltreFrequentiel(int n, const std::vector<double>& facteurs) : n_(n) {
-  Table(n);  // throws for a side that is not a power of two
-  if (facteurs.size() != static_cast<std::size_t>(n) * n)
-    throw std::invalid_argument("facteurs du filtre de taille invalide");
-  // Stored where the unswapped transform puts each frequency.
-  facteurs_.resize(facteurs.size());
-  const int m = n / 2, masque = n - 1;
-  for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c)
-      facteurs_[static_cast<std::size_t>(r) * n + c] =
-          facteurs[static_cast<std::size_t>((r + m) & masque) * n + ((c + m) & masque)];
-}
-
-TFiltreFrequentiel::TTravail TFiltreFrequentiel::Travail() const {
-  TTravail t;
-  t.Re.assign(static_cast<std::size_t>(n_) * n_, 0.0f);
-  t.Im.assign(t.Re.size(), 0.0f);
-  return t;
-}
-
+// Real rows go two to a complex transform (one as the real part, one as the imaginary), and
+// of each row's spectrum only the first half is kept, the second being its mirror's
+// conjugate: half the butterflies of a complex filter. Column 0 of the half spectra carries the
+// zero frequency as its real part and the highest (N/2), also real, as its imaginary part.
 void TFiltreFrequentiel::Appliquer(const float* entree, float* sortie, int r0, int r1, int c0,
                                    int c1, TTravail& w) const {
-  const int n = n_;
+  const int n = n_, m = n / 2, masque = n - 1;
   r0 = std::clamp(r0, 0, n), r1 = std::clamp(r1, r0, n);
   c0 = std::clamp(c0, 0, n), c1 = std::clamp(c1, c0, n);
   if (r0 == r1 || c0 == c1) return;
   const TTableFFT& t = Table(n);
-  const std::size_t taille = static_cast<std::size_t>(n) * n;
-  if (w.Re.size() != taille || w.Im.size() != taille) w = Travail();
+  const std::size_t taille = static_cast<std::size_t>(n) * m;
+  if (w.Re.size() < taille || w.Im.size() < taille) w = Travail();
   float* re = w.Re.data();
   float* im = w.Im.data();
-  auto ligne = [n](float* plan, int r) { return plan + static_cast<std::size_t>(r) * n; };
-  // Columns a..a+nb−1 of the planes into the scratch, in bit-reversed order, rows outside
-  // [premiere, derniere) as zeros. A batch walks rows pages apart: the prefetcher cannot guess
-  // them.
-  const auto chargerColonnes = [&](TBrouillon& b, int a, int nb, int premiere, int derniere) {
-    constexpr int Avance = 8;
-    if (nb < Lot) EffacerBrouillon(b, n, true, true);
-    for (int r = 0; r < n; ++r) {
-      float* dr = b.re.data() + t.inverseBits[r] * Lot;
-      float* di = b.im.data() + t.inverseBits[r] * Lot;
-      if (r + Avance < n) {
-        const std::size_t i = static_cast<std::size_t>(r + Avance) * n + a;
-        __builtin_prefetch(re + i);
-        __builtin_prefetch(im + i);
-      }
-      if (r < premiere || r >= derniere) {
-        std::fill_n(dr, Lot, 0.0f);
-        std::fill_n(di, Lot, 0.0f);
-        continue;
-      }
-      const float* sr = ligne(re, r) + a;
-      const float* si = ligne(im, r) + a;
-      for (int l = 0; l < nb; ++l) dr[l] = sr[l], di[l] = si[l];
-    }
+  auto ligne = [m](float* plan, int r) { return plan + static_cast<std::size_t>(r) * m; };
+  // Batches of Lot pairs of rows: rows a + 2l (real parts) and a + 2l + 1 (imaginary parts,
+  // while below r1).
+  const int paires = (r1 - r0 + 1) / 2;
+  struct TLot {
+    int a, pairs, impairs;
   };
+  const auto lotDePaires = [&](int k) {
+    const int p0 = k * Lot, a = r0 + 2 * p0, nb = std::min(Lot, paires - p0);
+    return TLot{a, nb, std::min(nb, (r1 - a) / 2)};
+  };
+  const int lotsDePaires = (paires + Lot - 1) / Lot;
+
   // Forward, rows: only those that hold anything.
-  PourChaque((r1 - r0 + Lot - 1) / Lot,
-             [&](int k) {
-               const int a = r0 + k * Lot, nb = std::min(Lot, r1 - a);
-               TBrouillon& b = Brouillon(n);
-               EffacerBrouillon(b, n, nb < Lot, true);
-               std::array<const float*, Lot> source{};
-               std::array<float*, Lot> cibleRe{}, cibleIm{};
-               for (int l = 0; l < nb; ++l) {
-                 source[l] = entree + static_cast<std::size_t>(a + l) * n;
-                 cibleRe[l] = ligne(re, a + l);
-                 cibleIm[l] = ligne(im, a + l);
-               }
-               LignesVersLanes(source.data(), nb, n, b.re.data());
-               InverserBits(b, t);
-               Papillons(b, t);
-               LanesVersLignes(b.re.data(), nb, n, cibleRe.data());
-               LanesVersLignes(b.im.data(), nb, n, cibleIm.data());
-             },
-             FilsPour(n));
-  // Forward, columns, each frequency then divided by N² and multiplied by its factor (rounded
-  // as the double-precision spectrum rounded it).
-  // N² is a power of four: multiplying by its inverse is dividing by it, exactly.
-  const float inverseEchelle = 1.0f / static_cast<float>(static_cast<double>(n) * n);
-  const int lots = (n + Lot - 1) / Lot;
   PourChaque(
-      lots,
+      lotsDePaires,
       [&](int k) {
-        const int a = k * Lot, nb = std::min(Lot, n - a);
+        const TLot p = lotDePaires(k);
         TBrouillon& b = Brouillon(n);
-        chargerColonnes(b, a, nb, r0, r1);
-        Papillons(b, t);
-        for (int r = 0; r < n; ++r) {
-          const float* sr = b.re.data() + r * Lot;
-          const float* si = b.im.data() + r * Lot;
-          const double* f = facteurs_.data() + static_cast<std::size_t>(r) * n + a;
-          float* dr = ligne(re, r) + a;
-          float* di = ligne(im, r) + a;
-          for (int l = 0; l < nb; ++l) {
-            dr[l] = static_cast<float>(static_cast<double>(sr[l] * inverseEchelle) * f[l]);
-            di[l] = static_cast<float>(static_cast<double>(si[l] * inverseEchelle) * f[l]);
-          }
+        EffacerBrouillon(b, n, p.pairs < Lot, p.impairs < Lot);
+        std::array<const float*, Lot> pairs{}, impairs{};
+        std::array<float*, Lot> pr{}, pi{}, ir{}, ii{};
+        for (int l = 0; l < p.pairs; ++l) {
+          pairs[l] = entree + static_cast<std::size_t>(p.a + 2 * l) * n;
+          pr[l] = ligne(re, p.a + 2 * l), pi[l] = ligne(im, p.a + 2 * l);
         }
-      },
-      FilsPour(n));
-  // Inverse, rows: every one (each reaches every column), real and imaginary parts exchanged.
-  PourChaque(
-      lots,
-      [&](int k) {
-        const int a = k * Lot, nb = std::min(Lot, n - a);
-        TBrouillon& b = Brouillon(n);
-        if (nb < Lot) EffacerBrouillon(b, n, true, true);
-        std::array<float*, Lot> lr{}, li{};
-        for (int l = 0; l < nb; ++l) lr[l] = ligne(re, a + l), li[l] = ligne(im, a + l);
-        LignesVersLanes(li.data(), nb, n, b.re.data());
-        LignesVersLanes(lr.data(), nb, n, b.im.data());
+        for (int l = 0; l < p.impairs; ++l) {
+          impairs[l] = entree + static_cast<std::size_t>(p.a + 2 * l + 1) * n;
+          ir[l] = ligne(re, p.a + 2 * l + 1), ii[l] = ligne(im, p.a + 2 * l + 1);
+        }
+        LignesVersLanes(pairs.data(), p.pairs, n, b.re.data());
+        LignesVersLanes(impairs.data(), p.impairs, n, b.im.data());
         InverserBits(b, t);
         Papillons(b, t);
-        LanesVersLignes(b.re.data(), nb, n, lr.data());
-        LanesVersLignes(b.im.data(), nb, n, li.data());
+        // Z = X + iY: X(k) = (Z(k) + conj Z(N−k)) / 2, Y(k) = (Z(k) − conj Z(N−k)) / 2i; X's
+        // half to positions 0..m−1 of s, Y's to m..N−1.
+        TBrouillon& s = BrouillonJumeau(n);
+        const float *zr = b.re.data(), *zi = b.im.data();
+        float *sr = s.re.data(), *si = s.im.data();
+        for (int l = 0; l < Lot; ++l) {
+          sr[l] = zr[l], si[l] = zr[m * Lot + l];
+          sr[m * Lot + l] = zi[l], si[m * Lot + l] = zi[m * Lot + l];
+        }
+        for (int q = 1; q < m; ++q) {
+          const float *ar = zr + q * Lot, *ai = zi + q * Lot;
+          const float *br = zr + (n - q) * Lot, *bi = zi + (n - q) * Lot;
+          float *xr = sr + q * Lot, *xi = si + q * Lot;
+          float *yr = sr + (m + q) * Lot, *yi = si + (m + q) * Lot;
+          for (int l = 0; l < Lot; ++l) {
+            xr[l] = 0.5f * (ar[l] + br[l]), xi[l] = 0.5f * (ai[l] - bi[l]);
+            yr[l] = 0.5f * (ai[l] + bi[l]), yi[l] = 0.5f * (br[l] - ar[l]);
+          }
+        }
+        LanesVersLignes(sr, p.pairs, 0, m, pr.data());
+        LanesVersLignes(si, p.pairs, 0, m, pi.data());
+        LanesVersLignes(sr + m * Lot, p.impairs, 0, m, ir.data());
+        LanesVersLignes(si + m * Lot, p.impairs, 0, m, ii.data());
       },
       FilsPour(n));
-  // Inverse, columns: only those wanted; the imaginary part is the real part of the inverse.
-  PourChaque((c1 - c0 + Lot - 1) / Lot,
+
+  // Columns: forward, the product, inverse, each batch in one go; rows outside [r0, r1) are
+  // zero on the way in and not wanted on the way out.
+  PourChaque((m + Lot - 1) / Lot,
              [&](int k) {
-               const int a = c0 + k * Lot, nb = std::min(Lot, c1 - a);
+               const int a = k * Lot, nb = std::min(Lot, m - a);
                TBrouillon& b = Brouillon(n);
-               chargerColonnes(b, a, nb, 0, n);
-               Papillons(b, t);
+               EffacerBrouillon(b, n, true, true);
+               constexpr int Avance = 8;  // rows lie far apart: the prefetcher cannot guess them
                for (int r = r0; r < r1; ++r) {
-                 float* d = sortie + static_cast<std::size_t>(r) * n + a;
+                 if (r + Avance < r1) {
+                   __builtin_prefetch(ligne(re, r + Avance) + a);
+                   __builtin_prefetch(ligne(im, r + Avance) + a);
+                 }
+                 float* dr = b.re.data() + t.inverseBits[r] * Lot;
+                 float* di = b.im.data() + t.inverseBits[r] * Lot;
+                 const float* sr = ligne(re, r) + a;
+                 const float* si = ligne(im, r) + a;
+                 for (int l = 0; l < nb; ++l) dr[l] = sr[l], di[l] = si[l];
+               }
+               Papillons(b, t);
+               // Column 0 holds two real columns' spectra A + iB: A(q)·f(q, 0) + i B(q)·f(q, N/2).
+               thread_local std::vector<float> zero;
+               if (a == 0) {
+                 zero.resize(2 * static_cast<std::size_t>(n));
+                 for (int q = 0; q < n; ++q) {
+                   const int miroir = (n - q) & masque;
+                   const float cr = b.re[q * Lot], ci = b.im[q * Lot];
+                   const float dr = b.re[miroir * Lot], di = b.im[miroir * Lot];
+                   zero[2 * q] = sommes_[q] * cr + differences_[q] * dr;
+                   zero[2 * q + 1] = sommes_[q] * ci - differences_[q] * di;
+                 }
+               }
+               for (int q = 0; q < n; ++q) {
+                 const float* f = facteurs_.data() + static_cast<std::size_t>(q) * m + a;
+                 float* dr = b.re.data() + q * Lot;
+                 float* di = b.im.data() + q * Lot;
+                 for (int l = 0; l < nb; ++l) dr[l] *= f[l], di[l] *= f[l];
+               }
+               if (a == 0)
+                 for (int q = 0; q < n; ++q)
+                   b.re[q * Lot] = zero[2 * q], b.im[q * Lot] = zero[2 * q + 1];
+               InverserBits(b, t);
+               PapillonsInverses(b, t);
+               for (int r = r0; r < r1; ++r) {
+                 float* dr = ligne(re, r) + a;
+                 float* di = ligne(im, r) + a;
+                 const float* sr = b.re.data() + r * Lot;
                  const float* si = b.im.data() + r * Lot;
-                 for (int l = 0; l < nb; ++l) d[l] = si[l];
+                 for (int l = 0; l < nb; ++l) dr[l] = sr[l], di[l] = si[l];
                }
              },
              FilsPour(n));
+
+  // Inverse, rows: the pairs again, each pair's full spectrum X + iY rebuilt from the halves;
+  // the real part is the first row, the imaginary part the second.
+  PourChaque(
+      lotsDePaires,
+      [&](int k) {
+        const TLot p = lotDePaires(k);
+        TBrouillon& s = BrouillonJumeau(n);
+        if (p.impairs < Lot) EffacerBrouillon(s, n, true, true);
+        std::array<float*, Lot> pr{}, pi{}, ir{}, ii{}, sortiePaire{}, sortieImpaire{};
+        for (int l = 0; l < p.pairs; ++l) {
+          pr[l] = ligne(re, p.a + 2 * l), pi[l] = ligne(im, p.a + 2 * l);
+          sortiePaire[l] = sortie + static_cast<std::size_t>(p.a + 2 * l) * n;
+        }
+        for (int l = 0; l < p.impairs; ++l) {
+          ir[l] = ligne(re, p.a + 2 * l + 1), ii[l] = ligne(im, p.a + 2 * l + 1);
+          sortieImpaire[l] = sortie + static_cast<std::size_t>(p.a + 2 * l + 1) * n;
+        }
+        float *sr = s.re.data(), *si = s.im.data();
+        LignesVersLanes(pr.data(), p.pairs, m, sr);
+        LignesVersLanes(pi.data(), p.pairs, m, si);
+        LignesVersLanes(ir.data(), p.impairs, m, sr + m * Lot);
+        LignesVersLanes(ii.data(), p.impairs, m, si + m * Lot);
+        TBrouillon& b = Brouillon(n);
+        float *zr = b.re.data(), *zi = b.im.data();
+        const auto place = [&](int q) { return t.inverseBits[q] * Lot; };
+        for (int l = 0; l < Lot; ++l) {
+          zr[place(0) + l] = sr[l], zi[place(0) + l] = sr[m * Lot + l];
+          zr[place(m) + l] = si[l], zi[place(m) + l] = si[m * Lot + l];
+        }
+        for (int q = 1; q < m; ++q) {
+          const float *xr = sr + q * Lot, *xi = si + q * Lot;
+          const float *yr = sr + (m + q) * Lot, *yi = si + (m + q) * Lot;
+          float *ar = zr + place(q), *ai = zi + place(q);
+          float *br = zr + place(n - q), *bi = zi + place(n - q);
+          for (int l = 0; l < Lot; ++l) {
+            ar[l] = xr[l] - yi[l], ai[l] = xi[l] + yr[l];
+            br[l] = xr[l] + yi[l], bi[l] = yr[l] - xi[l];
+          }
+        }
+        PapillonsInverses(b, t);
+        LanesVersLignes(zr, p.pairs, c0, c1, sortiePaire.data());
+        LanesVersLignes(zi, p.impairs, c0, c1, sortieImpaire.data());
+      },
+      FilsPour(n));
 }
 
 TGrilleReelle SpectrePuissance(const TGrilleReelle& complexe, int w, int h) {

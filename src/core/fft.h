@@ -30,9 +30,10 @@ TGrilleReelle SpectrePuissance(const TGrilleReelle& complexe, int w, int h);
 // Every row of the complex array replaced by its 1-D forward transform (no normalisation).
 void FFTLignes(TGrilleReelle& complexe, int n, int lignes);
 // A real N×N grid filtered by a real factor per frequency: the real part of the inverse
-// transform of (factor × forward transform). The same bits as FFT2D, the product and
-// FFT2DInverse in turn, without their allocations and in single precision between the passes,
-// skipping the input's rows known to be zero and the output's columns not wanted.
+// transform of (factor × forward transform), as FFT2D, the product and FFT2DInverse give it,
+// for half their work (the input is real), without their allocations, in single precision
+// throughout, skipping the input's rows known to be zero and computing only the output's rows
+// and columns wanted.
 class TFiltreFrequentiel {
  public:
   // `facteurs`: N×N in FFT2D's order (the zero frequency at row and column N/2 + 1).
@@ -53,7 +54,10 @@ class TFiltreFrequentiel {
 
  private:
   int n_;
-  std::vector<double> facteurs_;  // in the transform's own order (zero frequency at 0, 0)
+  // Divided by N², in the transform's own order (zero frequency at 0, 0), for the first half
+  // of the columns; for the zero and highest columns, packed as one, their half sum and half
+  // difference.
+  std::vector<float> facteurs_, sommes_, differences_;
 };
 
 // Quarter turn: new (N+1−k, r) = old (r, k) (1-based); the counts are exchanged.

@@ -134,43 +134,61 @@ TEST(FFT, AllerRetourRendLEntreeCompletee) {
     }
 }
 
-// The filter is the transform, the product and the inverse in turn, to the bit, whatever the
-// side (one batch or many, a side not a multiple of eight) and the rows and columns skipped.
-TEST(FFT, FiltreFrequentielDonneLesBitsDesTroisEtapes) {
+// The filter is the transform, the product and the inverse in turn (to single precision),
+// whatever the side (one batch or many, a side not a multiple of eight), the rows and columns
+// skipped (an odd count of rows leaves a row without its pair), and whether the factors are
+// symmetric (the real part of the output sees only a factor's mean with its mirror's).
+TEST(FFT, FiltreFrequentielDonneLesTroisEtapes) {
   std::mt19937 alea(11);
   std::uniform_real_distribution<double> u(-50, 50);
-  for (int n : {2, 4, 8, 16, 32, 64, 256}) {
-    std::vector<double> facteurs(static_cast<std::size_t>(n) * n);
-    for (double& f : facteurs) f = u(alea) / 7;
-    const TFiltreFrequentiel filtre(n, facteurs);
-    const int r0 = n / 4, r1 = n - n / 8, c0 = n / 8, c1 = n / 2 + 1;
-    TGrilleReelle g(1, n, n);
-    std::vector<float> entree(static_cast<std::size_t>(n) * n, 0.0f);
-    for (int r = r0; r < r1; ++r)
-      for (int c = 0; c < n; ++c)
-        if ((r + c) % 3)
-          g(r, c) = entree[static_cast<std::size_t>(r) * n + c] = static_cast<float>(u(alea));
-    int h = n, w = n;
-    TGrilleReelle spectre = FFT2D(g, h, w);
-    for (int p = 0; p < 2; ++p)
-      for (std::size_t k = 0; k < facteurs.size(); ++k) spectre.Plan(p)[k] *= facteurs[k];
-    FFT2DInverse(spectre, n);
-    std::vector<float> sortie(entree.size(), -1.0f);
-    auto travail = filtre.Travail();
-    for (int fois = 0; fois < 2; ++fois) {  // the work area reused
-      filtre.Appliquer(entree.data(), sortie.data(), r0, r1, c0, c1, travail);
-      for (int r = 0; r < n; ++r)
-        for (int c = 0; c < n; ++c) {
-          const float v = sortie[static_cast<std::size_t>(r) * n + c];
-          if (r >= r0 && r < r1 && c >= c0 && c < c1)
-            ASSERT_EQ(static_cast<double>(v), spectre(r, c)) << n << ": " << r << "," << c;
-          else
-            ASSERT_EQ(v, -1.0f) << "written outside the rows and columns asked";
+  for (int n : {2, 4, 8, 16, 32, 64, 256})
+    for (const bool symetrique : {true, false})
+      for (const int r1 : {n - n / 8, n - n / 8 - 1}) {
+        if (r1 <= n / 4) continue;
+        const int masque = n - 1;
+        std::vector<double> facteurs(static_cast<std::size_t>(n) * n);
+        for (double& f : facteurs) f = u(alea) / 7;
+        if (symetrique)  // f(−q, −k) = f(q, k), around the zero frequency at (N/2, N/2)
+          for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c)
+              facteurs[static_cast<std::size_t>((n - r) & masque) * n + ((n - c) & masque)] =
+                  facteurs[static_cast<std::size_t>(r) * n + c];
+        const TFiltreFrequentiel filtre(n, facteurs);
+        const int r0 = n / 4, c0 = n / 8, c1 = n / 2 + 1;
+        TGrilleReelle g(1, n, n);
+        std::vector<float> entree(static_cast<std::size_t>(n) * n, 0.0f);
+        double echelle = 0;
+        for (int r = r0; r < r1; ++r)
+          for (int c = 0; c < n; ++c)
+            if ((r + c) % 3) {
+              g(r, c) = entree[static_cast<std::size_t>(r) * n + c] = static_cast<float>(u(alea));
+              echelle = std::max(echelle, std::fabs(g(r, c)));
+            }
+        int h = n, w = n;
+        TGrilleReelle spectre = FFT2D(g, h, w);
+        for (int p = 0; p < 2; ++p)
+          for (std::size_t k = 0; k < facteurs.size(); ++k) spectre.Plan(p)[k] *= facteurs[k];
+        FFT2DInverse(spectre, n);
+        double fmax = 0;
+        for (double f : facteurs) fmax = std::max(fmax, std::fabs(f));
+        std::vector<float> sortie(entree.size(), -1.0f);
+        auto travail = filtre.Travail();
+        for (int fois = 0; fois < 2; ++fois) {  // the work area reused
+          filtre.Appliquer(entree.data(), sortie.data(), r0, r1, c0, c1, travail);
+          for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c) {
+              const float v = sortie[static_cast<std::size_t>(r) * n + c];
+              if (r >= r0 && r < r1 && c >= c0 && c < c1)
+                ASSERT_NEAR(v, spectre(r, c), 1e-7 * echelle * fmax * std::log2(2 * n))
+                    << n << (symetrique ? " symmetric" : "") << ": " << r << "," << c;
+              else
+                ASSERT_EQ(v, -1.0f) << "written outside the rows and columns asked";
+            }
         }
-    }
-  }
+      }
   EXPECT_THROW(TFiltreFrequentiel(12, std::vector<double>(144)), std::invalid_argument);
   EXPECT_THROW(TFiltreFrequentiel(8, std::vector<double>(10)), std::invalid_argument);
+  EXPECT_THROW(TFiltreFrequentiel(1, std::vector<double>(1)), std::invalid_argument);
 }
 
 TEST(FFT, UnParUnDonneDeuxParDeux) {
