@@ -279,6 +279,16 @@ class TReductionQR {
   // Upper triangle (row-major P×P) and Qᵀb.
   double T(int i, int j) const { return t_[static_cast<std::size_t>(i) * colonnes_ + j]; }
 
+  // The triangle of another share of the same problem's samples folded in: [A₁; A₂] and
+  // [R₁; R₂] have the same least-squares solution.
+  void Absorber(const TReductionQR& autre) {
+    Reduire();
+    for (int i = 0; i < p_; ++i)
+      std::copy_n(autre.t_.data() + static_cast<std::size_t>(i) * colonnes_, colonnes_,
+                  NouvelleLigne());
+    Reduire();
+  }
+
   static constexpr int TailleBloc = 128;
 
  private:
@@ -373,29 +383,41 @@ void AjusterZernike(const std::vector<TPupille*>& fronts, const TJeuZernike& jeu
     return;
   if (termes && !termes->Conviennent(pupille, jeu)) termes = nullptr;
 
-  TReductionQR qr(p, k);
+  // Fixed shares of the samples, each reduced on its own thread, their triangles then folded
+  // in order: the same bits whatever the threads.
+  constexpr int Parts = 4;
+  std::vector<TReductionQR> qrs(Parts, TReductionQR(p, k));
+  std::array<long, Parts> comptes{};
+  PourChaque(Parts, [&](int part) {
+    TReductionQR& qr = qrs[static_cast<std::size_t>(part)];
+    long& m = comptes[static_cast<std::size_t>(part)];
+    auto ajouter = [&](int place, const double* valeurs) {
+      double* ligne = qr.NouvelleLigne();
+      for (int i = 0; i < p; ++i) ligne[i] = valeurs[choisis[i]];
+      for (int s = 0; s < k; ++s) ligne[p + s] = fronts[s]->Donnees.Plan(0)[place];
+      ++m;
+      if (qr.BlocPlein()) qr.Reduire();
+    };
+    if (termes) {
+      const std::size_t n = termes->Nombre();
+      for (std::size_t i = n * part / Parts; i < n * (part + 1) / Parts; ++i)
+        ajouter(termes->Place(i), termes->Valeurs(i));
+    } else {
+      TValZernike valeurs{};
+      for (int r = pupille.NY * part / Parts; r < pupille.NY * (part + 1) / Parts; ++r)
+        for (int c = 0; c < pupille.NX; ++c) {
+          if (pupille.M(r, c) != 1) continue;
+          if (!CalculZernike(jeu, pupille.AxeY[r], pupille.AxeX[c], pupille.Obstruction, valeurs))
+            continue;
+          ajouter(r * pupille.NX + c, valeurs.data());
+        }
+    }
+    qr.Reduire();
+  });
+  TReductionQR& qr = qrs.front();
+  for (int part = 1; part < Parts; ++part) qr.Absorber(qrs[static_cast<std::size_t>(part)]);
   long m = 0;
-  auto ajouter = [&](int place, const double* valeurs) {
-    double* ligne = qr.NouvelleLigne();
-    for (int i = 0; i < p; ++i) ligne[i] = valeurs[choisis[i]];
-    for (int s = 0; s < k; ++s) ligne[p + s] = fronts[s]->Donnees.Plan(0)[place];
-    ++m;
-    if (qr.BlocPlein()) qr.Reduire();
-  };
-  if (termes) {
-    for (std::size_t i = 0; i < termes->Nombre(); ++i)
-      ajouter(termes->Place(i), termes->Valeurs(i));
-  } else {
-    TValZernike valeurs{};
-    for (int r = 0; r < pupille.NY; ++r)
-      for (int c = 0; c < pupille.NX; ++c) {
-        if (pupille.M(r, c) != 1) continue;
-        if (!CalculZernike(jeu, pupille.AxeY[r], pupille.AxeX[c], pupille.Obstruction, valeurs))
-          continue;
-        ajouter(r * pupille.NX + c, valeurs.data());
-      }
-  }
-  qr.Reduire();
+  for (long c : comptes) m += c;
   if (m == 0) return;
 
   std::vector<double> u(static_cast<std::size_t>(p) * p), w, v;
