@@ -121,15 +121,22 @@ TSupport Construire(const TGrilleEntiere& m, std::int16_t code) {
       s.Indices.push_back(r * s.nx + c);
     }
   s.Voisins.resize(s.Indices.size());
-  for (std::size_t i = 0; i < s.Indices.size(); ++i) {
-    const int r = s.Indices[i] / s.nx, c = s.Indices[i] % s.nx;
-    auto voisin = [&](int rr, int cc) {
-      return rr < b.r0 || rr >= b.r1 || cc < b.c0 || cc >= b.c1
-                 ? -1
-                 : numero[static_cast<std::size_t>(rr - b.r0) * w + (cc - b.c0)];
-    };
-    s.Voisins[i] = {voisin(r, c - 1), voisin(r, c + 1), voisin(r - 1, c), voisin(r + 1, c)};
-  }
+  const int h = b.r1 - b.r0;
+  // Bands of the box on the threads: each unknown's neighbours are its own entry.
+  PourChaque(
+      8,
+      [&](int k) {
+        for (int r = h * k / 8; r < h * (k + 1) / 8; ++r) {
+          const int* l = numero.data() + static_cast<std::size_t>(r) * w;
+          for (int c = 0; c < w; ++c) {
+            if (l[c] < 0) continue;
+            s.Voisins[static_cast<std::size_t>(l[c])] = {
+                c > 0 ? l[c - 1] : -1, c + 1 < w ? l[c + 1] : -1, r > 0 ? l[c - w] : -1,
+                r + 1 < h ? l[c + w] : -1};
+          }
+        }
+      },
+      b.Taille() >= 65536 ? NombreFils() : 1);
   return s;
 }
 
@@ -215,8 +222,12 @@ class TPreconditionneur {
   explicit TPreconditionneur(const TSupport& s)
       : filtre_(InverseLaplacien(TailleFFT(s.ny, s.nx))), n_(filtre_->Cote()) {
     r0_ = c0_ = n_;
+    places_.reserve(s.Indices.size());
+    // The unknowns come in raster order: their row only grows.
+    int r = 0;
     for (int i : s.Indices) {
-      const int r = i / s.nx, c = i % s.nx;
+      while (i >= (r + 1) * s.nx) ++r;
+      const int c = i - r * s.nx;
       places_.push_back(static_cast<std::size_t>(r) * n_ + c);
       r0_ = std::min(r0_, r), r1_ = std::max(r1_, r + 1);
       c0_ = std::min(c0_, c), c1_ = std::max(c1_, c + 1);
