@@ -177,16 +177,22 @@ std::shared_ptr<TPupille> Decouper(const TPupille& image, int c0, int r0, int co
 // (or dead) pixel, not light: it takes the median of its neighbours.
 void RetirerPixelsIsoles(TPupille& im, double bruit) {
   if (im.NX < 3 || im.NY < 3) return;
-  const TGrilleReelle source = im.Donnees;
   const int nx = im.NX;
+  // The rows above and at the sample as they were before any was replaced; the row below is
+  // still untouched.
+  std::vector<double> dessus(im.Donnees.Ligne(0), im.Donnees.Ligne(0) + nx);
+  std::vector<double> courante(static_cast<std::size_t>(nx));
   // The least and greatest of each sample's eight neighbours, a row at a time (this loop
-  // vectorises); only the samples outside that range are looked at again.
+  // vectorises); only the samples beyond that range by more than the least tolerance are
+  // looked at again.
   std::vector<double> mn(static_cast<std::size_t>(nx)), mx(mn.size());
   std::array<double, 8> v{};
+  const double marge = 6 * bruit;
   for (int r = 1; r < im.NY - 1; ++r) {
-    const double* h = source.Ligne(r - 1);
-    const double* l = source.Ligne(r);
-    const double* b = source.Ligne(r + 1);
+    std::copy_n(im.Donnees.Ligne(r), nx, courante.begin());
+    const double* h = dessus.data();
+    const double* l = courante.data();
+    const double* b = im.Donnees.Ligne(r + 1);
     for (int c = 1; c < nx - 1; ++c) {
       const double a = std::min(std::min(h[c - 1], h[c]), std::min(h[c + 1], l[c - 1]));
       const double z = std::min(std::min(l[c + 1], b[c - 1]), std::min(b[c], b[c + 1]));
@@ -197,13 +203,14 @@ void RetirerPixelsIsoles(TPupille& im, double bruit) {
     }
     for (int c = 1; c < nx - 1; ++c) {
       const double x = l[c];
-      if (x <= mx[c] && x >= mn[c]) continue;
+      if (x <= mx[c] + marge && x >= mn[c] - marge) continue;
       v = {h[c - 1], h[c], h[c + 1], l[c - 1], l[c + 1], b[c - 1], b[c], b[c + 1]};
       std::nth_element(v.begin(), v.begin() + 4, v.end());
       const double med = v[4];
-      const double tolerance = std::max(6 * bruit, 0.5 * std::fabs(med));
+      const double tolerance = std::max(marge, 0.5 * std::fabs(med));
       if (x > mx[c] + tolerance || x < mn[c] - tolerance) im.V(r, c) = med;
     }
+    dessus.swap(courante);
   }
 }
 
