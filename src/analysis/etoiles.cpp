@@ -18,32 +18,41 @@ constexpr double SeuilDetection = 5;  // standard deviations of the binned backg
 constexpr double RayonEtoileMin = 8;  // pixels: smaller is a point, not a defocused image
 constexpr int EtoilesAffinees = 32;   // the brightest ones measured on the frame itself
 
-// The median of each sample's 3 × 3 neighbourhood (edges repeated), a row at a time: Paeth's
-// network applied to nine rows of values at once, which the compiler turns into vector
-// minima and maxima.
+// The median of each sample's 3 × 3 neighbourhood (edges repeated), a row at a time: each
+// column's three values sorted, the median is the middle one of the greatest of the three
+// least, the middle of the three middles and the least of the three greatest. Every step is a
+// minimum or a maximum across the row, which the compiler turns into vector instructions.
 TGrilleReelle Mediane3x3(const TGrilleReelle& g) {
   const int ny = g.Lignes(), nx = g.Colonnes();
-  TGrilleReelle sortie(1, ny, nx);
-  std::vector<double> v(9 * static_cast<std::size_t>(nx));
+  TGrilleReelle sortie;
+  sortie.AllouerSansInit(1, ny, nx);
+  // Columns sorted, with the edge column repeated on either side.
+  std::vector<double> bas(static_cast<std::size_t>(nx) + 2), milieu(bas.size()), haut(bas.size());
   for (int r = 0; r < ny; ++r) {
-    for (int k = 0; k < 9; ++k) {
-      const double* l = g.Ligne(std::clamp(r + k / 3 - 1, 0, ny - 1));
-      double* d = v.data() + static_cast<std::size_t>(k) * nx;
-      const int dc = k % 3 - 1;
-      for (int c = 0; c < nx; ++c) d[c] = l[std::clamp(c + dc, 0, nx - 1)];
+    const double* a = g.Ligne(std::max(r - 1, 0));
+    const double* b = g.Ligne(r);
+    const double* c = g.Ligne(std::min(r + 1, ny - 1));
+    double* __restrict lo = bas.data() + 1;
+    double* __restrict mi = milieu.data() + 1;
+    double* __restrict hi = haut.data() + 1;
+    for (int k = 0; k < nx; ++k) {
+      const double x = std::min(a[k], b[k]), y = std::max(a[k], b[k]);
+      lo[k] = std::min(x, c[k]);
+      const double z = std::max(x, c[k]);
+      mi[k] = std::min(y, z);
+      hi[k] = std::max(y, z);
     }
-    auto o = [&](int a, int b) {
-      double* __restrict x = v.data() + static_cast<std::size_t>(a) * nx;
-      double* __restrict y = v.data() + static_cast<std::size_t>(b) * nx;
-      for (int c = 0; c < nx; ++c) {
-        const double p = x[c], q = y[c];
-        x[c] = std::min(p, q);
-        y[c] = std::max(p, q);
-      }
-    };
-    o(1, 2), o(4, 5), o(7, 8), o(0, 1), o(3, 4), o(6, 7), o(1, 2), o(4, 5), o(7, 8), o(0, 3);
-    o(5, 8), o(4, 7), o(3, 6), o(1, 4), o(2, 5), o(4, 7), o(4, 2), o(6, 4), o(4, 2);
-    std::copy_n(v.data() + 4 * static_cast<std::size_t>(nx), nx, sortie.Ligne(r));
+    lo[-1] = lo[0], mi[-1] = mi[0], hi[-1] = hi[0];
+    lo[nx] = lo[nx - 1], mi[nx] = mi[nx - 1], hi[nx] = hi[nx - 1];
+    double* __restrict o = sortie.Ligne(r);
+    for (int k = 0; k < nx; ++k) {
+      const double p = std::max(std::max(lo[k - 1], lo[k]), lo[k + 1]);
+      const double q = std::min(std::min(hi[k - 1], hi[k]), hi[k + 1]);
+      const double u = std::min(mi[k - 1], mi[k]), v = std::max(mi[k - 1], mi[k]);
+      const double m = std::max(u, std::min(v, mi[k + 1]));
+      const double s = std::min(p, q), t = std::max(p, q);
+      o[k] = std::max(s, std::min(t, m));
+    }
   }
   return sortie;
 }
@@ -207,14 +216,31 @@ std::vector<TRegion> Regions(const TCopieReduite& k, const TGrille<std::uint8_t>
                              TGrille<int>& etiquettes) {
   const int n = Etiqueter(g > 0 ? Dilater(masque, g) : masque, etiquettes);
   std::vector<TRegion> regions(static_cast<std::size_t>(n));
-  for (int r = 0; r < k.NY; ++r)
-    for (int c = 0; c < k.NX; ++c) {
-      if (!masque(r, c)) {
-        etiquettes(r, c) = 0;
+  // A run of the mask lies in one region: its samples are added in turn, as one by one.
+  for (int r = 0; r < k.NY; ++r) {
+    const std::uint8_t* m = masque.Ligne(r);
+    int* e = etiquettes.Ligne(r);
+    const double* v = k.Valeurs.Ligne(r);
+    for (int c = 0; c < k.NX;) {
+      if (!m[c]) {
+        e[c++] = 0;
         continue;
       }
-      regions[static_cast<std::size_t>(etiquettes(r, c) - 1)].Ajouter(c, r, k.Valeurs(r, c));
+      TRegion& z = regions[static_cast<std::size_t>(e[c] - 1)];
+      const int debut = c;
+      double flux = z.Flux, sx = z.Sx, sy = z.Sy, pic = z.Pic;
+      for (; c < k.NX && m[c]; ++c) {
+        flux += v[c];
+        sx += v[c] * c;
+        sy += v[c] * r;
+        pic = std::max(pic, v[c]);
+      }
+      z.Flux = flux, z.Sx = sx, z.Sy = sy, z.Pic = pic;
+      z.C0 = std::min(z.C0, debut), z.C1 = std::max(z.C1, c - 1);
+      z.L0 = std::min(z.L0, r), z.L1 = std::max(z.L1, r);
+      z.Aire += c - debut;
     }
+  }
   return regions;
 }
 
@@ -308,22 +334,40 @@ void Affiner(const TFctXY& image, TEtoile& e) {
     auto fond = [&](int r, int c) {
       return p[0] + p[1] * (c + 1 - e.CentreX) + p[2] * (r + 1 - e.CentreY);
     };
+    // The columns of row r within the light's disc: x² + y², rounded as it is, only grows
+    // away from the centre, so they are one run, found from the root and checked at its ends.
+    auto disque = [&](int r) {
+      const double y = r + 1 - e.CentreY, limite = lumiere * lumiere;
+      const auto dedans = [&](int c) {
+        const double x = c + 1 - e.CentreX;
+        return x * x + y * y <= limite;
+      };
+      if (y * y > limite) return std::pair{c0, c0 - 1};
+      const double demi = std::sqrt(limite - y * y);
+      int a = std::clamp(static_cast<int>(std::ceil(e.CentreX - 1 - demi)), c0, c1 + 1);
+      int b = std::clamp(static_cast<int>(std::floor(e.CentreX - 1 + demi)), c0 - 1, c1);
+      while (a > c0 && dedans(a - 1)) --a;
+      while (a <= c1 && !dedans(a)) ++a;
+      while (b < c1 && dedans(b + 1)) ++b;
+      while (b >= a && !dedans(b)) --b;
+      return std::pair{a, b};
+    };
     double flux = 0;
-    for (int r = l0; r <= l1; ++r)
-      for (int c = c0; c <= c1; ++c) {
-        const double x = c + 1 - e.CentreX, y = r + 1 - e.CentreY;
+    for (int r = l0; r <= l1; ++r) {
+      const auto [a, b] = disque(r);
+      for (int c = a; c <= b; ++c) {
         const double v = image.V(r, c);
-        if (x * x + y * y <= lumiere * lumiere && std::isfinite(v)) flux += v - fond(r, c);
+        if (std::isfinite(v)) flux += v - fond(r, c);
       }
+    }
     if (!(flux > 0)) return;
     const double niveau = 0.5 * flux / (std::numbers::pi * e.Rayon * e.Rayon);
     double compte = 0, sx = 0, sy = 0;
     for (int r = l0; r <= l1; ++r) {
       // The chord from the first to the last sample above the level: holes count as pupil.
       int premier = -1, dernier = -1;
-      for (int c = c0; c <= c1; ++c) {
-        const double x = c + 1 - e.CentreX, y = r + 1 - e.CentreY;
-        if (x * x + y * y > lumiere * lumiere) continue;
+      const auto [a, b] = disque(r);
+      for (int c = a; c <= b; ++c) {
         const double v = image.V(r, c);
         if (std::isfinite(v) && v - fond(r, c) >= niveau) {
           if (premier < 0) premier = c;
