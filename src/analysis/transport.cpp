@@ -138,9 +138,12 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   // Each pixel beyond the edges: where its angle falls among the edge's, once for all passes.
   indicesBord_.assign(zones_.size(), 0);
   fractionsBord_.assign(zones_.size(), 0.0);
-  for (std::size_t i = 0; i < zones_.size(); ++i)
-    if (zones_[i] == 1 || zones_[i] == 2)
-      PlaceAngle(angles[i], nAngles, indicesBord_[i], fractionsBord_[i]);
+  PourChaque(Bandes, [&](int b) {
+    const std::size_t fin = zones_.size() * (b + 1) / Bandes;
+    for (std::size_t i = zones_.size() * b / Bandes; i < fin; ++i)
+      if (zones_[i] == 1 || zones_[i] == 2)
+        PlaceAngle(angles[i], nAngles, indicesBord_[i], fractionsBord_[i]);
+  });
   bordExterieur_ = GradientsDesTermes(jeu, eps, R, 1.0, nAngles);
   if (eps > 0) bordInterieur_ = GradientsDesTermes(jeu, eps, R, eps, nAngles);
   // The normal matrix of the whole ring, once: a pass's mask only takes a few pixels off it.
@@ -152,11 +155,32 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   std::array<int, Groupes + 1> premieres{};
   for (int g = 1; g <= Groupes; ++g)
     premieres[g] = static_cast<int>(std::lround(n * std::sqrt(static_cast<double>(g) / Groupes)));
+  // Four points at a time: each element takes their products one after the other, as it
+  // would point by point, with a quarter of the loads and stores.
+  std::vector<const double*> anneau;
+  anneau.reserve(points_.size());
+  for (std::size_t k = 0; k < points_.size(); ++k)
+    if (dansAnneau_[k]) anneau.push_back(termes_.data() + k * n);
   PourChaque(Groupes, [&](int g) {
     const int i0 = premieres[g], i1 = premieres[g + 1];
-    for (std::size_t k = 0; k < points_.size(); ++k) {
-      if (!dansAnneau_[k]) continue;
-      const double* t = termes_.data() + k * n;
+    std::size_t k = 0;
+    for (; k + 4 <= anneau.size(); k += 4) {
+      const double *t0 = anneau[k], *t1 = anneau[k + 1], *t2 = anneau[k + 2], *t3 = anneau[k + 3];
+      for (int i = i0; i < i1; ++i) {
+        double* __restrict ligne = gram_.data() + static_cast<std::size_t>(i) * n;
+        const double a = t0[i], b = t1[i], c = t2[i], d = t3[i];
+        for (int j = 0; j <= i; ++j) {
+          double s = ligne[j];
+          s += a * t0[j];
+          s += b * t1[j];
+          s += c * t2[j];
+          s += d * t3[j];
+          ligne[j] = s;
+        }
+      }
+    }
+    for (; k < anneau.size(); ++k) {
+      const double* t = anneau[k];
       for (int i = i0; i < i1; ++i) {
         double* ligne = gram_.data() + static_cast<std::size_t>(i) * n;
         const double ti = t[i];
