@@ -98,17 +98,27 @@ double Etendue(const TPupille& s) {
   constexpr int Bandes = 8;
   std::vector<std::vector<int>> dedansBande(Bandes, std::vector<int>(nb, 0)),
       totalBande(Bandes, std::vector<int>(nb, 0));
+  if (r0 >= r1 || c0 >= c1) return 0;
   PourChaque(Bandes, [&](int b) {
     std::vector<int>& dedans = dedansBande[static_cast<std::size_t>(b)];
     std::vector<int>& total = totalBande[static_cast<std::size_t>(b)];
+    // A row's steps first (a loop the compiler vectorises), then the counts.
+    std::vector<int> pas(static_cast<std::size_t>(c1 - c0));
+    const double* x = s.AxeX.data() + c0;
+    const int n = c1 - c0;
     const int fin = r0 + (r1 - r0) * (b + 1) / Bandes;
-    for (int r = r0 + (r1 - r0) * b / Bandes; r < fin; ++r)
-      for (int c = c0; c < c1; ++c) {
-        const int k = static_cast<int>(Rayon(s, r, c) / PasProfil);
+    for (int r = r0 + (r1 - r0) * b / Bandes; r < fin; ++r) {
+      const double y2 = s.AxeY[r] * s.AxeY[r];
+      for (int c = 0; c < n; ++c)
+        pas[c] = static_cast<int>(std::min(std::sqrt(x[c] * x[c] + y2) / PasProfil, 1.0 * nb));
+      const std::int16_t* m = s.Masque.Ligne(r) + c0;
+      for (int c = 0; c < n; ++c) {
+        const int k = pas[c];
         if (k >= nb) continue;
         ++total[k];
-        dedans[k] += s.M(r, c) == 1;
+        dedans[k] += m[c] == 1;
       }
+    }
   });
   std::vector<int> dedans(nb, 0), total(nb, 0);
   for (int b = 0; b < Bandes; ++b)

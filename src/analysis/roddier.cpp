@@ -111,7 +111,7 @@ void Combler(TGrilleReelle& g, const std::vector<std::pair<int, int>>& inconnus,
     for (const auto& [r, c] : inconnus) {
       double somme = 0;
       int n = 0;
-      for (const auto [dr, dc] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
+      for (const auto& [dr, dc] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
         if (support.M(r + dr, c + dc) == DansPupille) somme += g(r + dr, c + dc), ++n;
       if (n == 0) continue;
       const double nouveau = g(r, c) + omega * (somme / n - g(r, c));

@@ -59,7 +59,7 @@ TEST_F(BatchPreferences, BoucleDeLiensRefuseeParToutes) {
   std::filesystem::create_symlink(Chemin("b"), Chemin("Prefs.txt"));
   std::filesystem::create_symlink(Chemin("Prefs.txt"), Chemin("b"));
   const std::string f = " --prefs " + Chemin("Prefs.txt");
-  for (const std::string commande :
+  for (const std::string& commande :
        {"prefs" + f, std::string("info ") + QUELVANE_SAMPLES + "/etoile-intra.fit" + f}) {
     const auto s = LancerBatch(commande);
     EXPECT_EQ(s.Statut, 2) << commande;
