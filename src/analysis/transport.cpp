@@ -1,11 +1,14 @@
 #include "analysis/transport.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
+#include "core/multiversion.h"
 #include "core/parallele.h"
 
 namespace quelvane {
@@ -118,6 +121,16 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
         bande.Dedans.push_back(q <= 1 && q >= eps);
       }
   });
+  // Where the gradients can be other than 0: the box of the zones below 3.
+  for (int r = 0; r < ny; ++r) {
+    const std::uint8_t* z = zones_.data() + static_cast<std::size_t>(r) * nx;
+    int c0 = 0, c1 = nx - 1;
+    while (c0 < nx && z[c0] == 3) ++c0;
+    if (c0 == nx) continue;
+    while (z[c1] == 3) --c1;
+    if (boite_[1] < boite_[0]) boite_ = {r, r, c0, c1};
+    boite_[1] = r, boite_[2] = std::min(boite_[2], c0), boite_[3] = std::max(boite_[3], c1);
+  }
   std::array<std::size_t, Bandes + 1> debuts{};
   for (int b = 0; b < Bandes; ++b) {
     const TBande& bande = bandes[static_cast<std::size_t>(b)];
@@ -242,6 +255,7 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
   });
   for (std::size_t k = 0; k < points_.size(); ++k)
     if (!dansAnneau_[k]) valeurs[points_[k]] = 0;
+  m.Boite = boite_;
   return m;
 }
 
@@ -328,6 +342,114 @@ TFrontModele EchantillonnerModele(const TCoefZernike& coef, const TJeuZernike& j
   return TBaseModele(jeu, rep, nx, ny).Echantillonner(coef);
 }
 
+namespace {
+
+// One sample moved: the image read where its ray comes from (bilinear), times the Jacobian.
+QUELVANE_CORPS double Transporter(const TGrilleReelle& image, const double* gch, const double* gcl,
+                                  const double* gcb, const double* grh, const double* grl,
+                                  const double* grb, int r, int c, double k) {
+  const int ny = image.Lignes(), nx = image.Colonnes();
+  const double dc = k * gcl[c], dr = k * grl[c];
+  const double x = c + dc, y = r + dr;
+  // Compared as doubles first: a wild gradient must not reach an integer conversion.
+  if (!(x >= 0 && x < nx - 1 && y >= 0 && y < ny - 1)) return 0;
+  const double dcc = k * (gcl[c + 1] - gcl[c - 1]) / 2;
+  const double dcr = k * (gcb[c] - gch[c]) / 2;
+  const double drc = k * (grl[c + 1] - grl[c - 1]) / 2;
+  const double drr = k * (grb[c] - grh[c]) / 2;
+  const double jacobien = (1 + dcc) * (1 + drr) - dcr * drc;
+  if (!std::isfinite(jacobien)) return 0;
+  const int cx = static_cast<int>(x), ry = static_cast<int>(y);
+  const double fx = x - cx, fy = y - ry;
+  const double* haut = image.Ligne(ry) + cx;
+  const double* bas = image.Ligne(ry + 1) + cx;
+  const double v = (1 - fx) * (1 - fy) * haut[0] + fx * (1 - fy) * haut[1] +
+                   (1 - fx) * fy * bas[0] + fx * fy * bas[1];
+  return v * jacobien;
+}
+
+// k·(a − b)/2 on four lanes.
+__attribute__((target("avx2"), always_inline)) inline __m256d DemiDifference(__m256d k,
+                                                                             const double* a,
+                                                                             const double* b) {
+  return _mm256_div_pd(_mm256_mul_pd(k, _mm256_sub_pd(_mm256_loadu_pd(a), _mm256_loadu_pd(b))),
+                       _mm256_set1_pd(2));
+}
+
+// p[place[l]] and p[place[l] + 1] of four lanes l.
+__attribute__((target("avx2"), always_inline)) inline void Voisins(const double* p,
+                                                                   const int* place,
+                                                                   __m256d& gauche,
+                                                                   __m256d& droite) {
+  const __m256d a = _mm256_set_m128d(_mm_loadu_pd(p + place[2]), _mm_loadu_pd(p + place[0]));
+  const __m256d b = _mm256_set_m128d(_mm_loadu_pd(p + place[3]), _mm_loadu_pd(p + place[1]));
+  gauche = _mm256_unpacklo_pd(a, b);
+  droite = _mm256_unpackhi_pd(a, b);
+}
+
+// Columns [c0, c1] of row r, four at a time: the same operations in the same order as one by
+// one (no fused products).
+__attribute__((target("avx2"))) void TransporterLigneAvx2(const TGrilleReelle& image,
+                                                          const double* gch, const double* gcl,
+                                                          const double* gcb, const double* grh,
+                                                          const double* grl, const double* grb,
+                                                          int r, int c0, int c1, double k,
+                                                          double* cible) {
+  const int ny = image.Lignes(), nx = image.Colonnes();
+  const __m256d vk = _mm256_set1_pd(k), un = _mm256_set1_pd(1);
+  const __m256d zero = _mm256_setzero_pd(), infini = _mm256_set1_pd(HUGE_VAL);
+  const __m256d xmax = _mm256_set1_pd(nx - 1), ymax = _mm256_set1_pd(ny - 1);
+  const __m256d vr = _mm256_set1_pd(r), pasColonnes = _mm256_set_pd(3, 2, 1, 0);
+  const __m256d signe = _mm256_set1_pd(-0.0);
+  const double* base = image.Ligne(0);
+  int c = c0;
+  for (; c + 3 <= c1; c += 4) {
+    const __m256d g = _mm256_loadu_pd(gcl + c), h = _mm256_loadu_pd(grl + c);
+    const __m256d dc = _mm256_mul_pd(vk, g), dr = _mm256_mul_pd(vk, h);
+    const __m256d x = _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(c), pasColonnes), dc);
+    const __m256d y = _mm256_add_pd(vr, dr);
+    __m256d dedans =
+        _mm256_and_pd(_mm256_cmp_pd(x, zero, _CMP_GE_OQ), _mm256_cmp_pd(x, xmax, _CMP_LT_OQ));
+    dedans = _mm256_and_pd(dedans, _mm256_cmp_pd(y, zero, _CMP_GE_OQ));
+    dedans = _mm256_and_pd(dedans, _mm256_cmp_pd(y, ymax, _CMP_LT_OQ));
+    const __m256d dcc = DemiDifference(vk, gcl + c + 1, gcl + c - 1);
+    const __m256d dcr = DemiDifference(vk, gcb + c, gch + c);
+    const __m256d drc = DemiDifference(vk, grl + c + 1, grl + c - 1);
+    const __m256d drr = DemiDifference(vk, grb + c, grh + c);
+    const __m256d jacobien = _mm256_sub_pd(
+        _mm256_mul_pd(_mm256_add_pd(un, dcc), _mm256_add_pd(un, drr)), _mm256_mul_pd(dcr, drc));
+    // Finite: |j| < ∞ (false for NaN).
+    dedans =
+        _mm256_and_pd(dedans, _mm256_cmp_pd(_mm256_andnot_pd(signe, jacobien), infini, _CMP_LT_OQ));
+    if (_mm256_movemask_pd(dedans) == 0) {
+      _mm256_storeu_pd(cible + c, zero);
+      continue;
+    }
+    // Lanes outside read samples 0 and 1 of the first two rows (never used).
+    const __m256d xs = _mm256_and_pd(x, dedans), ys = _mm256_and_pd(y, dedans);
+    const __m128i cx = _mm256_cvttpd_epi32(xs), ry = _mm256_cvttpd_epi32(ys);
+    const __m256d fx = _mm256_sub_pd(xs, _mm256_cvtepi32_pd(cx));
+    const __m256d fy = _mm256_sub_pd(ys, _mm256_cvtepi32_pd(ry));
+    const __m128i i = _mm_add_epi32(_mm_mullo_epi32(ry, _mm_set1_epi32(nx)), cx);
+    // Each lane's two neighbours on a row are side by side: one 16-byte load per row and
+    // lane, regrouped (gathers are slower than this on some processors).
+    alignas(16) int place[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(place), i);
+    __m256d h0, h1, b0, b1;
+    Voisins(base, place, h0, h1);
+    Voisins(base + nx, place, b0, b1);
+    const __m256d ufx = _mm256_sub_pd(un, fx), ufy = _mm256_sub_pd(un, fy);
+    __m256d v = _mm256_mul_pd(_mm256_mul_pd(ufx, ufy), h0);
+    v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(fx, ufy), h1));
+    v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ufx, fy), b0));
+    v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(fx, fy), b1));
+    _mm256_storeu_pd(cible + c, _mm256_and_pd(_mm256_mul_pd(v, jacobien), dedans));
+  }
+  for (; c <= c1; ++c) cible[c] = Transporter(image, gch, gcl, gcb, grh, grl, grb, r, c, k);
+}
+
+}  // namespace
+
 TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& front, double k) {
   const int ny = image.Lignes(), nx = image.Colonnes();
   const TGrilleReelle& gc = front.GradientColonnes;
@@ -339,14 +461,19 @@ TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& f
   // Where the gradient and its neighbours are 0 the sample stays where it is, exactly: only the
   // box around the light is computed, the rest copied.
   int r0 = ny, r1 = -1, c0 = nx, c1 = -1;
-  for (int r = 0; r < ny; ++r) {
-    const double* a = gc.Ligne(r);
-    const double* b = gr.Ligne(r);
-    for (int c = 0; c < nx; ++c)
-      if (a[c] != 0 || b[c] != 0) {
-        r0 = std::min(r0, r), r1 = std::max(r1, r);
-        c0 = std::min(c0, c), c1 = std::max(c1, c);
-      }
+  if (front.Boite) {
+    const auto& b = *front.Boite;
+    if (b[1] >= b[0]) r0 = b[0], r1 = b[1], c0 = b[2], c1 = b[3];
+  } else {
+    for (int r = 0; r < ny; ++r) {
+      const double* a = gc.Ligne(r);
+      const double* b = gr.Ligne(r);
+      for (int c = 0; c < nx; ++c)
+        if (a[c] != 0 || b[c] != 0) {
+          r0 = std::min(r0, r), r1 = std::max(r1, r);
+          c0 = std::min(c0, c), c1 = std::max(c1, c);
+        }
+    }
   }
   r0 = std::max(1, r0 - 1), r1 = std::min(ny - 2, r1 + 1);
   c0 = std::max(1, c0 - 1), c1 = std::min(nx - 2, c1 + 1);
@@ -356,35 +483,25 @@ TGrilleReelle TransporterImage(const TGrilleReelle& image, const TFrontModele& f
       std::fill_n(cible, nx, 0.0);
       continue;
     }
-    const bool dehors = r < r0 || r > r1;
     const double* source = image.Ligne(r);
     cible[0] = cible[nx - 1] = 0;
-    for (int c = 1; c < nx - 1; ++c)
-      if (dehors || c < c0 || c > c1) cible[c] = source[c];
+    if (r < r0 || r > r1 || c1 < c0) {
+      std::copy(source + 1, source + nx - 1, cible + 1);
+    } else {
+      std::copy(source + 1, source + c0, cible + 1);
+      std::copy(source + c1 + 1, source + nx - 1, cible + c1 + 1);
+    }
   }
-  for (int r = r0; r <= r1; ++r) {
+  const bool avx2 = ProcesseurAvx2();
+  for (int r = r0; r <= r1 && c0 <= c1; ++r) {
     const double *gch = gc.Ligne(r - 1), *gcl = gc.Ligne(r), *gcb = gc.Ligne(r + 1);
     const double *grh = gr.Ligne(r - 1), *grl = gr.Ligne(r), *grb = gr.Ligne(r + 1);
     double* cible = sortie.Ligne(r);
-    for (int c = c0; c <= c1; ++c) {
-      const double dc = k * gcl[c], dr = k * grl[c];
-      const double x = c + dc, y = r + dr;
-      cible[c] = 0;
-      // Compared as doubles first: a wild gradient must not reach an integer conversion.
-      if (!(x >= 0 && x < nx - 1 && y >= 0 && y < ny - 1)) continue;
-      const double dcc = k * (gcl[c + 1] - gcl[c - 1]) / 2;
-      const double dcr = k * (gcb[c] - gch[c]) / 2;
-      const double drc = k * (grl[c + 1] - grl[c - 1]) / 2;
-      const double drr = k * (grb[c] - grh[c]) / 2;
-      const double jacobien = (1 + dcc) * (1 + drr) - dcr * drc;
-      if (!std::isfinite(jacobien)) continue;
-      const int cx = static_cast<int>(x), ry = static_cast<int>(y);
-      const double fx = x - cx, fy = y - ry;
-      const double* haut = image.Ligne(ry) + cx;
-      const double* bas = image.Ligne(ry + 1) + cx;
-      const double v = (1 - fx) * (1 - fy) * haut[0] + fx * (1 - fy) * haut[1] +
-                       (1 - fx) * fy * bas[0] + fx * fy * bas[1];
-      cible[c] = v * jacobien;
+    if (avx2) {
+      TransporterLigneAvx2(image, gch, gcl, gcb, grh, grl, grb, r, c0, c1, k, cible);
+    } else {
+      for (int c = c0; c <= c1; ++c)
+        cible[c] = Transporter(image, gch, gcl, gcb, grh, grl, grb, r, c, k);
     }
   }
   return sortie;

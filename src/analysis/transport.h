@@ -5,7 +5,9 @@
 // the pupil edge, where part of the edge's light lies once diffraction and seeing have
 // spread it.
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/grille.h"
@@ -32,6 +34,9 @@ struct TFrontModele {
   TGrilleReelle Valeurs;  // 0 outside the ring
   TGrilleReelle GradientColonnes;
   TGrilleReelle GradientLignes;
+  // Rows and columns {r0, r1, c0, c1} (inclusive) outside which both gradients are 0, when
+  // known; r1 < r0 when they are 0 everywhere.
+  std::optional<std::array<int, 4>> Boite;
 };
 
 // The terms of `jeu` evaluated once at every pixel of the ring and two pixels either side of
@@ -47,12 +52,13 @@ class TBaseModele {
   TJeuZernike jeu_;
   TRepere repere_;
   int nx_, ny_;
-  std::vector<int> points_;            // pixel (r·nx + c) of each evaluated point
-  std::vector<char> dansAnneau_;       // inside ε ≤ r ≤ 1
-  std::vector<double> termes_;         // points × NbTermes
-  std::vector<int> indicesBord_;       // beyond the edges: the edge angle before the pixel's
-  std::vector<double> fractionsBord_;  // and how far past it
-  std::vector<std::uint8_t> zones_;    // 0 ring, 1 beyond the edge, 2 obstruction, 3 far out
+  std::vector<int> points_;                 // pixel (r·nx + c) of each evaluated point
+  std::vector<char> dansAnneau_;            // inside ε ≤ r ≤ 1
+  std::vector<double> termes_;              // points × NbTermes
+  std::vector<int> indicesBord_;            // beyond the edges: the edge angle before the pixel's
+  std::vector<double> fractionsBord_;       // and how far past it
+  std::vector<std::uint8_t> zones_;         // 0 ring, 1 beyond the edge, 2 obstruction, 3 far out
+  std::array<int, 4> boite_{0, -1, 0, -1};  // of the zones below 3
   // Each term's gradient around the outer and inner edges, angle by angle.
   std::vector<double> bordExterieur_, bordInterieur_;
   std::vector<double> gram_;  // Σ ZᵢZⱼ over the ring (lower triangle)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
 #include "analysis/poisson_neumann.h"
 
@@ -83,6 +85,67 @@ TEST(Transport, UnGradientDemesureNeSortPasDeLImage) {
   const TFrontModele m = EchantillonnerModele(coef, Jeu(), {64.5, 64.5, 40, 0}, 128, 128);
   const TGrilleReelle t = TransporterImage(Tache(128, 64, 64, 10), m, 1e10);
   for (double v : t.Plan(0)) ASSERT_TRUE(std::isfinite(v));
+}
+
+// Sample by sample, as the transport is defined: the bilinear read where the ray comes from,
+// times the Jacobian of the displacement; 0 on the frame's edge and where no ray comes from.
+double TransportDUnEchantillon(const TGrilleReelle& im, const TFrontModele& m, double k, int r,
+                               int c) {
+  const int ny = im.Lignes(), nx = im.Colonnes();
+  if (r == 0 || c == 0 || r == ny - 1 || c == nx - 1) return 0;
+  const auto& gc = m.GradientColonnes;
+  const auto& gr = m.GradientLignes;
+  const double x = c + k * gc(r, c), y = r + k * gr(r, c);
+  if (!(x >= 0 && x < nx - 1 && y >= 0 && y < ny - 1)) return 0;
+  const double dcc = k * (gc(r, c + 1) - gc(r, c - 1)) / 2,
+               dcr = k * (gc(r + 1, c) - gc(r - 1, c)) / 2;
+  const double drc = k * (gr(r, c + 1) - gr(r, c - 1)) / 2,
+               drr = k * (gr(r + 1, c) - gr(r - 1, c)) / 2;
+  const double j = (1 + dcc) * (1 + drr) - dcr * drc;
+  if (!std::isfinite(j)) return 0;
+  const int cx = static_cast<int>(x), ry = static_cast<int>(y);
+  const double fx = x - cx, fy = y - ry;
+  return ((1 - fx) * (1 - fy) * im(ry, cx) + fx * (1 - fy) * im(ry, cx + 1) +
+          (1 - fx) * fy * im(ry + 1, cx) + fx * fy * im(ry + 1, cx + 1)) *
+         j;
+}
+
+// Whatever the gradients (rays leaving by every side, NaN, infinite, huge), every width (the
+// rows go four samples at a time), with the model's box or without it: the same bits as
+// sample by sample.
+TEST(Transport, LesMemesBitsQueSampleParSample) {
+  std::mt19937 alea(5);
+  std::uniform_real_distribution<double> u(-1, 1);
+  for (const int nx : {3, 5, 8, 13, 64}) {
+    const int ny = 11;
+    TFrontModele m;
+    m.GradientColonnes.Allouer(1, ny, nx);
+    m.GradientLignes.Allouer(1, ny, nx);
+    TGrilleReelle im(1, ny, nx);
+    for (int r = 0; r < ny; ++r)
+      for (int c = 0; c < nx; ++c) {
+        im(r, c) = 100 + 50 * u(alea);
+        if (r < 2 || r > ny - 3 || c < 1 || c > nx - 2) continue;  // a border of zeros
+        m.GradientColonnes(r, c) = 3 * u(alea);
+        m.GradientLignes(r, c) = 3 * u(alea);
+      }
+    m.GradientColonnes(4, nx / 2) = std::nan("");
+    m.GradientLignes(5, nx / 2) = HUGE_VAL;
+    m.GradientColonnes(6, nx - 2) = 1e300;
+    for (const double k : {0.0, 0.7, 4.0}) {
+      const TGrilleReelle t = TransporterImage(im, m, k);
+      TFrontModele avecBoite = m;
+      avecBoite.Boite = std::array<int, 4>{2, ny - 3, 1, nx - 2};
+      const TGrilleReelle b = TransporterImage(im, avecBoite, k);
+      for (int r = 0; r < ny; ++r)
+        for (int c = 0; c < nx; ++c) {
+          const double attendu = TransportDUnEchantillon(im, m, k, r, c);
+          ASSERT_EQ(std::memcmp(&t(r, c), &attendu, sizeof attendu), 0)
+              << nx << " k " << k << ": " << r << "," << c << " " << t(r, c) << " " << attendu;
+          ASSERT_EQ(std::memcmp(&b(r, c), &attendu, sizeof attendu), 0) << "with the box";
+        }
+    }
+  }
 }
 
 // The five-point Laplacian of W on the support, no flux across its boundary.
