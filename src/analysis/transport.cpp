@@ -80,6 +80,36 @@ void Interpoler(const TBord& b, int i, double f, double& gc, double& gr) {
   gr = (1 - f) * b.Lignes[i] + f * b.Lignes[j];
 }
 
+// Rows [i0, i1) of the lower triangle of Σ tᵀt over the points' terms (n each), added into
+// `gram` (row-major n × n). Four points at a time: each element takes their products one after
+// the other, as it would point by point, with a quarter of the loads and stores.
+void SommerProduits(const std::vector<const double*>& points, int i0, int i1, int n, double* gram) {
+  std::size_t k = 0;
+  for (; k + 4 <= points.size(); k += 4) {
+    const double *t0 = points[k], *t1 = points[k + 1], *t2 = points[k + 2], *t3 = points[k + 3];
+    for (int i = i0; i < i1; ++i) {
+      double* __restrict ligne = gram + static_cast<std::size_t>(i) * n;
+      const double a = t0[i], b = t1[i], c = t2[i], d = t3[i];
+      for (int j = 0; j <= i; ++j) {
+        double s = ligne[j];
+        s += a * t0[j];
+        s += b * t1[j];
+        s += c * t2[j];
+        s += d * t3[j];
+        ligne[j] = s;
+      }
+    }
+  }
+  for (; k < points.size(); ++k) {
+    const double* t = points[k];
+    for (int i = i0; i < i1; ++i) {
+      double* ligne = gram + static_cast<std::size_t>(i) * n;
+      const double ti = t[i];
+      for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
+    }
+  }
+}
+
 }  // namespace
 
 TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int ny)
@@ -168,38 +198,12 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   std::array<int, Groupes + 1> premieres{};
   for (int g = 1; g <= Groupes; ++g)
     premieres[g] = static_cast<int>(std::lround(n * std::sqrt(static_cast<double>(g) / Groupes)));
-  // Four points at a time: each element takes their products one after the other, as it
-  // would point by point, with a quarter of the loads and stores.
   std::vector<const double*> anneau;
   anneau.reserve(points_.size());
   for (std::size_t k = 0; k < points_.size(); ++k)
     if (dansAnneau_[k]) anneau.push_back(termes_.data() + k * n);
   PourChaque(Groupes, [&](int g) {
-    const int i0 = premieres[g], i1 = premieres[g + 1];
-    std::size_t k = 0;
-    for (; k + 4 <= anneau.size(); k += 4) {
-      const double *t0 = anneau[k], *t1 = anneau[k + 1], *t2 = anneau[k + 2], *t3 = anneau[k + 3];
-      for (int i = i0; i < i1; ++i) {
-        double* __restrict ligne = gram_.data() + static_cast<std::size_t>(i) * n;
-        const double a = t0[i], b = t1[i], c = t2[i], d = t3[i];
-        for (int j = 0; j <= i; ++j) {
-          double s = ligne[j];
-          s += a * t0[j];
-          s += b * t1[j];
-          s += c * t2[j];
-          s += d * t3[j];
-          ligne[j] = s;
-        }
-      }
-    }
-    for (; k < anneau.size(); ++k) {
-      const double* t = anneau[k];
-      for (int i = i0; i < i1; ++i) {
-        double* ligne = gram_.data() + static_cast<std::size_t>(i) * n;
-        const double ti = t[i];
-        for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
-      }
-    }
+    SommerProduits(anneau, premieres[g], premieres[g + 1], n, gram_.data());
   });
 }
 
@@ -276,21 +280,20 @@ TCoefZernike TBaseModele::Ajuster(const TGrilleReelle& w, const TGrilleEntiere& 
   PourChaque(Blocs, [&](int bloc) {
     TPart& part = parts[static_cast<std::size_t>(bloc)];
     const std::size_t fin = nPoints * (bloc + 1) / Blocs;
+    std::vector<const double*> hors;
     for (std::size_t k = nPoints * bloc / Blocs; k < fin; ++k) {
       if (!dansAnneau_[k]) continue;
       const double* t = termes_.data() + k * n;
       if (masque.Plan(0)[points_[k]] != 1) {
-        if (part.g.empty()) part.g.assign(static_cast<std::size_t>(n) * n, 0.0);
-        for (int i = 0; i < n; ++i) {
-          double* ligne = part.g.data() + static_cast<std::size_t>(i) * n;
-          const double ti = t[i];
-          for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
-        }
+        hors.push_back(t);
         continue;
       }
       const double v = w.Plan(0)[points_[k]];
       for (int i = 0; i < n; ++i) part.b[i] += t[i] * v;
     }
+    if (hors.empty()) return;
+    part.g.assign(static_cast<std::size_t>(n) * n, 0.0);
+    SommerProduits(hors, 0, n, n, part.g.data());
   });
   for (const TPart& part : parts) {
     for (int i = 0; i < n; ++i) b[i] += part.b[i];
