@@ -109,32 +109,25 @@ TCopieReduite Reduire(const TFctXY& image, int coteMax) {
   return k;
 }
 
-// Square dilation by `g` samples (a maximum over a (2g + 1)² box): counts of set samples over
-// the box's rows, then its columns, from running sums, whatever g.
+// Square dilation by `g` samples (a maximum over a (2g + 1)² box): along the rows, then down
+// the columns, each an OR of shifted copies (byte loops the compiler vectorises).
 TGrille<std::uint8_t> Dilater(const TGrille<std::uint8_t>& m, int g) {
   const int ny = m.Lignes(), nx = m.Colonnes();
-  TGrille<std::uint8_t> sortie(1, ny, nx);
-  // Along each row: whether a set sample lies within g columns.
-  TGrille<std::uint8_t> h(1, ny, nx);
-  std::vector<int> cumul(static_cast<std::size_t>(nx) + 1);
+  TGrille<std::uint8_t> h(1, ny, nx), sortie(1, ny, nx);
   for (int r = 0; r < ny; ++r) {
     const std::uint8_t* l = m.Ligne(r);
-    for (int c = 0; c < nx; ++c) cumul[c + 1] = cumul[c] + (l[c] != 0);
-    std::uint8_t* o = h.Ligne(r);
-    for (int c = 0; c < nx; ++c)
-      o[c] = cumul[std::min(nx, c + g + 1)] - cumul[std::max(0, c - g)] > 0;
+    std::uint8_t* __restrict o = h.Ligne(r);
+    for (int d = -g; d <= g; ++d) {
+      const int debut = std::max(0, -d), fin = std::min(nx, nx - d);
+      for (int c = debut; c < fin; ++c) o[c] |= l[c + d];
+    }
   }
-  // Down the columns, row by row: running counts of the g rows either side.
-  std::vector<int> compte(static_cast<std::size_t>(nx), 0);
-  for (int r = 0; r < std::min(g, ny); ++r)
-    for (int c = 0; c < nx; ++c) compte[c] += h(r, c);
   for (int r = 0; r < ny; ++r) {
-    if (r + g < ny)
-      for (int c = 0; c < nx; ++c) compte[c] += h(r + g, c);
-    if (r - g - 1 >= 0)
-      for (int c = 0; c < nx; ++c) compte[c] -= h(r - g - 1, c);
-    std::uint8_t* o = sortie.Ligne(r);
-    for (int c = 0; c < nx; ++c) o[c] = compte[c] > 0;
+    std::uint8_t* __restrict o = sortie.Ligne(r);
+    for (int s = std::max(0, r - g); s <= std::min(ny - 1, r + g); ++s) {
+      const std::uint8_t* l = h.Ligne(s);
+      for (int c = 0; c < nx; ++c) o[c] |= l[c];
+    }
   }
   return sortie;
 }
