@@ -132,13 +132,14 @@ double Etendue(const TPupille& s) {
 
 }  // namespace
 
-void ReplierBandes(TPupille& s, std::int16_t codeAnneau) {
+TRepli PreparerRepli(const TPupille& s) {
+  TRepli g;
   if (s.RayonPupille <= 0 || s.AxeX.size() < static_cast<std::size_t>(s.NX) ||
       s.AxeY.size() < static_cast<std::size_t>(s.NY))
-    return;
+    return g;
   const double R = s.RayonPupille;
   const double largeur = Etendue(s) - 1;
-  if (largeur <= 1.5 / R) return;
+  if (largeur <= 1.5 / R) return g;
   const double epaisseur = 1.5 / R;  // the outermost pixels of the pupil
   const int secteurs = std::max(16, static_cast<int>(2 * std::numbers::pi * R / 3));
   auto secteur = [&](int r, int c) {
@@ -151,12 +152,12 @@ void ReplierBandes(TPupille& s, std::int16_t codeAnneau) {
   int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
   Plage(s.AxeY, s.NY, portee, r0, r1);
   Plage(s.AxeX, s.NX, portee, c0, c1);
-  if (r0 >= r1 || c0 >= c1) return;
-  // Each sample's place first, by bands of rows on the threads: the band beyond the edge (its
-  // sector), the edge itself (its sector), or neither (−1 and −2). Arc tangents only there.
+  if (r0 >= r1 || c0 >= c1) return g;
+  // Each sample's place, by bands of rows on the threads: the band beyond the edge (its
+  // sector), the edge itself (its sector), or neither (−1). Arc tangents only there.
   const int largeurBoite = c1 - c0;
-  std::vector<int> places(static_cast<std::size_t>(r1 - r0) * largeurBoite, -1);
-  std::vector<char> auBord(places.size(), 0);
+  g.Places.assign(static_cast<std::size_t>(r1 - r0) * largeurBoite, -1);
+  g.AuBord.assign(g.Places.size(), 0);
   constexpr int Bandes = 8;
   PourChaque(Bandes, [&](int b) {
     const int fin = r0 + (r1 - r0) * (b + 1) / Bandes;
@@ -167,30 +168,41 @@ void ReplierBandes(TPupille& s, std::int16_t codeAnneau) {
         const bool dehors = q > 1 && q <= 1 + largeur, bord = q <= 1 && q > 1 - epaisseur;
         if (!dehors && !bord) continue;
         const std::size_t i = static_cast<std::size_t>(r - r0) * largeurBoite + (c - c0);
-        places[i] = secteur(r, c);
-        auBord[i] = bord;
+        g.Places[i] = secteur(r, c);
+        g.AuBord[i] = bord;
       }
   });
+  g.R0 = r0, g.R1 = r1, g.C0 = c0, g.C1 = c1, g.Secteurs = secteurs;
+  return g;
+}
+
+void Replier(const TRepli& g, TPupille& s, std::int16_t codeAnneau) {
+  if (g.Vide()) return;
+  const int r0 = g.R0, r1 = g.R1, c0 = g.C0, c1 = g.C1, largeurBoite = c1 - c0;
   // The sums in the samples' order, on one thread: the same bits whatever the threads.
-  std::vector<double> exces(secteurs, 0.0);
-  std::vector<int> bordure(secteurs, 0);
-  for (int r = r0; r < r1; ++r)
-    for (int c = c0; c < c1; ++c) {
-      const std::size_t i = static_cast<std::size_t>(r - r0) * largeurBoite + (c - c0);
-      if (places[i] < 0) continue;
-      if (auBord[i])
-        ++bordure[places[i]];
+  std::vector<double> exces(g.Secteurs, 0.0);
+  std::vector<int> bordure(g.Secteurs, 0);
+  for (int r = r0; r < r1; ++r) {
+    const int* places = g.Places.data() + static_cast<std::size_t>(r - r0) * largeurBoite;
+    const char* auBord = g.AuBord.data() + static_cast<std::size_t>(r - r0) * largeurBoite;
+    const double* v = s.Donnees.Ligne(r) + c0;
+    for (int c = 0; c < largeurBoite; ++c) {
+      if (places[c] < 0) continue;
+      if (auBord[c])
+        ++bordure[places[c]];
       else
-        exces[places[i]] += s.V(r, c);
+        exces[places[c]] += v[c];
     }
+  }
+  constexpr int Bandes = 8;
   PourChaque(Bandes, [&](int b) {
     const int fin = r0 + (r1 - r0) * (b + 1) / Bandes;
     for (int r = r0 + (r1 - r0) * b / Bandes; r < fin; ++r)
       for (int c = c0; c < c1; ++c) {
         const std::size_t i = static_cast<std::size_t>(r - r0) * largeurBoite + (c - c0);
-        const int k = places[i];
+        const int k = g.Places[i];
         if (k < 0) continue;
-        if (!auBord[i]) {
+        if (!g.AuBord[i]) {
           s.V(r, c) = 0;
           s.M(r, c) = codeAnneau;
         } else if (bordure[k] > 0) {
@@ -198,6 +210,10 @@ void ReplierBandes(TPupille& s, std::int16_t codeAnneau) {
         }
       }
   });
+}
+
+void ReplierBandes(TPupille& s, std::int16_t codeAnneau) {
+  Replier(PreparerRepli(s), s, codeAnneau);
 }
 
 }  // namespace quelvane

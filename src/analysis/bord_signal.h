@@ -5,6 +5,8 @@
 // Diffraction and seeing spread that line over a band either side of the edge; these
 // functions measure the band and gather it back onto the edge for the Poisson solve.
 
+#include <vector>
+
 #include "core/pupille.h"
 
 namespace quelvane {
@@ -25,5 +27,18 @@ TBandeBord MesurerBandeBord(const TPupille& intra, const TPupille& extra, const 
 // wavefront, and the passes take care of what spreading it costs. So does the edge of the
 // central obstruction.
 void ReplierBandes(TPupille& second, std::int16_t codeAnneau);
+
+// Where each sample of the band and of the edge lies, which depends only on the mask, the axes
+// and the radius: found once, it folds every signal sharing them (the noise draws).
+struct TRepli {
+  int R0 = 0, R1 = 0, C0 = 0, C1 = 0;  // the box reaching the band, [R0, R1) × [C0, C1)
+  int Secteurs = 0;
+  std::vector<int> Places;   // sector of each box sample, −1 when neither band nor edge
+  std::vector<char> AuBord;  // on the edge (else in the band beyond it)
+  bool Vide() const { return Places.empty(); }
+};
+TRepli PreparerRepli(const TPupille& second);
+// As ReplierBandes, with the geometry found for this mask, these axes and this radius.
+void Replier(const TRepli& repli, TPupille& second, std::int16_t codeAnneau);
 
 }  // namespace quelvane

@@ -238,15 +238,18 @@ void TRoddier::ResoudrePoisson(IProgression& progression) {
 
 std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& progression,
                                              int& iterations) const {
-  const double f = FocaleNm, l = DefocNm, rho = RayonNm;
-  const double k = f * (f - l) / l;
-
   // The right-hand side: the signal with the band outside the pupil gathered onto the edge,
   // so that the slope across the edge is carried by the edge itself.
   TPupille second;
   second.CopierPupille(s);
   ReplierBandes(second, Anneau);
+  return ResoudreReplie(std::move(second), progression, iterations);
+}
 
+std::unique_ptr<TPupille> TRoddier::ResoudreReplie(TPupille&& second, IProgression& progression,
+                                                   int& iterations) const {
+  const double f = FocaleNm, l = DefocNm, rho = RayonNm;
+  const double k = f * (f - l) / l;
   int etapes = 0;
   // Built again only when the support changed: the noise draws share the last pass's.
   if (!solveur_ || !solveur_->PourMasque(second.Masque))
@@ -260,7 +263,7 @@ std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& pr
 
   auto w = std::make_unique<TPupille>();
   w->Allouer(0, 0);  // the defaults; the samples are the solution's
-  w->NX = s.NX, w->NY = s.NY;
+  w->NX = second.NX, w->NY = second.NY;
   w->Donnees = std::move(sol.W);
   w->Masque = std::move(second.Masque);
   w->CentreX = second.CentreX;
@@ -274,7 +277,7 @@ std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& pr
   w->AffecterSelonMasque(DansPupille, false, 0);
   // The solution is in pixels²: ∇²(normalised) = R²·∇²(pixels). Then to nanometres of
   // wavefront: S = K·∇²W/ρ² with ∇² in normalised units.
-  w->Multiplier(rho * rho / (k * s.RayonPupille * s.RayonPupille));
+  w->Multiplier(rho * rho / (k * second.RayonPupille * second.RayonPupille));
   return w;
 }
 
@@ -399,6 +402,9 @@ void TRoddier::TirerBruit(int tirages) {
   // Each draw is its own task with its own seed: the same fronts whatever the threads. The
   // support is the last pass's, so the shared solver is built before the draws start.
   std::vector<int> iterationsDesTirages(static_cast<std::size_t>(tirages), 0);
+  // Every draw shares the signal's mask, axes and radius: where each sample folds is found
+  // once.
+  const TRepli repli = PreparerRepli(s);
   const auto tirer = [&](int k) {
     TGauss gauss(1000003ULL * static_cast<std::uint64_t>(k + 1));
     TPupille bruit;
@@ -413,7 +419,8 @@ void TRoddier::TirerBruit(int tirages) {
     Combler(bruit.Donnees, satures, s);
     TSansProgression silence;
     int& iterations = iterationsDesTirages[static_cast<std::size_t>(k)];
-    std::unique_ptr<TPupille> w = Resoudre(bruit, silence, iterations);
+    Replier(repli, bruit, Anneau);
+    std::unique_ptr<TPupille> w = ResoudreReplie(std::move(bruit), silence, iterations);
     w->CopierMasque(*FrontResiduel);
     FinirFront(*w);
     return w;
@@ -423,7 +430,7 @@ void TRoddier::TirerBruit(int tirages) {
   {
     TPupille second;
     second.CopierPupille(s);
-    ReplierBandes(second, Anneau);
+    Replier(repli, second, Anneau);
     if (!solveur_ || !solveur_->PourMasque(second.Masque))
       solveur_ = std::make_shared<const TPoissonNeumann>(second.Masque, DansPupille);
   }

@@ -69,6 +69,9 @@ class TRoddier {
   // The Poisson solve of a signal (code DansPupille its support) into nanometres of wavefront.
   std::unique_ptr<TPupille> Resoudre(const TPupille& signal, IProgression& progression,
                                      int& iterations) const;
+  // The same once the signal is folded (ReplierBandes): it becomes the solution's frame.
+  std::unique_ptr<TPupille> ResoudreReplie(TPupille&& second, IProgression& progression,
+                                           int& iterations) const;
   void TirerBruit(int tirages);
   void FinirFront(TPupille& front) const;
 
