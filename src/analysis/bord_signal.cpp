@@ -132,8 +132,18 @@ double Etendue(const TPupille& s) {
 
 }  // namespace
 
+bool TRepli::Pour(const TPupille& s) const {
+  if (Rayon != s.RayonPupille || AxeX != s.AxeX || AxeY != s.AxeY) return false;
+  if (Masque.Lignes() != s.Masque.Lignes() || Masque.Colonnes() != s.Masque.Colonnes())
+    return false;
+  const auto a = Masque.Plan(0), b = s.Masque.Plan(0);
+  return std::equal(a.begin(), a.end(), b.begin());
+}
+
 TRepli PreparerRepli(const TPupille& s) {
   TRepli g;
+  g.Masque = s.Masque;
+  g.AxeX = s.AxeX, g.AxeY = s.AxeY, g.Rayon = s.RayonPupille;
   if (s.RayonPupille <= 0 || s.AxeX.size() < static_cast<std::size_t>(s.NX) ||
       s.AxeY.size() < static_cast<std::size_t>(s.NY))
     return g;

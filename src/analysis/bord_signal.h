@@ -35,7 +35,13 @@ struct TRepli {
   int Secteurs = 0;
   std::vector<int> Places;   // sector of each box sample, −1 when neither band nor edge
   std::vector<char> AuBord;  // on the edge (else in the band beyond it)
+  // What it was found for.
+  TGrilleEntiere Masque;
+  std::vector<double> AxeX, AxeY;
+  double Rayon = 0;
   bool Vide() const { return Places.empty(); }
+  // Found for this signal's mask, axes and radius.
+  bool Pour(const TPupille& second) const;
 };
 TRepli PreparerRepli(const TPupille& second);
 // As ReplierBandes, with the geometry found for this mask, these axes and this radius.

@@ -233,17 +233,17 @@ void TRoddier::ResoudrePoisson(IProgression& progression) {
   VerifierLongueurs();
   if (!Signal || Signal->Donnees.Vide()) throw ErreurTest("Test sans signal");
   if (Signal->RayonPupille <= 0) throw ErreurTest("Le signal n'a pas de pupille");
-  FrontResiduel = Resoudre(*Signal, progression, IterationsPoisson);
+  FrontResiduel = ResoudreReplie(Replie(*Signal), progression, IterationsPoisson);
 }
 
-std::unique_ptr<TPupille> TRoddier::Resoudre(const TPupille& s, IProgression& progression,
-                                             int& iterations) const {
-  // The right-hand side: the signal with the band outside the pupil gathered onto the edge,
-  // so that the slope across the edge is carried by the edge itself.
+TPupille TRoddier::Replie(const TPupille& s) {
   TPupille second;
   second.CopierPupille(s);
-  ReplierBandes(second, Anneau);
-  return ResoudreReplie(std::move(second), progression, iterations);
+  // A signal keeping the last one's mask, axes and radius folds where it did.
+  if (!repli_ || !repli_->Pour(second))
+    repli_ = std::make_shared<const TRepli>(PreparerRepli(second));
+  Replier(*repli_, second, Anneau);
+  return second;
 }
 
 std::unique_ptr<TPupille> TRoddier::ResoudreReplie(TPupille&& second, IProgression& progression,
@@ -403,8 +403,9 @@ void TRoddier::TirerBruit(int tirages) {
   // support is the last pass's, so the shared solver is built before the draws start.
   std::vector<int> iterationsDesTirages(static_cast<std::size_t>(tirages), 0);
   // Every draw shares the signal's mask, axes and radius: where each sample folds is found
-  // once.
-  const TRepli repli = PreparerRepli(s);
+  // once (the last pass's, usually).
+  TPupille second = Replie(s);
+  const TRepli& repli = *repli_;
   const auto tirer = [&](int k) {
     TGauss gauss(1000003ULL * static_cast<std::uint64_t>(k + 1));
     TPupille bruit;
@@ -427,13 +428,8 @@ void TRoddier::TirerBruit(int tirages) {
   };
   // The draws' support is the signal's, folded as every solve folds it: the last pass's
   // solver serves them, built here if it was not, before the draws share it.
-  {
-    TPupille second;
-    second.CopierPupille(s);
-    Replier(repli, second, Anneau);
-    if (!solveur_ || !solveur_->PourMasque(second.Masque))
-      solveur_ = std::make_shared<const TPoissonNeumann>(second.Masque, DansPupille);
-  }
+  if (!solveur_ || !solveur_->PourMasque(second.Masque))
+    solveur_ = std::make_shared<const TPoissonNeumann>(second.Masque, DansPupille);
   std::vector<std::unique_ptr<TPupille>> fronts(static_cast<std::size_t>(tirages));
   PourChaque(tirages, [&](int k) { fronts[static_cast<std::size_t>(k)] = tirer(k); });
   for (auto& w : fronts) FrontsDuBruit.push_back(std::move(*w));

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/bord_signal.h"
 #include "analysis/erreur_test.h"
 #include "analysis/poisson_neumann.h"
 #include "analysis/preparation.h"
@@ -67,9 +68,10 @@ class TRoddier {
   void VerifierLongueurs() const;
   void FixerOriginaux();
   // The Poisson solve of a signal (code DansPupille its support) into nanometres of wavefront.
-  std::unique_ptr<TPupille> Resoudre(const TPupille& signal, IProgression& progression,
-                                     int& iterations) const;
-  // The same once the signal is folded (ReplierBandes): it becomes the solution's frame.
+  // A copy of the signal, the band beyond its edge folded onto the edge (ReplierBandes).
+  TPupille Replie(const TPupille& signal);
+  // The Poisson solve of a folded signal (code DansPupille its support) into nanometres of
+  // wavefront; the signal becomes the solution's frame.
   std::unique_ptr<TPupille> ResoudreReplie(TPupille&& second, IProgression& progression,
                                            int& iterations) const;
   void TirerBruit(int tirages);
@@ -88,6 +90,7 @@ class TRoddier {
   std::shared_ptr<const TFrontModele> echantillon_;
   std::shared_ptr<const TBaseModele> base_;                 // the model's terms on this grid
   mutable std::shared_ptr<const TPoissonNeumann> solveur_;  // the last support's
+  std::shared_ptr<const TRepli> repli_;                     // the last signal's folding
   TGrilleReelle derivees_;  // ∂S/∂I1 and −∂S/∂I2 of the last signal, two planes
 };
 
