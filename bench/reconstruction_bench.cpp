@@ -8,6 +8,7 @@
 #include <fftw3.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <map>
 
 #include "analysis/preparation.h"
@@ -126,7 +127,12 @@ void ReferenceTransformations(benchmark::State& etat) {
 // thread ("fils:1", against FFTW's floor) and on every core ("fils:0"). Every core first, as
 // the program runs (its threads start with it); after long single-threaded runs the two-thread
 // figures came out slower here.
+// On a shared machine a run is only ever slowed down: with --benchmark_repetitions, the
+// fastest repetition ("_min") is the one to compare.
+double Minimum(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
 void Cas(benchmark::internal::Benchmark* b) {
+  b->ComputeStatistics("min", Minimum);
   for (int fils : {0, 1}) {
     b->Args({256, 70, fils});
     b->Args({1024, 120, fils});
@@ -141,6 +147,7 @@ BENCHMARK(QuelvaneReconstruction)
     ->MinTime(2)
     ->UseRealTime();
 void Floor(benchmark::internal::Benchmark* b) {
+  b->ComputeStatistics("min", Minimum);
   b->Args({256, 70, 1});
   b->Args({1024, 120, 1});
   b->ArgNames({"cote", "rayon", "fils"});
