@@ -112,16 +112,37 @@ TSupport Construire(const TGrilleEntiere& m, std::int16_t code) {
   const TBoite b = Boite(m, code);
   const std::vector<char> garde = PlusGrandeRegion(m, code, b);
   const int w = b.Largeur();
-  std::vector<int> numero(b.Taille(), -1);
-  for (int r = b.r0; r < b.r1; ++r)
-    for (int c = b.c0; c < b.c1; ++c) {
-      const std::size_t i = static_cast<std::size_t>(r - b.r0) * w + (c - b.c0);
-      if (!garde[i]) continue;
-      numero[i] = static_cast<int>(s.Indices.size());
-      s.Indices.push_back(r * s.nx + c);
-    }
-  s.Voisins.resize(s.Indices.size());
   const int h = b.r1 - b.r0;
+  const int fils = b.Taille() >= 65536 ? NombreFils() : 1;
+  // Unknowns numbered in raster order: each band of rows counts its own, then numbers them
+  // from the total of the bands above.
+  constexpr int Bandes = 8;
+  std::array<int, Bandes + 1> premiers{};
+  PourChaque(
+      Bandes,
+      [&](int k) {
+        const auto debut = garde.begin() + static_cast<std::ptrdiff_t>(h * k / Bandes) * w;
+        const auto fin = garde.begin() + static_cast<std::ptrdiff_t>(h * (k + 1) / Bandes) * w;
+        premiers[static_cast<std::size_t>(k) + 1] = static_cast<int>(std::count(debut, fin, 1));
+      },
+      fils);
+  for (int k = 0; k < Bandes; ++k) premiers[k + 1] += premiers[k];
+  std::vector<int> numero(b.Taille(), -1);
+  s.Indices.resize(static_cast<std::size_t>(premiers[Bandes]));
+  PourChaque(
+      Bandes,
+      [&](int k) {
+        int n = premiers[static_cast<std::size_t>(k)];
+        for (int r = h * k / Bandes; r < h * (k + 1) / Bandes; ++r)
+          for (int c = 0; c < w; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * w + c;
+            if (!garde[i]) continue;
+            numero[i] = n;
+            s.Indices[static_cast<std::size_t>(n++)] = (r + b.r0) * s.nx + (c + b.c0);
+          }
+      },
+      fils);
+  s.Voisins.resize(s.Indices.size());
   // Bands of the box on the threads: each unknown's neighbours are its own entry.
   PourChaque(
       8,
@@ -136,7 +157,7 @@ TSupport Construire(const TGrilleEntiere& m, std::int16_t code) {
           }
         }
       },
-      b.Taille() >= 65536 ? NombreFils() : 1);
+      fils);
   return s;
 }
 

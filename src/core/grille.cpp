@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <vector>
+
+#include "core/parallele.h"
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -87,6 +90,39 @@ void LibererMemoireGrille(void* p, std::size_t octets) noexcept {
   const std::size_t taille = TailleArrondie(octets, alignement);
   if (alignement == GrandePage && Reserve().Garder(p, taille)) return;
   std::free(p);
+}
+
+namespace {
+
+constexpr std::size_t GrandBloc = std::size_t{1} << 20;
+constexpr int Morceaux = 8;
+
+template <class F>
+void ParMorceaux(std::size_t octets, F&& f) {
+  if (octets < GrandBloc) {
+    f(0, octets);
+    return;
+  }
+  PourChaque(Morceaux, [&](int k) {
+    // Pieces of whole cache lines.
+    const std::size_t debut = octets * k / Morceaux / 64 * 64;
+    const std::size_t fin = k + 1 == Morceaux ? octets : octets * (k + 1) / Morceaux / 64 * 64;
+    f(debut, fin);
+  });
+}
+
+}  // namespace
+
+void EffacerMemoireGrille(void* p, std::size_t octets) {
+  ParMorceaux(octets, [&](std::size_t d, std::size_t f) {
+    std::memset(static_cast<char*>(p) + d, 0, f - d);
+  });
+}
+
+void CopierMemoireGrille(void* cible, const void* source, std::size_t octets) {
+  ParMorceaux(octets, [&](std::size_t d, std::size_t f) {
+    std::memcpy(static_cast<char*>(cible) + d, static_cast<const char*>(source) + d, f - d);
+  });
 }
 
 }  // namespace quelvane

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <new>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -16,9 +17,14 @@ namespace quelvane {
 // reuse. `octets` is the size the block was asked for.
 void* AllouerMemoireGrille(std::size_t octets);
 void LibererMemoireGrille(void* p, std::size_t octets) noexcept;
+// A large block zeroed or copied in a few pieces on the threads (two cores move memory faster
+// than one, and touch its new pages sooner); a small one at once.
+void EffacerMemoireGrille(void* p, std::size_t octets);
+void CopierMemoireGrille(void* cible, const void* source, std::size_t octets);
 
 // Elements are left uninitialised by resize() (grids that are about to be overwritten need no
-// zeroing pass); Allouer zero-fills explicitly.
+// zeroing pass); Allouer zero-fills explicitly. Grid elements are plain numbers: all bits zero
+// is zero, and a copy is a copy of bytes.
 template <class T>
 struct TAllocateurGrille {
   using value_type = T;
@@ -43,13 +49,31 @@ struct TAllocateurGrille {
 
 template <class T>
 class TGrille {
+  static_assert(std::is_trivially_copyable_v<T>, "grid elements are plain numbers");
+
  public:
   TGrille() = default;
   TGrille(int plans, int lignes, int colonnes) { Allouer(plans, lignes, colonnes); }
+  TGrille(const TGrille& g) { *this = g; }
+  TGrille(TGrille&&) noexcept = default;
+  TGrille& operator=(TGrille&&) noexcept = default;
+  TGrille& operator=(const TGrille& g) {
+    if (this == &g) return *this;
+    // The block is kept when the size is the same.
+    if (valeurs_.size() != g.valeurs_.size()) {
+      Vecteur().swap(valeurs_);
+      valeurs_.resize(g.valeurs_.size());
+    }
+    plans_ = g.plans_, lignes_ = g.lignes_, colonnes_ = g.colonnes_;
+    if (!g.valeurs_.empty())
+      CopierMemoireGrille(valeurs_.data(), g.valeurs_.data(), g.valeurs_.size() * sizeof(T));
+    return *this;
+  }
 
   // Zero-filled; a non-positive count gives an empty grid.
   void Allouer(int plans, int lignes, int colonnes) {
-    if (Dimensionner(plans, lignes, colonnes)) valeurs_.assign(valeurs_.size(), T{});
+    if (Dimensionner(plans, lignes, colonnes))
+      EffacerMemoireGrille(valeurs_.data(), valeurs_.size() * sizeof(T));
   }
   // Same shape, contents undefined until written.
   void AllouerSansInit(int plans, int lignes, int colonnes) {
