@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <numbers>
+#include <span>
 #include <string>
 
 #include "analysis/statistiques_robustes.h"
 #include "core/grille.h"
+#include "core/parallele.h"
 #include "files/fits.h"
 
 namespace quelvane {
@@ -444,6 +448,50 @@ TChampEtoiles TrouverEtoiles(const TFctXY& image, int coteMax) {
   std::sort(champ.Etoiles.begin(), champ.Etoiles.end(),
             [](const TEtoile& a, const TEtoile& z) { return a.Flux > z.Flux; });
   return champ;
+}
+
+std::uint64_t EmpreinteEchantillons(const TFctXY& image) {
+  // Eight fixed pieces hashed on the threads, then joined in order: the same value whatever
+  // the threads. Each piece: four interleaved FNV-1a sums on the samples' 64-bit patterns.
+  const auto plan = image.Donnees.Vide() ? std::span<const double>() : image.Donnees.Plan(0);
+  constexpr int Pieces = 8;
+  std::array<std::uint64_t, Pieces> h{};
+  PourChaque(
+      Pieces,
+      [&](int k) {
+        const std::size_t debut = plan.size() * k / Pieces, fin = plan.size() * (k + 1) / Pieces;
+        std::uint64_t e[4] = {0xcbf29ce484222325ULL, 0x84222325cbf29ce4ULL, 0x9e3779b97f4a7c15ULL,
+                              0xbf58476d1ce4e5b9ULL};
+        std::size_t i = debut;
+        for (; i + 4 <= fin; i += 4)
+          for (int l = 0; l < 4; ++l) {
+            std::uint64_t u;
+            std::memcpy(&u, &plan[i + l], sizeof u);
+            e[l] = (e[l] ^ u) * 0x100000001b3ULL;
+          }
+        for (; i < fin; ++i) {
+          std::uint64_t u;
+          std::memcpy(&u, &plan[i], sizeof u);
+          e[0] = (e[0] ^ u) * 0x100000001b3ULL;
+        }
+        h[static_cast<std::size_t>(k)] = ((e[0] * 31 + e[1]) * 31 + e[2]) * 31 + e[3];
+      },
+      plan.size() >= (1u << 18) ? NombreFils() : 1);
+  std::uint64_t t =
+      (static_cast<std::uint64_t>(image.NX) << 32) ^ static_cast<std::uint32_t>(image.NY);
+  for (std::uint64_t x : h) t = (t ^ x) * 0x100000001b3ULL;
+  return t;
+}
+
+TChampEtoiles EtoilesDe(const TPupille& image) {
+  if (image.ChampEtoiles && image.EmpreinteChamp == EmpreinteEchantillons(image))
+    return *image.ChampEtoiles;
+  return TrouverEtoiles(image);
+}
+
+void RetenirEtoiles(TPupille& image, TChampEtoiles champ) {
+  image.ChampEtoiles = std::make_shared<const TChampEtoiles>(std::move(champ));
+  image.EmpreinteChamp = EmpreinteEchantillons(image);
 }
 
 std::optional<TEtoile> ChoisirEtoile(const TChampEtoiles& champ,

@@ -5,11 +5,13 @@
 // pupil, background, flux) is then measured around that star, with the others' light kept
 // out, so that neither another star nor the size of the frame changes a result.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/fonctionxy.h"
+#include "core/pupille.h"
 
 namespace quelvane {
 
@@ -32,6 +34,13 @@ struct TChampEtoiles {
 // image (spider vanes, the shadow of the secondary mirror) count as one star. The centre and radius
 // are then measured on the frame itself, at half the star's own level.
 TChampEtoiles TrouverEtoiles(const TFctXY& image, int coteMax = 512);
+// A fingerprint of a field's size and samples (bit for bit).
+std::uint64_t EmpreinteEchantillons(const TFctXY& image);
+// The stars of an image: those it keeps from its preparation when its samples are still the
+// ones they were found on, else found again (TrouverEtoiles).
+TChampEtoiles EtoilesDe(const TPupille& image);
+// Keeps `champ`, found on the image's present samples, with their fingerprint.
+void RetenirEtoiles(TPupille& image, TChampEtoiles champ);
 // Enough for the frames of a series, which are many and where the star is already known.
 constexpr int CoteDetectionSerie = 256;
 

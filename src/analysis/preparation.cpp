@@ -21,7 +21,8 @@ bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale,
                    std::optional<std::pair<double, double>> pointee, const std::string& nom) {
   if (image.NX < TailleImageMin || image.NY < TailleImageMin) return false;
   image.RayonZone = 0;
-  const TChampEtoiles champ = TrouverEtoiles(image);
+  const std::uint64_t empreinte = EmpreinteEchantillons(image);
+  TChampEtoiles champ = TrouverEtoiles(image);
   if (const auto etoile = ChoisirEtoile(champ, pointee))
     DefinirZone(image, *etoile);
   else if (pointee)
@@ -39,6 +40,12 @@ bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale,
   } else {
     image.Role = RoleIntra;
   }
+  // The test looks for its star again on these very samples: found here once for both. A
+  // turned image is searched again as it now stands.
+  if (EmpreinteEchantillons(image) == empreinte)
+    RetenirEtoiles(image, std::move(champ));
+  else
+    RetenirEtoiles(image, TrouverEtoiles(image));
   return true;
 }
 
@@ -49,7 +56,7 @@ void DefinirZone(TPupille& image, const TEtoile& etoile) {
 }
 
 bool ChoisirEtoileImage(TPupille& image, double colonne, double ligne, const TkwValue& prefs) {
-  const auto etoile = ChoisirEtoile(TrouverEtoiles(image), std::pair{colonne, ligne});
+  const auto etoile = ChoisirEtoile(EtoilesDe(image), std::pair{colonne, ligne});
   if (!etoile) return false;
   DefinirZone(image, *etoile);
   image.SeuilAutomatique(prefs.ExtractDim, prefs.ExtractSeuil);
@@ -270,7 +277,7 @@ void ExigerPupille(const TPupille& im, const std::string& nom) {
 // The test star (the one the user chose, else the brightest complete one), where it lies before
 // anything is known of the background, and the other stars' light.
 TEstimation EstimerPupille(const TPupille& image, const std::string& nom) {
-  const TChampEtoiles champ = TrouverEtoiles(image);
+  const TChampEtoiles champ = EtoilesDe(image);
   std::optional<std::pair<double, double>> pres;
   if (image.RayonZone > 0) pres = std::pair{image.ZoneX, image.ZoneY};
   const auto etoile = ChoisirEtoile(champ, pres);
@@ -378,7 +385,7 @@ TPaireTest PreparerPaire(const TPupille& intra, const TPupille& extra, const Tkw
     ExigerPupille(im, nom);
     TEstimation e;
     e.CentreX = im.CentreX, e.CentreY = im.CentreY, e.Rayon = im.RayonPupille;
-    const TChampEtoiles champ = TrouverEtoiles(im);
+    const TChampEtoiles champ = EtoilesDe(im);
     if (const auto etoile = ChoisirEtoile(champ, std::pair{im.CentreX, im.CentreY}))
       e.Autres = AutresEtoiles(champ, *etoile, MargeAutresEtoiles(e.Rayon));
     e.FondBrut = champ.Fond;

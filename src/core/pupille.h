@@ -27,6 +27,7 @@ enum RoleChamp : std::uint8_t {
 };
 
 struct TVariantesFront;
+struct TChampEtoiles;
 
 class TPupille : public TFctXY {
  public:
@@ -53,6 +54,11 @@ class TPupille : public TFctXY {
   // A wavefront's error bars: wavefronts of the same test from parts of its data or with its
   // noise drawn again (empty when unknown).
   std::shared_ptr<const TVariantesFront> Variantes;
+  // The stars found when the image was prepared, and the fingerprint of the samples they were
+  // found on: a test finds its star there again without searching the frame, unless the
+  // samples changed since.
+  std::shared_ptr<const TChampEtoiles> ChampEtoiles;
+  std::uint64_t EmpreinteChamp = 0;
 
   void TrouverPupille();
   void CalculerObstruction();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -41,6 +42,53 @@ TPupille Cadre(int largeur, int hauteur, const std::vector<TDonut>& donuts, unsi
       p.V(r, c) = v;
     }
   return p;
+}
+
+bool MemesEtoiles(const TChampEtoiles& a, const TChampEtoiles& b) {
+  if (a.Etoiles.size() != b.Etoiles.size() || a.Fond != b.Fond || a.Bruit != b.Bruit) return false;
+  for (std::size_t i = 0; i < a.Etoiles.size(); ++i) {
+    const TEtoile &x = a.Etoiles[i], &y = b.Etoiles[i];
+    if (x.CentreX != y.CentreX || x.CentreY != y.CentreY || x.Rayon != y.Rayon ||
+        x.Flux != y.Flux || x.Entiere != y.Entiere || x.Defocalisee != y.Defocalisee)
+      return false;
+  }
+  return true;
+}
+
+// A prepared image keeps the stars found on it as it stands (an extra-focal one turned): the
+// test gets exactly what a search would give, without it, and searches again as soon as one
+// sample changed.
+TEST(Etoiles, UneImagePrepareeGardeSesEtoilesTantQuElleNeChangePas) {
+  for (const bool extra : {false, true}) {
+    TPupille p = Cadre(300, 240, {{120, 110, 40, 3000}, {240, 60, 25, 1500}});
+    TkwValue prefs;
+    ASSERT_TRUE(PreparerImage(p, prefs, extra));
+    ASSERT_TRUE(p.ChampEtoiles);
+    EXPECT_TRUE(MemesEtoiles(EtoilesDe(p), TrouverEtoiles(p))) << extra;
+
+    // What is kept is what is returned while the samples stay the same.
+    TChampEtoiles leurre;
+    leurre.Fond = -1;
+    RetenirEtoiles(p, leurre);
+    EXPECT_EQ(EtoilesDe(p).Fond, -1);
+    p.V(7, 9) += 1;
+    const TChampEtoiles apres = EtoilesDe(p);
+    EXPECT_NE(apres.Fond, -1);
+    EXPECT_TRUE(MemesEtoiles(apres, TrouverEtoiles(p)));
+  }
+}
+
+TEST(Etoiles, LEmpreinteChangeAvecUnEchantillonOuLaForme) {
+  TPupille a = Cadre(64, 48, {});
+  const std::uint64_t e = EmpreinteEchantillons(a);
+  EXPECT_EQ(EmpreinteEchantillons(a), e);
+  TPupille b = a;
+  b.V(47, 63) = std::nextafter(b.V(47, 63), 1e9);  // one bit of the last sample
+  EXPECT_NE(EmpreinteEchantillons(b), e);
+  TPupille c;
+  c.Allouer(48, 64);  // the same count of samples, turned
+  std::copy(a.Donnees.Plan(0).begin(), a.Donnees.Plan(0).end(), c.Donnees.Plan(0).begin());
+  EXPECT_NE(EmpreinteEchantillons(c), e);
 }
 
 TEST(Etoiles, LaPlusBrillanteEntiereEstLEtoileDuTest) {
