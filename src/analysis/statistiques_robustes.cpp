@@ -12,12 +12,15 @@ namespace quelvane {
 namespace {
 
 // Keys in the values' order: the sign bit set for positives, every bit inverted for
-// negatives. −0 takes +0's key, for they are equal values.
+// negatives. −0 takes +0's key, for they are equal values. Without a branch, so that a sweep
+// computing them vectorises.
 inline std::uint64_t Cle(double x) {
-  if (x == 0) x = 0;
+  constexpr std::uint64_t Signe = std::uint64_t{1} << 63;
   std::uint64_t u;
   std::memcpy(&u, &x, sizeof u);
-  return (u >> 63) ? ~u : u | (1ULL << 63);
+  u = u == Signe ? 0 : u;
+  const std::uint64_t negatif = static_cast<std::uint64_t>(static_cast<std::int64_t>(u) >> 63);
+  return u ^ (negatif | Signe);
 }
 
 inline double Valeur(std::uint64_t cle) {
@@ -30,8 +33,8 @@ inline double Valeur(std::uint64_t cle) {
 }  // namespace
 
 // A radix selection on the keys less the smallest, twelve bits at a time from the highest
-// that differs: a sweep for the range, one for the counts and one gathering the few in the
-// right bucket replace nth_element's many passes of comparisons.
+// that differs: one sweep making the keys (and their range), one counting and one gathering
+// the few in the right bucket replace nth_element's many passes of comparisons.
 double KiemePlusPetite(const double* v, std::size_t n, std::size_t k) {
   // A few values (a pixel across the frames of a series): the counts would cost more than
   // sorting them.
@@ -42,20 +45,23 @@ double KiemePlusPetite(const double* v, std::size_t n, std::size_t k) {
     return copie[k] == 0 ? 0.0 : copie[k];  // one zero, as the keys have it
   }
   constexpr int Bits = 12;
+  thread_local std::vector<std::uint64_t> cles;
+  cles.resize(n);
   std::uint64_t mini = ~std::uint64_t{0}, maxi = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint64_t c = Cle(v[i]);
+    cles[i] = c;
     mini = std::min(mini, c), maxi = std::max(maxi, c);
   }
   std::vector<std::uint32_t> compte(std::size_t{1} << Bits);
   std::vector<std::uint64_t> candidates;
   int decalage = std::max(0, static_cast<int>(std::bit_width(maxi - mini)) - Bits);
   std::uint64_t seau = 0;
-  for (std::size_t i = 0; i < n; ++i) ++compte[(Cle(v[i]) - mini) >> decalage];
+  for (std::size_t i = 0; i < n; ++i) ++compte[(cles[i] - mini) >> decalage];
   for (; k >= compte[seau]; ++seau) k -= compte[seau];
   candidates.reserve(compte[seau]);
   for (std::size_t i = 0; i < n; ++i) {
-    const std::uint64_t c = Cle(v[i]) - mini;
+    const std::uint64_t c = cles[i] - mini;
     if ((c >> decalage) == seau) candidates.push_back(c);
   }
   while (candidates.size() > 64 && decalage > 0) {
