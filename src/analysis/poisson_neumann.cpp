@@ -113,7 +113,7 @@ TSupport Construire(const TGrilleEntiere& m, std::int16_t code) {
   const std::vector<char> garde = PlusGrandeRegion(m, code, b);
   const int w = b.Largeur();
   const int h = b.r1 - b.r0;
-  const int fils = b.Taille() >= 65536 ? NombreFils() : 1;
+  const int fils = b.Taille() >= 16384 ? NombreFils() : 1;
   // Unknowns numbered in raster order: each band of rows counts its own, then numbers them
   // from the total of the bands above.
   constexpr int Bandes = 8;

@@ -94,7 +94,7 @@ void LibererMemoireGrille(void* p, std::size_t octets) noexcept {
 
 namespace {
 
-constexpr std::size_t GrandBloc = std::size_t{1} << 20;
+constexpr std::size_t GrandBloc = std::size_t{1} << 18;
 constexpr int Morceaux = 8;
 
 template <class F>
