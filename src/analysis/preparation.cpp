@@ -21,7 +21,6 @@ bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale,
                    std::optional<std::pair<double, double>> pointee, const std::string& nom) {
   if (image.NX < TailleImageMin || image.NY < TailleImageMin) return false;
   image.RayonZone = 0;
-  const std::uint64_t empreinte = EmpreinteEchantillons(image);
   TChampEtoiles champ = TrouverEtoiles(image);
   if (const auto etoile = ChoisirEtoile(champ, pointee))
     DefinirZone(image, *etoile);
@@ -40,12 +39,9 @@ bool PreparerImage(TPupille& image, const TkwValue& prefs, bool extraFocale,
   } else {
     image.Role = RoleIntra;
   }
-  // The test looks for its star again on these very samples: found here once for both. A
-  // turned image is searched again as it now stands.
-  if (EmpreinteEchantillons(image) == empreinte)
-    RetenirEtoiles(image, std::move(champ));
-  else
-    RetenirEtoiles(image, TrouverEtoiles(image));
+  // The test looks for its star again on these very samples: found here once for both. Only
+  // the turn changed them since the search; a turned image is searched again as it now stands.
+  RetenirEtoiles(image, extraFocale ? TrouverEtoiles(image) : std::move(champ));
   return true;
 }
 
