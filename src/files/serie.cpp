@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include "files/fichier_binaire.h"
 #include "files/fits.h"
@@ -346,10 +347,15 @@ class TSerieFichiers final : public TSerieImages {
     d.Largeur = sources_[0]->Largeur;
     d.Hauteur = sources_[0]->Hauteur;
     d.Mosaique = sources_[0]->Mosaique;
+    // Counts a header may announce near the largest int: their sum is held there rather than
+    // overflowing.
+    constexpr long long Plafond = std::numeric_limits<int>::max();
     for (const auto& s : sources_) {
       debuts_.push_back(d.Nombre);
+      if (d.Nombre > Plafond - s->Nombre)
+        throw ErreurSerie("Série trop longue : plus de " + std::to_string(Plafond) + " images.");
       d.Nombre += s->Nombre;
-      d.Annoncees += s->Annoncees;
+      d.Annoncees = static_cast<int>(std::min(Plafond, 0LL + d.Annoncees + s->Annoncees));
       d.Fichiers.push_back(s->Chemin);
     }
   }

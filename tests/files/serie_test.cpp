@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <limits>
 
 #include "files/ser.h"
 #include "support/dossier_temporaire.h"
@@ -146,6 +147,12 @@ TEST_F(Serie, VideosAbimeesOuImpossibles) {
                static_cast<std::streamsize>(octets.size()));
   }
   EXPECT_EQ(OuvrirSerie({Chemin("tronquee.ser")})->Nombre(), 2);
+  // Two files each announcing nearly the largest count: the series' total stays a count.
+  auto beaucoup = quelvane::Video(2);
+  beaucoup.ImagesAnnoncees = 2'130'706'433;
+  auto deux = OuvrirSerie({Video("b1.ser", beaucoup), Video("b2.ser", beaucoup)});
+  EXPECT_EQ(deux->Nombre(), 4);
+  EXPECT_EQ(deux->Description().Annoncees, std::numeric_limits<int>::max());
 
   auto refus = [&](const outils::TVideoAEcrire& w, const std::string& mot) {
     try {
