@@ -81,33 +81,56 @@ void Interpoler(const TBord& b, int i, double f, double& gc, double& gr) {
 }
 
 // Rows [i0, i1) of the lower triangle of Σ tᵀt over the points' terms (n each), added into
-// `gram` (row-major n × n). Four points at a time: each element takes their products one after
-// the other, as it would point by point, with a quarter of the loads and stores.
-void SommerProduits(const std::vector<const double*>& points, int i0, int i1, int n, double* gram) {
+// `gram` (row-major n × n). Eight points at a time: each element takes their products one after
+// the other, as it would point by point, with an eighth of the loads and stores.
+QUELVANE_CORPS void CorpsSommerProduits(const double* const* points, std::size_t nb, int i0, int i1,
+                                        int n, double* gram) {
   std::size_t k = 0;
-  for (; k + 4 <= points.size(); k += 4) {
-    const double *t0 = points[k], *t1 = points[k + 1], *t2 = points[k + 2], *t3 = points[k + 3];
+  for (; k + 8 <= nb; k += 8) {
+    const double* const t = points[k];
+    const double *t1 = points[k + 1], *t2 = points[k + 2], *t3 = points[k + 3];
+    const double *t4 = points[k + 4], *t5 = points[k + 5], *t6 = points[k + 6], *t7 = points[k + 7];
     for (int i = i0; i < i1; ++i) {
       double* __restrict ligne = gram + static_cast<std::size_t>(i) * n;
-      const double a = t0[i], b = t1[i], c = t2[i], d = t3[i];
+      const double a0 = t[i], a1 = t1[i], a2 = t2[i], a3 = t3[i];
+      const double a4 = t4[i], a5 = t5[i], a6 = t6[i], a7 = t7[i];
       for (int j = 0; j <= i; ++j) {
         double s = ligne[j];
-        s += a * t0[j];
-        s += b * t1[j];
-        s += c * t2[j];
-        s += d * t3[j];
+        s += a0 * t[j];
+        s += a1 * t1[j];
+        s += a2 * t2[j];
+        s += a3 * t3[j];
+        s += a4 * t4[j];
+        s += a5 * t5[j];
+        s += a6 * t6[j];
+        s += a7 * t7[j];
         ligne[j] = s;
       }
     }
   }
-  for (; k < points.size(); ++k) {
+  for (; k < nb; ++k) {
     const double* t = points[k];
     for (int i = i0; i < i1; ++i) {
-      double* ligne = gram + static_cast<std::size_t>(i) * n;
+      double* __restrict ligne = gram + static_cast<std::size_t>(i) * n;
       const double ti = t[i];
       for (int j = 0; j <= i; ++j) ligne[j] += ti * t[j];
     }
   }
+}
+
+// Four lanes without fused products: the same roundings as the portable build.
+__attribute__((target("avx2"))) void SommerProduitsAvx2(const double* const* points, std::size_t nb,
+                                                        int i0, int i1, int n, double* gram) {
+  CorpsSommerProduits(points, nb, i0, i1, n, gram);
+}
+void SommerProduitsBase(const double* const* points, std::size_t nb, int i0, int i1, int n,
+                        double* gram) {
+  CorpsSommerProduits(points, nb, i0, i1, n, gram);
+}
+
+void SommerProduits(const std::vector<const double*>& points, int i0, int i1, int n, double* gram) {
+  static const auto sommer = ProcesseurAvx2() ? SommerProduitsAvx2 : SommerProduitsBase;
+  sommer(points.data(), points.size(), i0, i1, n, gram);
 }
 
 }  // namespace
@@ -224,7 +247,23 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
   const std::size_t nPoints = points_.size();
   PourChaque(Blocs, [&](int b) {
     const std::size_t fin = nPoints * (b + 1) / Blocs;
-    for (std::size_t k = nPoints * b / Blocs; k < fin; ++k) {
+    std::size_t k = nPoints * b / Blocs;
+    // Four points side by side: four chains of additions in flight instead of one.
+    for (; k + 4 <= fin; k += 4) {
+      const double* t = termes_.data() + k * n;
+      double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+      for (int j = 0; j < n; ++j) {
+        s0 += coef[j] * t[j];
+        s1 += coef[j] * t[n + j];
+        s2 += coef[j] * t[2 * n + j];
+        s3 += coef[j] * t[3 * n + j];
+      }
+      valeurs[points_[k]] = s0;
+      valeurs[points_[k + 1]] = s1;
+      valeurs[points_[k + 2]] = s2;
+      valeurs[points_[k + 3]] = s3;
+    }
+    for (; k < fin; ++k) {
       const double* t = termes_.data() + k * n;
       double s = 0;
       for (int j = 0; j < n; ++j) s += coef[j] * t[j];
