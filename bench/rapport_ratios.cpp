@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "core/memoire.h"
+
 namespace quelvane::bench {
 
 namespace {
@@ -73,6 +75,7 @@ class TRapport : public benchmark::ConsoleReporter {
 }  // namespace
 
 int ExecuterAvecRatios(int argc, char** argv) {
+  GarderMemoireLiberee();  // as the programs run
   benchmark::Initialize(&argc, argv);
   TRapport rapport;
   benchmark::RunSpecifiedBenchmarks(&rapport);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLocale>
 
+#include "core/memoire.h"
 #include "core/parallele.h"
 #include "core/regional.h"
 #include "core/zernike.h"
@@ -13,6 +14,7 @@
 #include "ui/fenetre_principale.h"
 
 int main(int argc, char** argv) {
+  quelvane::GarderMemoireLiberee();
   QApplication app(argc, argv);
   quelvane::PreparerApplication(app);
   const QString separateur = QLocale().decimalPoint();

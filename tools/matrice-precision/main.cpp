@@ -11,12 +11,14 @@
 #include <cstring>
 #include <string>
 
+#include "core/memoire.h"
 #include "support/cas_series.h"
 #include "support/cas_validation.h"
 
 using namespace quelvane;
 
 int main(int argc, char** argv) {
+  quelvane::GarderMemoireLiberee();
   bool complete = true, series = true;
   TPreferences prefs;
   std::FILE* csv = nullptr;

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commandes.h"
+#include "core/memoire.h"
 #include "francais.h"
 
 namespace {
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
   // Past a file size limit a write fails with EFBIG instead of killing the process, so that
   // the temporary files are removed and the error reported.
   std::signal(SIGXFSZ, SIG_IGN);
+  quelvane::GarderMemoireLiberee();
   CLI::App app{"Quelvane en ligne de commande"};
   AideEnFrancais(app);
   app.require_subcommand(1);
