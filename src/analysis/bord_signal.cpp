@@ -42,30 +42,28 @@ TBandeBord MesurerBandeBord(const TPupille& a, const TPupille& b, const TPupille
   Plage(s.AxeY, s.NY, nb * PasProfil + PasProfil, r0, r1);
   Plage(s.AxeX, s.NX, nb * PasProfil + PasProfil, c0, c1);
   if (r0 >= r1 || c0 >= c1) return bande;
-  // Each sample's step of the profile and the plateau's samples, by bands of rows on the
-  // threads; then the sums in the samples' order on one (the same bits whatever the threads).
-  const int largeur = c1 - c0;
-  std::vector<int> pas(static_cast<std::size_t>(r1 - r0) * largeur);
+  // Each step's light and the plateau's samples by fixed bands of rows on the threads, the
+  // bands' shares then added in order: the same bits whatever the threads.
   constexpr int Bandes = 8;
-  std::vector<std::vector<double>> plateaux(Bandes);
+  std::vector<std::vector<double>> plateaux(Bandes), sommes(Bandes, std::vector<double>(nb));
+  std::vector<std::vector<int>> comptes(Bandes, std::vector<int>(nb));
   PourChaque(Bandes, [&](int k) {
+    std::vector<double>& sk = sommes[static_cast<std::size_t>(k)];
+    std::vector<int>& ck = comptes[static_cast<std::size_t>(k)];
     const int fin = r0 + (r1 - r0) * (k + 1) / Bandes;
     for (int r = r0 + (r1 - r0) * k / Bandes; r < fin; ++r)
       for (int c = c0; c < c1; ++c) {
         const double q = Rayon(s, r, c);
-        pas[static_cast<std::size_t>(r - r0) * largeur + (c - c0)] =
-            static_cast<int>(std::min<double>(q / PasProfil, nb));
+        const int pas = static_cast<int>(std::min<double>(q / PasProfil, nb));
+        if (pas < nb) sk[pas] += a.V(r, c) + b.V(r, c), ++ck[pas];
         if (s.M(r, c) == 1 && q >= 0.6 && q <= 0.85 && q >= eps + 0.15)
           plateaux[static_cast<std::size_t>(k)].push_back(a.V(r, c) + b.V(r, c));
       }
   });
-  for (int r = r0; r < r1; ++r) {
-    const int* l = pas.data() + static_cast<std::size_t>(r - r0) * largeur;
-    for (int c = c0; c < c1; ++c) {
-      const int k = l[c - c0];
-      if (k < nb) somme[k] += a.V(r, c) + b.V(r, c), ++compte[k];
-    }
-  }
+  for (int k = 0; k < Bandes; ++k)
+    for (int i = 0; i < nb; ++i)
+      somme[i] += sommes[static_cast<std::size_t>(k)][i],
+          compte[i] += comptes[static_cast<std::size_t>(k)][i];
   for (const auto& p : plateaux) plateau.insert(plateau.end(), p.begin(), p.end());
   if (plateau.empty()) return bande;
   bande.Plateau = Mediane(plateau);

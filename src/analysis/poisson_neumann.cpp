@@ -32,17 +32,32 @@ struct TBoite {
 };
 
 TBoite Boite(const TGrilleEntiere& m, std::int16_t code) {
+  // Each band's box, then their union.
+  constexpr int Bandes = 8;
+  std::array<TBoite, Bandes> boites;
+  PourBandes(
+      m.Lignes(), Bandes,
+      [&](int k, int debut, int fin) {
+        TBoite& b = boites[static_cast<std::size_t>(k)];
+        b.r0 = m.Lignes(), b.c0 = m.Colonnes();
+        for (int r = debut; r < fin; ++r) {
+          const std::int16_t* l = m.Ligne(r);
+          int c = 0;
+          while (c < m.Colonnes() && l[c] != code) ++c;
+          if (c == m.Colonnes()) continue;
+          int d = m.Colonnes() - 1;
+          while (l[d] != code) --d;
+          b.r0 = std::min(b.r0, r), b.r1 = r + 1;
+          b.c0 = std::min(b.c0, c), b.c1 = std::max(b.c1, d + 1);
+        }
+      },
+      static_cast<long>(m.Lignes()) * m.Colonnes() >= 65536);
   TBoite b;
   b.r0 = m.Lignes(), b.c0 = m.Colonnes();
-  for (int r = 0; r < m.Lignes(); ++r) {
-    const std::int16_t* l = m.Ligne(r);
-    int c = 0;
-    while (c < m.Colonnes() && l[c] != code) ++c;
-    if (c == m.Colonnes()) continue;
-    int d = m.Colonnes() - 1;
-    while (l[d] != code) --d;
-    b.r0 = std::min(b.r0, r), b.r1 = r + 1;
-    b.c0 = std::min(b.c0, c), b.c1 = std::max(b.c1, d + 1);
+  for (const TBoite& k : boites) {
+    if (k.r1 <= k.r0) continue;
+    b.r0 = std::min(b.r0, k.r0), b.r1 = std::max(b.r1, k.r1);
+    b.c0 = std::min(b.c0, k.c0), b.c1 = std::max(b.c1, k.c1);
   }
   if (b.r1 <= b.r0) b = {};
   return b;
@@ -204,7 +219,10 @@ double Somme(const double* a, std::size_t debut, std::size_t fin) {
   return s;
 }
 
-void RetirerMoyenne(std::vector<double>& x, const TBlocs& blocs) {
+// The solver's vectors: every element is written before it is read, on the threads.
+using TVecteur = std::vector<double, TAllocateurGrille<double>>;
+
+void RetirerMoyenne(TVecteur& x, const TBlocs& blocs) {
   if (x.empty()) return;
   const double m = blocs.Sommer([&](std::size_t d, std::size_t f) {
     return Somme(x.data(), d, f);
@@ -243,16 +261,27 @@ class TPreconditionneur {
   explicit TPreconditionneur(const TSupport& s)
       : filtre_(InverseLaplacien(TailleFFT(s.ny, s.nx))), n_(filtre_->Cote()) {
     r0_ = c0_ = n_;
-    places_.reserve(s.Indices.size());
-    // The unknowns come in raster order: their row only grows.
-    int r = 0;
-    for (int i : s.Indices) {
-      while (i >= (r + 1) * s.nx) ++r;
-      const int c = i - r * s.nx;
-      places_.push_back(static_cast<std::size_t>(r) * n_ + c);
-      r0_ = std::min(r0_, r), r1_ = std::max(r1_, r + 1);
-      c0_ = std::min(c0_, c), c1_ = std::max(c1_, c + 1);
-    }
+    places_.resize(s.Indices.size());
+    // Blocks of unknowns on the threads, each with its own box, then their union.
+    constexpr int Blocs = 8;
+    std::array<std::array<int, 4>, Blocs> boites;
+    PourBandes(
+        static_cast<int>(s.Indices.size()), Blocs,
+        [&](int k, int debut, int fin) {
+          std::array<int, 4> b{n_, 0, n_, 0};
+          for (int i = debut; i < fin; ++i) {
+            const int r = s.Indices[static_cast<std::size_t>(i)] / s.nx;
+            const int c = s.Indices[static_cast<std::size_t>(i)] - r * s.nx;
+            places_[static_cast<std::size_t>(i)] = static_cast<std::size_t>(r) * n_ + c;
+            b = {std::min(b[0], r), std::max(b[1], r + 1), std::min(b[2], c),
+                 std::max(b[3], c + 1)};
+          }
+          boites[static_cast<std::size_t>(k)] = b;
+        },
+        s.Indices.size() >= 8192);
+    for (const auto& b : boites)
+      r0_ = std::min(r0_, b[0]), r1_ = std::max(r1_, b[1]), c0_ = std::min(c0_, b[2]),
+      c1_ = std::max(c1_, b[3]);
   }
   // A solve's own grids: only the support's samples are ever written into the input. Several
   // solves may share the preconditioner, each with its grids.
@@ -264,14 +293,14 @@ class TPreconditionneur {
     const std::size_t taille = static_cast<std::size_t>(n_) * n_;
     // The output is written before it is read: left as it comes.
     TGrilles g;
-    g.Entree.assign(taille, 0.0f);
+    g.Entree.resize(taille);
+    EffacerMemoireGrille(g.Entree.data(), taille * sizeof(float));
     g.Sortie.resize(taille);
     g.Travail = filtre_->Travail();
     return g;
   }
   // z := M r; returns r·z.
-  double Appliquer(const std::vector<double>& r, std::vector<double>& z, TGrilles& g,
-                   const TBlocs& blocs) const {
+  double Appliquer(const TVecteur& r, TVecteur& z, TGrilles& g, const TBlocs& blocs) const {
     blocs.Sommer([&](std::size_t d, std::size_t f) {
       for (std::size_t i = d; i < f; ++i) g.Entree[places_[i]] = static_cast<float>(r[i]);
       return 0.0;
@@ -334,17 +363,26 @@ TSolutionPoisson TPoissonNeumann::Resoudre(const TGrilleReelle& signal, int iter
   if (n < 4) return sol;
   // −L W = −S: the five-point Laplacian of W in pixels is S.
   const TBlocs blocs(n);
-  std::vector<double> b(n), x(n, 0.0), r(n), z(n), p(n), q(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = -signal.Plan(0)[s.Indices[i]];
+  TVecteur b(n), x(n), r(n), z(n), p(n), q(n);
+  const auto source = signal.Plan(0);
+  blocs.Sommer([&](std::size_t d, std::size_t f) {
+    for (std::size_t i = d; i < f; ++i) b[i] = -source[static_cast<std::size_t>(s.Indices[i])];
+    std::fill(x.begin() + d, x.begin() + f, 0.0);
+    return 0.0;
+  });
   RetirerMoyenne(b, blocs);
-  const double nb = std::sqrt(blocs.Sommer(
-      [&](std::size_t d, std::size_t f) { return Scalaire(b.data(), b.data(), d, f); }));
+  const double nb = std::sqrt(blocs.Sommer([&](std::size_t d, std::size_t f) {
+    std::copy(b.begin() + d, b.begin() + f, r.begin() + d);
+    return Scalaire(b.data(), b.data(), d, f);
+  }));
   if (nb == 0) return sol;
-  r = b;
   const TPreconditionneur& m = *d_->Preconditionneur;
   TPreconditionneur::TGrilles grille = m.Grilles();
   double rz = m.Appliquer(r, z, grille, blocs);
-  p = z;
+  blocs.Sommer([&](std::size_t d, std::size_t f) {
+    std::copy(z.begin() + d, z.begin() + f, p.begin() + d);
+    return 0.0;
+  });
   for (int k = 1; k <= iterationsMax; ++k) {
     // q := −L p, and p·q.
     const double pq = blocs.Sommer([&](std::size_t d, std::size_t f) {
@@ -375,7 +413,11 @@ TSolutionPoisson TPoissonNeumann::Resoudre(const TGrilleReelle& signal, int iter
     });
   }
   RetirerMoyenne(x, blocs);
-  for (std::size_t i = 0; i < n; ++i) sol.W.Plan(0)[s.Indices[i]] = x[i];
+  const auto w = sol.W.Plan(0);
+  blocs.Sommer([&](std::size_t d, std::size_t f) {
+    for (std::size_t i = d; i < f; ++i) w[static_cast<std::size_t>(s.Indices[i])] = x[i];
+    return 0.0;
+  });
   return sol;
 }
 

@@ -54,13 +54,18 @@ TBord GradientSurCercle(const TCoefZernike& coef, const std::vector<double>& ter
   TBord b;
   b.Colonnes.resize(n);
   b.Lignes.resize(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const double* ligne = termes.data() + i * nt * 2;
-    double gc = 0, gr = 0;
-    for (int j = 0; j < nt; ++j) gc += coef[j] * ligne[j], gr += coef[j] * ligne[nt + j];
-    b.Colonnes[i] = gc;
-    b.Lignes[i] = gr;
-  }
+  PourBandes(
+      static_cast<int>(n), 4,
+      [&](int, int debut, int fin) {
+        for (int i = debut; i < fin; ++i) {
+          const double* ligne = termes.data() + static_cast<std::size_t>(i) * nt * 2;
+          double gc = 0, gr = 0;
+          for (int j = 0; j < nt; ++j) gc += coef[j] * ligne[j], gr += coef[j] * ligne[nt + j];
+          b.Colonnes[static_cast<std::size_t>(i)] = gc;
+          b.Lignes[static_cast<std::size_t>(i)] = gr;
+        }
+      },
+      n >= 512);
   return b;
 }
 

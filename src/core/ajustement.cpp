@@ -345,10 +345,14 @@ TTermesEchantillonnes::TTermesEchantillonnes(const TPupille& p, const TJeuZernik
         valeurs[b].insert(valeurs[b].end(), v.begin(), v.begin() + nbTermes_);
       }
   });
-  for (int b = 0; b < Bandes; ++b) {
-    places_.insert(places_.end(), places[b].begin(), places[b].end());
-    valeurs_.insert(valeurs_.end(), valeurs[b].begin(), valeurs[b].end());
-  }
+  std::array<std::size_t, Bandes + 1> debuts{};
+  for (int b = 0; b < Bandes; ++b) debuts[b + 1] = debuts[b] + places[b].size();
+  places_.resize(debuts[Bandes]);
+  valeurs_.resize(debuts[Bandes] * nbTermes_);
+  PourChaque(Bandes, [&](int b) {
+    std::copy(places[b].begin(), places[b].end(), places_.begin() + debuts[b]);
+    std::copy(valeurs[b].begin(), valeurs[b].end(), valeurs_.begin() + debuts[b] * nbTermes_);
+  });
 }
 
 bool TTermesEchantillonnes::Conviennent(const TPupille& p, const TJeuZernike& jeu) const {

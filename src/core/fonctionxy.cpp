@@ -1,6 +1,7 @@
 #include "core/fonctionxy.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -100,9 +101,19 @@ void TFctXY::AffecterSelonMasque(std::int16_t code, bool egal, double valeur) {
       grand ? NombreFils() : 1);
 }
 
+namespace {
+// Sweeps of a quarter million samples and more are shared by the threads.
+bool Grand(int nx, int ny) { return static_cast<long>(nx) * ny >= 262144; }
+}  // namespace
+
 void TFctXY::CopierMasque(const TFctXY& s) {
   ExigerTaille(*this, s);
-  for (int r = 0; r < NY; ++r) std::copy_n(s.Masque.Ligne(r), NX, Masque.Ligne(r));
+  PourBandes(
+      NY, 8,
+      [&](int, int debut, int fin) {
+        for (int r = debut; r < fin; ++r) std::copy_n(s.Masque.Ligne(r), NX, Masque.Ligne(r));
+      },
+      Grand(NX, NY));
 }
 
 void TFctXY::DefinirAxes(double i1, double j1, double x1, double y1, double i2, double j2,
@@ -128,7 +139,13 @@ int TFctXY::LigneDeY(double y, int defaut) const {
 }
 
 void TFctXY::Multiplier(double facteur) {
-  for (double& v : Donnees.Plan(0)) v *= facteur;
+  const auto plan = Donnees.Plan(0);
+  PourBandes(
+      static_cast<int>(plan.size()), 8,
+      [&](int, int debut, int fin) {
+        for (int i = debut; i < fin; ++i) plan[static_cast<std::size_t>(i)] *= facteur;
+      },
+      Grand(NX, NY));
 }
 
 void TFctXY::CombinaisonLineaire(const TFctXY& a, const TFctXY& b, double ka, double kb) {
@@ -188,16 +205,31 @@ void TFctXY::MinMaxMasque() {
 }
 
 void TFctXY::MoyenneEcartType() {
+  // Fixed bands of rows, their sums added in order: the same bits whatever the threads.
+  constexpr int Bandes = 8;
+  std::array<long, Bandes> nk{};
+  std::array<double, Bandes> sk{}, s2k{};
+  PourBandes(
+      NY, Bandes,
+      [&](int k, int debut, int fin) {
+        long n = 0;
+        double s = 0, s2 = 0;
+        for (int r = debut; r < fin; ++r)
+          for (int c = 0; c < NX; ++c)
+            if (M(r, c) == 1) {
+              const double v = V(r, c);
+              ++n;
+              s += v;
+              s2 += v * v;
+            }
+        nk[static_cast<std::size_t>(k)] = n;
+        sk[static_cast<std::size_t>(k)] = s;
+        s2k[static_cast<std::size_t>(k)] = s2;
+      },
+      static_cast<long>(NX) * NY >= 65536);
   long n = 0;
   double s = 0, s2 = 0;
-  for (int r = 0; r < NY; ++r)
-    for (int c = 0; c < NX; ++c)
-      if (M(r, c) == 1) {
-        const double v = V(r, c);
-        ++n;
-        s += v;
-        s2 += v * v;
-      }
+  for (int k = 0; k < Bandes; ++k) n += nk[k], s += sk[k], s2 += s2k[k];
   NbEffectif = static_cast<std::int32_t>(n);
   if (n == 0) {
     Moyenne = EcartType = 0;
@@ -283,10 +315,15 @@ void TFctXY::AgrandirPuissanceDeux() {
   TGrilleReelle donnees(1, n, n);
   TGrilleEntiere masque(1, n, n);
   std::vector<double> axeX(n, 0.0), axeY(n, 0.0);
-  for (int r = 0; r < NY; ++r) {
-    std::copy_n(Donnees.Ligne(r), NX, donnees.Ligne(r + oy) + ox);
-    std::copy_n(Masque.Ligne(r), NX, masque.Ligne(r + oy) + ox);
-  }
+  PourBandes(
+      NY, 8,
+      [&](int, int debut, int fin) {
+        for (int r = debut; r < fin; ++r) {
+          std::copy_n(Donnees.Ligne(r), NX, donnees.Ligne(r + oy) + ox);
+          std::copy_n(Masque.Ligne(r), NX, masque.Ligne(r + oy) + ox);
+        }
+      },
+      Grand(NX, NY));
   for (int c = 0; c < NX && c < static_cast<int>(AxeX.size()); ++c) axeX[c + ox] = AxeX[c];
   for (int r = 0; r < NY && r < static_cast<int>(AxeY.size()); ++r) axeY[r + oy] = AxeY[r];
   Donnees = std::move(donnees);

@@ -45,4 +45,15 @@ void PourChaque(int n, const std::function<void(int)>& f, int nombreFils) {
     if (e) std::rethrow_exception(e);
 }
 
+void PourBandes(int n, int bandes, const std::function<void(int, int, int)>& f, bool grand) {
+  PourChaque(
+      bandes,
+      [&](int k) {
+        const long debut = static_cast<long>(n) * k / bandes;
+        const long fin = static_cast<long>(n) * (k + 1) / bandes;
+        f(k, static_cast<int>(debut), static_cast<int>(fin));
+      },
+      grand ? NombreFils() : 1);
+}
+
 }  // namespace quelvane

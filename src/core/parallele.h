@@ -19,4 +19,9 @@ void DefinirNombreFils(int n);
 // once every index has run (the one of the smallest index).
 void PourChaque(int n, const std::function<void(int)>& f, int fils = NombreFils());
 
+// f(k, debut, fin) on each of `bandes` fixed bands of [0, n), band k being
+// [n·k/bandes, n·(k+1)/bandes): on the threads when the work is worth it (`grand`), else in
+// order on this one. The bands do not depend on the threads, so neither do sums made by band.
+void PourBandes(int n, int bandes, const std::function<void(int, int, int)>& f, bool grand);
+
 }  // namespace quelvane

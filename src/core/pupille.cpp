@@ -1,39 +1,54 @@
 #include "core/pupille.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
 #include "core/mathematiques.h"
+#include "core/parallele.h"
 
 namespace quelvane {
 
 void TPupille::TrouverPupille() {
   // Chords run edge to edge, so a central hole counts as pupil. Column NX is never tested.
   // Within a zone, each row's chord is limited to the zone's disc.
-  double compte = 0, sx = 0, sy = 0;
+  // Counts and sums of half-integers far below 2⁵²: exact, so the bands' shares add up to the
+  // same bits in any order.
+  constexpr int Bandes = 8;
+  std::array<double, Bandes> comptes{}, sommesX{}, sommesY{};
   const bool zone = RayonZone > 0;
-  for (int r = 1; r <= NY; ++r) {
-    int premiere = 1, derniere = NX - 1;
-    if (zone) {
-      const double dy = r - ZoneY;
-      if (std::fabs(dy) > RayonZone) continue;
-      const double demi = std::sqrt(RayonZone * RayonZone - dy * dy);
-      premiere = std::max(1, static_cast<int>(std::ceil(ZoneX - demi)));
-      derniere = std::min(NX - 1, static_cast<int>(std::floor(ZoneX + demi)));
-      if (premiere > derniere) continue;
-    }
-    const std::int16_t* m = Masque.Ligne(r - 1);
-    int c = premiere;
-    while (c <= derniere && m[c - 1] != 1) ++c;
-    if (c > derniere) continue;
-    int d = derniere;
-    while (d > c && m[d - 1] != 1) --d;
-    const double l = d - c + 1;
-    compte += l;
-    sx += l * (c + d) / 2.0;
-    sy += r * l;
-  }
+  PourBandes(
+      NY, Bandes,
+      [&](int k, int debut, int fin) {
+        double& compte = comptes[static_cast<std::size_t>(k)];
+        double& sx = sommesX[static_cast<std::size_t>(k)];
+        double& sy = sommesY[static_cast<std::size_t>(k)];
+        for (int r = debut + 1; r <= fin; ++r) {
+          int premiere = 1, derniere = NX - 1;
+          if (zone) {
+            const double dy = r - ZoneY;
+            if (std::fabs(dy) > RayonZone) continue;
+            const double demi = std::sqrt(RayonZone * RayonZone - dy * dy);
+            premiere = std::max(1, static_cast<int>(std::ceil(ZoneX - demi)));
+            derniere = std::min(NX - 1, static_cast<int>(std::floor(ZoneX + demi)));
+            if (premiere > derniere) continue;
+          }
+          const std::int16_t* m = Masque.Ligne(r - 1);
+          int c = premiere;
+          while (c <= derniere && m[c - 1] != 1) ++c;
+          if (c > derniere) continue;
+          int d = derniere;
+          while (d > c && m[d - 1] != 1) --d;
+          const double l = d - c + 1;
+          compte += l;
+          sx += l * (c + d) / 2.0;
+          sy += r * l;
+        }
+      },
+      static_cast<long>(NX) * NY >= 65536);
+  double compte = 0, sx = 0, sy = 0;
+  for (int k = 0; k < Bandes; ++k) compte += comptes[k], sx += sommesX[k], sy += sommesY[k];
   RayonPupille = std::sqrt(compte / std::numbers::pi);
   if (compte > 0) {
     CentreX = sx / compte;
@@ -47,12 +62,21 @@ void TPupille::CalculerObstruction() {
     Obstruction = 0;
     return;
   }
+  constexpr int Bandes = 8;
+  std::array<long, Bandes> comptes{};
+  PourBandes(
+      NY, Bandes,
+      [&](int k, int debut, int fin) {
+        for (int r = debut; r < fin; ++r) {
+          if (!(AxeY[r] * AxeY[r] < 0.9)) continue;  // the whole row beyond the circle
+          for (int c = 0; c < NX; ++c)
+            if (M(r, c) == 0 && AxeX[c] * AxeX[c] + AxeY[r] * AxeY[r] < 0.9)
+              ++comptes[static_cast<std::size_t>(k)];
+        }
+      },
+      static_cast<long>(NX) * NY >= 65536);
   long compte = 0;
-  for (int r = 0; r < NY; ++r) {
-    if (!(AxeY[r] * AxeY[r] < 0.9)) continue;  // the whole row beyond the circle
-    for (int c = 0; c < NX; ++c)
-      if (M(r, c) == 0 && AxeX[c] * AxeX[c] + AxeY[r] * AxeY[r] < 0.9) ++compte;
-  }
+  for (long n : comptes) compte += n;
   Obstruction = std::sqrt(compte / std::numbers::pi) / RayonPupille;
 }
 
