@@ -427,16 +427,22 @@ TPaireTest PreparerPaire(const TPupille& intra, const TPupille& extra, const Tkw
   if (corriger) {
     prep.FondIntra = i.Fond;
     prep.FondExtra = e.Fond;
+    // Each image's plateau and flux on its own task.
+    double plateaux[2], flux[2];
+    PourChaque(2, [&](int k) {
+      const TPupille& im = *(k == 0 ? i : e).Image;
+      plateaux[k] = Plateau(im);
+      flux[k] = Flux(im);
+    });
     for (const TImagePreparee* p : {&i, &e}) {
-      const TPupille& im = *p->Image;
-      const double plateau = Plateau(im);
+      const double plateau = plateaux[p == &i ? 0 : 1];
       if (!(plateau > 5 * p->Fond.Bruit) || !(plateau > 0))
         throw ErreurTest(std::string("La pupille de l'image ") +
                          (p == &i ? "intra-focale" : "extra-focale") +
                          " disparaît une fois le fond soustrait : l'étoile est trop faible "
                          "devant le bruit du fond.");
     }
-    const double fi = Flux(*i.Image), fe = Flux(*e.Image);
+    const double fi = flux[0], fe = flux[1];
     prep.RapportFlux = fi > 0 ? fe / fi : 0;
     if (!(prep.RapportFlux >= 0.2 && prep.RapportFlux <= 5))
       throw ErreurTest("Les flux des deux images sont trop différents (rapport extra/intra " +

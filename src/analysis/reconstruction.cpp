@@ -116,13 +116,15 @@ void ReconstruireTest(TRoddier& t, int couleur, const TPupille& intra, const TPu
 
   TPupille& front = *t.FrontOnde;
   auto variantes = std::make_shared<TVariantesFront>();
-  for (const TPupille& bruit : t.FrontsDuBruit) {
-    TPupille v = front;
+  variantes->Fronts.resize(t.FrontsDuBruit.size());
+  PourChaque(static_cast<int>(t.FrontsDuBruit.size()), [&](int k) {
+    const TPupille& bruit = t.FrontsDuBruit[static_cast<std::size_t>(k)];
+    TPupille& v = variantes->Fronts[static_cast<std::size_t>(k)];
+    v = front;
     for (int r = 0; r < v.NY; ++r)
       for (int c = 0; c < v.NX; ++c)
         if (v.M(r, c) == 1) v.V(r, c) += bruit.V(r, c);
-    variantes->Fronts.push_back(std::move(v));
-  }
+  });
   std::vector<TPupille*> fronts{&front};
   for (TPupille& v : variantes->Fronts) fronts.push_back(&v);
   MettreEnForme(fronts, parametres, prefs, jeu);

@@ -383,15 +383,36 @@ void TRoddier::TirerBruit(int tirages) {
   // The noise of the images, drawn again, moves the signal by ∂S/∂I1·δI1 − ∂S/∂I2·δI2 on its
   // support (the noise is a percent of the light: the first order is the whole of it). Each
   // draw's signal is solved as a pass's is.
-  std::vector<int> points;
-  std::vector<double> ecartsA, ecartsB;
-  for (int r = 0; r < s.NY; ++r)
-    for (int c = 0; c < s.NX; ++c) {
-      if (s.M(r, c) != DansPupille) continue;
-      points.push_back(r * s.NX + c);
-      ecartsA.push_back(derivees_(0, r, c) * bi.Sigma(a.V(r, c)));
-      ecartsB.push_back(derivees_(1, r, c) * be.Sigma(b.V(r, c)));
-    }
+  // The support's samples in raster order: each band of rows counts its own, then writes them
+  // from the total of the bands above.
+  constexpr int Bandes = 8;
+  std::array<std::size_t, Bandes + 1> debuts{};
+  const bool grand = static_cast<long>(s.NX) * s.NY >= 65536;
+  PourBandes(
+      s.NY, Bandes,
+      [&](int k, int debut, int fin) {
+        std::size_t n = 0;
+        for (int r = debut; r < fin; ++r)
+          for (int c = 0; c < s.NX; ++c) n += s.M(r, c) == DansPupille;
+        debuts[static_cast<std::size_t>(k) + 1] = n;
+      },
+      grand);
+  for (int k = 0; k < Bandes; ++k) debuts[k + 1] += debuts[k];
+  std::vector<int> points(debuts[Bandes]);
+  std::vector<double> ecartsA(points.size()), ecartsB(points.size());
+  PourBandes(
+      s.NY, Bandes,
+      [&](int k, int debut, int fin) {
+        std::size_t i = debuts[static_cast<std::size_t>(k)];
+        for (int r = debut; r < fin; ++r)
+          for (int c = 0; c < s.NX; ++c) {
+            if (s.M(r, c) != DansPupille) continue;
+            points[i] = r * s.NX + c;
+            ecartsA[i] = derivees_(0, r, c) * bi.Sigma(a.V(r, c));
+            ecartsB[i++] = derivees_(1, r, c) * be.Sigma(b.V(r, c));
+          }
+      },
+      grand);
   const auto bonneTaille = [&](const TGrilleReelle& g) {
     return g.Vide() || (g.Colonnes() == s.NX && g.Lignes() == s.NY);
   };

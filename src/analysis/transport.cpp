@@ -32,20 +32,25 @@ std::vector<double> GradientsDesTermes(const TJeuZernike& jeu, double eps, doubl
   const int nt = jeu.NbTermes;
   std::vector<double> g(static_cast<std::size_t>(n) * nt * 2);
   constexpr double h = 1e-4;
-  TValZernike a{}, b{}, c{}, d{};
-  for (int i = 0; i < n; ++i) {
-    const double t = 2 * Pi * i / n;
-    const double x = rho * std::cos(t), y = rho * std::sin(t);
-    CalculZernikeEtendu(jeu, y, x + h, eps, a);
-    CalculZernikeEtendu(jeu, y, x - h, eps, b);
-    CalculZernikeEtendu(jeu, y + h, x, eps, c);
-    CalculZernikeEtendu(jeu, y - h, x, eps, d);
-    double* ligne = g.data() + static_cast<std::size_t>(i) * nt * 2;
-    for (int j = 0; j < nt; ++j) {
-      ligne[j] = (a[j] - b[j]) / (2 * h) / rayonPx;
-      ligne[nt + j] = -(c[j] - d[j]) / (2 * h) / rayonPx;  // rows run downward, y upward
-    }
-  }
+  PourBandes(
+      n, 4,
+      [&](int, int debut, int fin) {
+        TValZernike a{}, b{}, c{}, d{};
+        for (int i = debut; i < fin; ++i) {
+          const double t = 2 * Pi * i / n;
+          const double x = rho * std::cos(t), y = rho * std::sin(t);
+          CalculZernikeEtendu(jeu, y, x + h, eps, a);
+          CalculZernikeEtendu(jeu, y, x - h, eps, b);
+          CalculZernikeEtendu(jeu, y + h, x, eps, c);
+          CalculZernikeEtendu(jeu, y - h, x, eps, d);
+          double* ligne = g.data() + static_cast<std::size_t>(i) * nt * 2;
+          for (int j = 0; j < nt; ++j) {
+            ligne[j] = (a[j] - b[j]) / (2 * h) / rayonPx;
+            ligne[nt + j] = -(c[j] - d[j]) / (2 * h) / rayonPx;  // rows run downward, y upward
+          }
+        }
+      },
+      true);
   return g;
 }
 
@@ -142,10 +147,16 @@ void SommerProduits(const std::vector<const double*>& points, int i0, int i1, in
 
 TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int ny)
     : jeu_(jeu), repere_(rep), nx_(nx), ny_(ny) {
-  zones_.assign(static_cast<std::size_t>(nx) * ny, 1);
-  if (rep.Rayon <= 0 || nx < 3 || ny < 3) return;
-  std::vector<float> angles(zones_.size(), 0.0f);  // polar angle, beyond the edges
+  if (rep.Rayon <= 0 || nx < 3 || ny < 3) {
+    zones_.assign(static_cast<std::size_t>(nx) * ny, 1);
+    return;
+  }
+  const std::size_t taille = static_cast<std::size_t>(nx) * ny;
+  zones_.resize(taille);
+  indicesBord_.resize(taille);
+  fractionsBord_.resize(taille);
   const double R = rep.Rayon, eps = rep.Obstruction;
+  const int nAngles = std::max(256, static_cast<int>(8 * R));
   const double cx = rep.CentreX - 1, cy = rep.CentreY - 1;  // 0-based
   const double marge = 2 / R;  // for central differences at the ring's edges
   const int n = jeu.NbTermes;
@@ -156,12 +167,13 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   struct TBande {
     std::vector<int> Points;
     std::vector<char> Dedans;
+    std::array<int, 4> Boite{0, -1, 0, -1};  // of the zones below 3
   };
   std::vector<TBande> bandes(Bandes);
   PourChaque(Bandes, [&](int b) {
     TBande& bande = bandes[static_cast<std::size_t>(b)];
     const int fin = ny * (b + 1) / Bandes;
-    for (int r = ny * b / Bandes; r < fin; ++r)
+    for (int r = ny * b / Bandes; r < fin; ++r) {
       for (int c = 0; c < nx; ++c) {
         const double x = (c - cx) / R, y = (cy - r) / R;
         const double q = std::sqrt(x * x + y * y);
@@ -172,30 +184,43 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
                     : q > LoinDuBord                ? 3
                     : (q > 1 || !voisins)           ? 1
                                                     : 2;
-        // Only the edges' continuation needs the angle.
-        if (zones_[i] == 1 || zones_[i] == 2) angles[i] = static_cast<float>(std::atan2(y, x));
+        // Each pixel beyond the edges: where its angle (in single precision) falls among the
+        // edge's, once for all passes.
+        if (zones_[i] == 1 || zones_[i] == 2)
+          PlaceAngle(static_cast<float>(std::atan2(y, x)), nAngles, indicesBord_[i],
+                     fractionsBord_[i]);
         if (q > 1 + marge || q < eps - marge) continue;
         bande.Points.push_back(static_cast<int>(i));
         bande.Dedans.push_back(q <= 1 && q >= eps);
       }
+      // Where the gradients can be other than 0: the box of the zones below 3.
+      const std::uint8_t* z = zones_.data() + static_cast<std::size_t>(r) * nx;
+      int c0 = 0, c1 = nx - 1;
+      while (c0 < nx && z[c0] == 3) ++c0;
+      if (c0 == nx) continue;
+      while (z[c1] == 3) --c1;
+      auto& boite = bande.Boite;
+      if (boite[1] < boite[0]) boite = {r, r, c0, c1};
+      boite[1] = r, boite[2] = std::min(boite[2], c0), boite[3] = std::max(boite[3], c1);
+    }
   });
-  // Where the gradients can be other than 0: the box of the zones below 3.
-  for (int r = 0; r < ny; ++r) {
-    const std::uint8_t* z = zones_.data() + static_cast<std::size_t>(r) * nx;
-    int c0 = 0, c1 = nx - 1;
-    while (c0 < nx && z[c0] == 3) ++c0;
-    if (c0 == nx) continue;
-    while (z[c1] == 3) --c1;
-    if (boite_[1] < boite_[0]) boite_ = {r, r, c0, c1};
-    boite_[1] = r, boite_[2] = std::min(boite_[2], c0), boite_[3] = std::max(boite_[3], c1);
-  }
   std::array<std::size_t, Bandes + 1> debuts{};
   for (int b = 0; b < Bandes; ++b) {
     const TBande& bande = bandes[static_cast<std::size_t>(b)];
-    points_.insert(points_.end(), bande.Points.begin(), bande.Points.end());
-    dansAnneau_.insert(dansAnneau_.end(), bande.Dedans.begin(), bande.Dedans.end());
-    debuts[b + 1] = points_.size();
+    debuts[b + 1] = debuts[b] + bande.Points.size();
+    const auto& k = bande.Boite;
+    if (k[1] < k[0]) continue;
+    if (boite_[1] < boite_[0]) boite_ = k;
+    boite_ = {std::min(boite_[0], k[0]), std::max(boite_[1], k[1]), std::min(boite_[2], k[2]),
+              std::max(boite_[3], k[3])};
   }
+  points_.resize(debuts[Bandes]);
+  dansAnneau_.resize(debuts[Bandes]);
+  PourChaque(Bandes, [&](int b) {
+    const TBande& bande = bandes[static_cast<std::size_t>(b)];
+    std::copy(bande.Points.begin(), bande.Points.end(), points_.begin() + debuts[b]);
+    std::copy(bande.Dedans.begin(), bande.Dedans.end(), dansAnneau_.begin() + debuts[b]);
+  });
   termes_.resize(points_.size() * n);
   PourChaque(Bandes, [&](int b) {
     TValZernike v{};
@@ -204,16 +229,6 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
       CalculZernikeEtendu(jeu, (cy - r) / R, (c - cx) / R, eps, v);
       std::copy_n(v.begin(), n, termes_.begin() + static_cast<std::ptrdiff_t>(k * n));
     }
-  });
-  const int nAngles = std::max(256, static_cast<int>(8 * R));
-  // Each pixel beyond the edges: where its angle falls among the edge's, once for all passes.
-  indicesBord_.assign(zones_.size(), 0);
-  fractionsBord_.assign(zones_.size(), 0.0);
-  PourChaque(Bandes, [&](int b) {
-    const std::size_t fin = zones_.size() * (b + 1) / Bandes;
-    for (std::size_t i = zones_.size() * b / Bandes; i < fin; ++i)
-      if (zones_[i] == 1 || zones_[i] == 2)
-        PlaceAngle(angles[i], nAngles, indicesBord_[i], fractionsBord_[i]);
   });
   bordExterieur_ = GradientsDesTermes(jeu, eps, R, 1.0, nAngles);
   if (eps > 0) bordInterieur_ = GradientsDesTermes(jeu, eps, R, eps, nAngles);
@@ -301,8 +316,14 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
         }
       }
   });
-  for (std::size_t k = 0; k < points_.size(); ++k)
-    if (!dansAnneau_[k]) valeurs[points_[k]] = 0;
+  PourBandes(
+      static_cast<int>(nPoints), Blocs,
+      [&](int, int debut, int fin) {
+        for (int k = debut; k < fin; ++k)
+          if (!dansAnneau_[static_cast<std::size_t>(k)])
+            valeurs[static_cast<std::size_t>(points_[static_cast<std::size_t>(k)])] = 0;
+      },
+      nPoints >= 8192);
   m.Boite = boite_;
   return m;
 }

@@ -52,12 +52,17 @@ class TBaseModele {
   TJeuZernike jeu_;
   TRepere repere_;
   int nx_, ny_;
-  std::vector<int> points_;                 // pixel (r·nx + c) of each evaluated point
-  std::vector<char> dansAnneau_;            // inside ε ≤ r ≤ 1
-  std::vector<double> termes_;              // points × NbTermes
-  std::vector<int> indicesBord_;            // beyond the edges: the edge angle before the pixel's
-  std::vector<double> fractionsBord_;       // and how far past it
-  std::vector<std::uint8_t> zones_;         // 0 ring, 1 beyond the edge, 2 obstruction, 3 far out
+  // Written on the threads, left uninitialised until then: the pixel (r·nx + c) of each
+  // evaluated point, whether it lies inside ε ≤ r ≤ 1, and its terms (points × NbTermes).
+  std::vector<int, TAllocateurGrille<int>> points_;
+  std::vector<char, TAllocateurGrille<char>> dansAnneau_;
+  std::vector<double, TAllocateurGrille<double>> termes_;
+  // Grid-sized, written on the threads: beyond the edges (zones 1 and 2 only), the edge angle
+  // before the pixel's and how far past it; the zones (0 ring, 1 beyond the edge,
+  // 2 obstruction, 3 far out).
+  std::vector<int, TAllocateurGrille<int>> indicesBord_;
+  std::vector<double, TAllocateurGrille<double>> fractionsBord_;
+  std::vector<std::uint8_t, TAllocateurGrille<std::uint8_t>> zones_;
   std::array<int, 4> boite_{0, -1, 0, -1};  // of the zones below 3
   // Each term's gradient around the outer and inner edges, angle by angle.
   std::vector<double> bordExterieur_, bordInterieur_;

@@ -35,8 +35,8 @@ class TTermesEchantillonnes {
   double obstruction_ = 0;
   std::vector<double> axeX_, axeY_;
   TGrilleEntiere masque_;
-  std::vector<int> places_;
-  std::vector<double> valeurs_;
+  std::vector<int, TAllocateurGrille<int>> places_;
+  std::vector<double, TAllocateurGrille<double>> valeurs_;  // written on the threads
 };
 
 // Fits the selected terms among the first `jeu.NbTermes` to the pupil's samples (mask 1,

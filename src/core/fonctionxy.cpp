@@ -263,11 +263,16 @@ double TFctXY::EcartQuadratique(const TFctXY& autre) const {
 }
 
 void TFctXY::Seuiller() {
-  for (int r = 0; r < NY; ++r) {
-    const double* l = Donnees.Ligne(r);
-    std::int16_t* m = Masque.Ligne(r);
-    for (int c = 0; c < NX; ++c) m[c] = l[c] >= Seuil ? 1 : 0;
-  }
+  PourBandes(
+      NY, 8,
+      [&](int, int debut, int fin) {
+        for (int r = debut; r < fin; ++r) {
+          const double* l = Donnees.Ligne(r);
+          std::int16_t* m = Masque.Ligne(r);
+          for (int c = 0; c < NX; ++c) m[c] = l[c] >= Seuil ? 1 : 0;
+        }
+      },
+      static_cast<long>(NX) * NY >= 65536);
 }
 
 void TFctXY::Decaler(double dx, double dy) {

@@ -142,6 +142,16 @@ TEST(Reconstruction, MemesBitsQuelQueSoitLeNombreDeFils) {
   };
   const TPupille &a = *tests[0]->FrontOnde, &b = *tests[1]->FrontOnde;
   EXPECT_TRUE(memes(a, b));
+  // The residual's spread decides when the passes stop: summed by fixed bands.
+  TPupille ra = *tests[0]->FrontResiduel, rb = *tests[1]->FrontResiduel;
+  EXPECT_TRUE(memes(ra, rb));
+  for (int fils : {1, 2}) {
+    DefinirNombreFils(fils);
+    (fils == 1 ? ra : rb).MoyenneEcartType();
+  }
+  DefinirNombreFils(avant);
+  EXPECT_EQ(std::memcmp(&ra.EcartType, &rb.EcartType, sizeof(double)), 0);
+  EXPECT_EQ(std::memcmp(&ra.Moyenne, &rb.Moyenne, sizeof(double)), 0);
   ASSERT_TRUE(a.Variantes && b.Variantes);
   ASSERT_EQ(a.Variantes->Fronts.size(), b.Variantes->Fronts.size());
   ASSERT_FALSE(a.Variantes->Fronts.empty());
