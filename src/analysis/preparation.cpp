@@ -90,6 +90,7 @@ TFond MesurerFond(const TPupille& image, double centreX, double centreY, double 
   const double total = static_cast<double>(c1 - c0 + 1) * (l1 - l0 + 1);
   const int pas = std::max(1, static_cast<int>(std::ceil(std::sqrt(total / EchantillonsFondMax))));
   std::vector<TPointPlan> points;
+  points.reserve(static_cast<std::size_t>((l1 - l0) / pas + 1) * ((c1 - c0) / pas + 1));
   for (int r = l0; r <= l1; r += pas)
     for (int c = c0; c <= c1; c += pas) {
       const double x = c + 1 - centreX, y = r + 1 - centreY;

@@ -178,11 +178,20 @@ void TRoddier::CalculerSignal() {
   // Sample by sample, bands of rows on the threads (a count is all they add up).
   constexpr int Bandes = 8;
   std::array<int, Bandes> effectifs{};
+  // Beyond this squared radius no sample lies in a band: off the union, it is skipped before
+  // its square root.
+  const double loin = std::max(bande.Exterieur, eps) * (1 + 1e-6);
+  const bool bandes = bande.Plateau > 0;
   PourChaque(Bandes, [&](int k) {
     const int fin = s.NY * (k + 1) / Bandes;
     for (int r = s.NY * k / Bandes; r < fin; ++r)
       for (int c = 0; c < s.NX; ++c) {
-        const double q = std::sqrt(s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r]);
+        const double q2 = s.AxeX[c] * s.AxeX[c] + s.AxeY[r] * s.AxeY[r];
+        if (s.M(r, c) != DansPupille && (!bandes || q2 > loin * loin)) {
+          derivees_(0, r, c) = derivees_(1, r, c) = 0;
+          continue;
+        }
+        const double q = std::sqrt(q2);
         const bool bordExterieur = q > 0.9, bordInterieur = eps > 0.05 && q < eps + 0.1;
         const bool dansBande = (q >= 1 && q <= bande.Exterieur) ||
                                (bande.Interieur > 0 && q >= bande.Interieur && q <= eps);

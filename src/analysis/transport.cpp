@@ -173,6 +173,10 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   PourChaque(Bandes, [&](int b) {
     TBande& bande = bandes[static_cast<std::size_t>(b)];
     const int fin = ny * (b + 1) / Bandes;
+    // At most the band's ring: its rows across the ring's width and two pixels more.
+    const std::size_t largeur = static_cast<std::size_t>(std::min(nx, 2 * static_cast<int>(R) + 6));
+    bande.Points.reserve(static_cast<std::size_t>(fin - ny * b / Bandes) * largeur);
+    bande.Dedans.reserve(bande.Points.capacity());
     for (int r = ny * b / Bandes; r < fin; ++r) {
       for (int c = 0; c < nx; ++c) {
         const double x = (c - cx) / R, y = (cy - r) / R;
@@ -294,12 +298,19 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
   const TBord interieur = GradientSurCercle(coef, bordInterieur_, n);
   auto& gc = m.GradientColonnes;
   auto& gr = m.GradientLignes;
-  // Bands of rows, each its own task: every sample is written by one of them.
+  // Bands of rows, each its own task: every sample is written by one of them. Beyond the box
+  // of the zones below 3 the gradients are 0.
   constexpr int Bandes = 8;
   PourChaque(Bandes, [&](int b) {
     const int fin = ny_ * (b + 1) / Bandes;
-    for (int r = ny_ * b / Bandes; r < fin; ++r)
-      for (int c = 0; c < nx_; ++c) {
+    for (int r = ny_ * b / Bandes; r < fin; ++r) {
+      const bool dansBoite = r >= boite_[0] && r <= boite_[1];
+      const int c0 = dansBoite ? boite_[2] : nx_, c1 = dansBoite ? boite_[3] + 1 : nx_;
+      std::fill_n(gc.Ligne(r), c0, 0.0);
+      std::fill_n(gr.Ligne(r), c0, 0.0);
+      std::fill_n(gc.Ligne(r) + c1, nx_ - c1, 0.0);
+      std::fill_n(gr.Ligne(r) + c1, nx_ - c1, 0.0);
+      for (int c = c0; c < c1; ++c) {
         const std::size_t i = static_cast<std::size_t>(r) * nx_ + c;
         switch (zones_[i]) {
           case 0:
@@ -315,6 +326,7 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
           default: gc(r, c) = gr(r, c) = 0;
         }
       }
+    }
   });
   PourBandes(
       static_cast<int>(nPoints), Blocs,

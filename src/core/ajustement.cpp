@@ -330,28 +330,30 @@ TTermesEchantillonnes::TTermesEchantillonnes(const TPupille& p, const TJeuZernik
   if (p.Donnees.Vide() || axeX_.size() < static_cast<std::size_t>(nx_) ||
       axeY_.size() < static_cast<std::size_t>(ny_))
     return;
-  // Bands of rows, each its own task, joined in order: the same samples in the same order
-  // whatever the threads.
+  // Bands of rows on the threads: each finds its samples, then evaluates their terms straight
+  // into their place after the bands above; the same samples in the same order whatever the
+  // threads.
   constexpr int Bandes = 8;
   std::array<std::vector<int>, Bandes> places;
-  std::array<std::vector<double>, Bandes> valeurs;
   PourChaque(Bandes, [&](int b) {
-    TValZernike v{};
     const int fin = ny_ * (b + 1) / Bandes;
     for (int r = ny_ * b / Bandes; r < fin; ++r)
-      for (int c = 0; c < nx_; ++c) {
-        if (p.M(r, c) != 1 || !CalculZernike(jeu, axeY_[r], axeX_[c], obstruction_, v)) continue;
-        places[b].push_back(r * nx_ + c);
-        valeurs[b].insert(valeurs[b].end(), v.begin(), v.begin() + nbTermes_);
-      }
+      for (int c = 0; c < nx_; ++c)
+        if (p.M(r, c) == 1 && DansAnneau(jeu, axeY_[r], axeX_[c], obstruction_))
+          places[b].push_back(r * nx_ + c);
   });
   std::array<std::size_t, Bandes + 1> debuts{};
   for (int b = 0; b < Bandes; ++b) debuts[b + 1] = debuts[b] + places[b].size();
   places_.resize(debuts[Bandes]);
   valeurs_.resize(debuts[Bandes] * nbTermes_);
   PourChaque(Bandes, [&](int b) {
-    std::copy(places[b].begin(), places[b].end(), places_.begin() + debuts[b]);
-    std::copy(valeurs[b].begin(), valeurs[b].end(), valeurs_.begin() + debuts[b] * nbTermes_);
+    TValZernike v{};
+    for (std::size_t k = 0; k < places[b].size(); ++k) {
+      const int place = places[b][k];
+      CalculZernikeEtendu(jeu, axeY_[place / nx_], axeX_[place % nx_], obstruction_, v);
+      places_[debuts[b] + k] = place;
+      std::copy_n(v.begin(), nbTermes_, valeurs_.begin() + (debuts[b] + k) * nbTermes_);
+    }
   });
 }
 

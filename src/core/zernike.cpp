@@ -134,11 +134,15 @@ bool CalculZernike(double y, double x, double obstruction, TValZernike& valeurs)
   return CalculZernike(jeuPartage, y, x, obstruction, valeurs);
 }
 
-bool CalculZernike(const TJeuZernike& jeu, double y, double x, double obstruction,
-                   TValZernike& valeurs) {
+bool DansAnneau(const TJeuZernike& jeu, double y, double x, double obstruction) {
   const double r = Pythagore(x, y);
   const double epsilon = jeu.Type == PolyMahajan ? obstruction : 0.0;
-  if (r > 1 || r < epsilon) return false;
+  return !(r > 1 || r < epsilon);
+}
+
+bool CalculZernike(const TJeuZernike& jeu, double y, double x, double obstruction,
+                   TValZernike& valeurs) {
+  if (!DansAnneau(jeu, y, x, obstruction)) return false;
   CalculZernikeEtendu(jeu, y, x, obstruction, valeurs);
   return true;
 }

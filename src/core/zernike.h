@@ -33,6 +33,9 @@ TJeuZernike ConstruireJeuZernike(int nombre, int type);
 // Evaluates every term at normalised pupil point (x, y) with the given obstruction ratio.
 // False, values untouched, outside the ring.
 bool CalculZernike(double y, double x, double obstruction, TValZernike& valeurs);
+// Whether (x, y) lies where the set's terms are defined: within the unit circle, and outside
+// the obstruction for annular terms. CalculZernike gives values exactly there.
+bool DansAnneau(const TJeuZernike& jeu, double y, double x, double obstruction);
 bool CalculZernike(const TJeuZernike& jeu, double y, double x, double obstruction,
                    TValZernike& valeurs);
 // The same polynomials anywhere, inside the ring or beyond it.
