@@ -93,13 +93,13 @@ void Interpoler(const TBord& b, int i, double f, double& gc, double& gr) {
 // Rows [i0, i1) of the lower triangle of Σ tᵀt over the points' terms (n each), added into
 // `gram` (row-major n × n). Eight points at a time: each element takes their products one after
 // the other, as it would point by point, with an eighth of the loads and stores.
-QUELVANE_CORPS void CorpsSommerProduits(const double* const* points, std::size_t nb, int i0, int i1,
+QUELVANE_CORPS void CorpsSommerProduits(const float* const* points, std::size_t nb, int i0, int i1,
                                         int n, double* gram) {
   std::size_t k = 0;
   for (; k + 8 <= nb; k += 8) {
-    const double* const t = points[k];
-    const double *t1 = points[k + 1], *t2 = points[k + 2], *t3 = points[k + 3];
-    const double *t4 = points[k + 4], *t5 = points[k + 5], *t6 = points[k + 6], *t7 = points[k + 7];
+    const float* const t = points[k];
+    const float *t1 = points[k + 1], *t2 = points[k + 2], *t3 = points[k + 3];
+    const float *t4 = points[k + 4], *t5 = points[k + 5], *t6 = points[k + 6], *t7 = points[k + 7];
     for (int i = i0; i < i1; ++i) {
       double* __restrict ligne = gram + static_cast<std::size_t>(i) * n;
       const double a0 = t[i], a1 = t1[i], a2 = t2[i], a3 = t3[i];
@@ -119,7 +119,7 @@ QUELVANE_CORPS void CorpsSommerProduits(const double* const* points, std::size_t
     }
   }
   for (; k < nb; ++k) {
-    const double* t = points[k];
+    const float* t = points[k];
     for (int i = i0; i < i1; ++i) {
       double* __restrict ligne = gram + static_cast<std::size_t>(i) * n;
       const double ti = t[i];
@@ -129,18 +129,107 @@ QUELVANE_CORPS void CorpsSommerProduits(const double* const* points, std::size_t
 }
 
 // Four lanes without fused products: the same roundings as the portable build.
-__attribute__((target("avx2"))) void SommerProduitsAvx2(const double* const* points, std::size_t nb,
+__attribute__((target("avx2"))) void SommerProduitsAvx2(const float* const* points, std::size_t nb,
                                                         int i0, int i1, int n, double* gram) {
   CorpsSommerProduits(points, nb, i0, i1, n, gram);
 }
-void SommerProduitsBase(const double* const* points, std::size_t nb, int i0, int i1, int n,
+void SommerProduitsBase(const float* const* points, std::size_t nb, int i0, int i1, int n,
                         double* gram) {
   CorpsSommerProduits(points, nb, i0, i1, n, gram);
 }
 
-void SommerProduits(const std::vector<const double*>& points, int i0, int i1, int n, double* gram) {
+void SommerProduits(const std::vector<const float*>& points, int i0, int i1, int n, double* gram) {
   static const auto sommer = ProcesseurAvx2() ? SommerProduitsAvx2 : SommerProduitsBase;
   sommer(points.data(), points.size(), i0, i1, n, gram);
+}
+
+// The model at points [k0, k1): each point's terms taken four lanes at a time, the lanes added
+// in pairs at the end; the portable build keeps the same lanes, so the same bits.
+void ValeursModeleBase(const float* termes, const int* points, const double* coef, int n,
+                       std::size_t k0, std::size_t k1, double* valeurs) {
+  for (std::size_t k = k0; k < k1; ++k) {
+    const float* t = termes + k * static_cast<std::size_t>(n);
+    double l[4] = {0, 0, 0, 0};
+    for (int j = 0; j < n; ++j) l[j % 4] += coef[j] * t[j];
+    valeurs[points[k]] = (l[0] + l[1]) + (l[2] + l[3]);
+  }
+}
+__attribute__((target("avx2"), always_inline)) inline double Lanes(__m256d l) {
+  const __m256d h = _mm256_hadd_pd(l, l);  // (l0 + l1, ·, l2 + l3, ·)
+  return _mm_cvtsd_f64(_mm_add_sd(_mm256_castpd256_pd128(h), _mm256_extractf128_pd(h, 1)));
+}
+__attribute__((target("avx2"), always_inline)) inline __m256d Terme(const float* t, int j) {
+  return _mm256_cvtps_pd(_mm_loadu_ps(t + j));
+}
+// The last terms of a point, [plein, n), times their coefficients (0 beyond n).
+__attribute__((target("avx2"), always_inline)) inline __m256d Reste(const float* t, int plein,
+                                                                    int n, __m256d cfin) {
+  alignas(16) float r[4] = {0, 0, 0, 0};
+  for (int q = 0; plein + q < n; ++q) r[q] = t[plein + q];
+  return _mm256_mul_pd(cfin, _mm256_cvtps_pd(_mm_load_ps(r)));
+}
+__attribute__((target("avx2"))) void ValeursModeleAvx2(const float* termes, const int* points,
+                                                       const double* coef, int n, std::size_t k0,
+                                                       std::size_t k1, double* valeurs) {
+  const int plein = n / 4 * 4;
+  // The last lanes' coefficients, those beyond the terms at 0: their products add +0.
+  alignas(32) double fin[4] = {0, 0, 0, 0};
+  for (int j = plein; j < n; ++j) fin[j - plein] = coef[j];
+  const __m256d cfin = _mm256_load_pd(fin);
+  const std::size_t pas = static_cast<std::size_t>(n);
+  std::size_t k = k0;
+  // Four points side by side: four chains of additions in flight.
+  for (; k + 4 <= k1; k += 4) {
+    const float* t = termes + k * pas;
+    __m256d a = _mm256_setzero_pd(), b = a, c = a, d = a;
+    for (int j = 0; j < plein; j += 4) {
+      const __m256d cj = _mm256_loadu_pd(coef + j);
+      a = _mm256_add_pd(a, _mm256_mul_pd(cj, Terme(t, j)));
+      b = _mm256_add_pd(b, _mm256_mul_pd(cj, Terme(t + pas, j)));
+      c = _mm256_add_pd(c, _mm256_mul_pd(cj, Terme(t + 2 * pas, j)));
+      d = _mm256_add_pd(d, _mm256_mul_pd(cj, Terme(t + 3 * pas, j)));
+    }
+    if (plein < n) {
+      a = _mm256_add_pd(a, Reste(t, plein, n, cfin));
+      b = _mm256_add_pd(b, Reste(t + pas, plein, n, cfin));
+      c = _mm256_add_pd(c, Reste(t + 2 * pas, plein, n, cfin));
+      d = _mm256_add_pd(d, Reste(t + 3 * pas, plein, n, cfin));
+    }
+    valeurs[points[k]] = Lanes(a);
+    valeurs[points[k + 1]] = Lanes(b);
+    valeurs[points[k + 2]] = Lanes(c);
+    valeurs[points[k + 3]] = Lanes(d);
+  }
+  for (; k < k1; ++k) {
+    const float* t = termes + k * pas;
+    __m256d a = _mm256_setzero_pd();
+    for (int j = 0; j < plein; j += 4)
+      a = _mm256_add_pd(a, _mm256_mul_pd(_mm256_loadu_pd(coef + j), Terme(t, j)));
+    if (plein < n) a = _mm256_add_pd(a, Reste(t, plein, n, cfin));
+    valeurs[points[k]] = Lanes(a);
+  }
+}
+void ValeursModele(const float* termes, const int* points, const double* coef, int n,
+                   std::size_t k0, std::size_t k1, double* valeurs) {
+  static const auto f = ProcesseurAvx2() ? ValeursModeleAvx2 : ValeursModeleBase;
+  f(termes, points, coef, n, k0, k1, valeurs);
+}
+
+// b += t·v over the n terms of one point, element by element (the same bits on either build).
+void AjouterTermesBase(double* b, const float* t, double v, int n) {
+  for (int i = 0; i < n; ++i) b[i] += t[i] * v;
+}
+__attribute__((target("avx2"))) void AjouterTermesAvx2(double* b, const float* t, double v, int n) {
+  const __m256d v4 = _mm256_set1_pd(v);
+  int i = 0;
+  for (; i + 4 <= n; i += 4)
+    _mm256_storeu_pd(b + i, _mm256_add_pd(_mm256_loadu_pd(b + i),
+                                          _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(t + i)), v4)));
+  for (; i < n; ++i) b[i] += t[i] * v;
+}
+void AjouterTermes(double* b, const float* t, double v, int n) {
+  static const auto f = ProcesseurAvx2() ? AjouterTermesAvx2 : AjouterTermesBase;
+  f(b, t, v, n);
 }
 
 }  // namespace
@@ -245,7 +334,7 @@ TBaseModele::TBaseModele(const TJeuZernike& jeu, const TRepere& rep, int nx, int
   std::array<int, Groupes + 1> premieres{};
   for (int g = 1; g <= Groupes; ++g)
     premieres[g] = static_cast<int>(std::lround(n * std::sqrt(static_cast<double>(g) / Groupes)));
-  std::vector<const double*> anneau;
+  std::vector<const float*> anneau;
   anneau.reserve(points_.size());
   for (std::size_t k = 0; k < points_.size(); ++k)
     if (dansAnneau_[k]) anneau.push_back(termes_.data() + k * n);
@@ -270,29 +359,8 @@ TFrontModele TBaseModele::Echantillonner(const TCoefZernike& coef) const {
   constexpr int Blocs = 8;
   const std::size_t nPoints = points_.size();
   PourChaque(Blocs, [&](int b) {
-    const std::size_t fin = nPoints * (b + 1) / Blocs;
-    std::size_t k = nPoints * b / Blocs;
-    // Four points side by side: four chains of additions in flight instead of one.
-    for (; k + 4 <= fin; k += 4) {
-      const double* t = termes_.data() + k * n;
-      double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-      for (int j = 0; j < n; ++j) {
-        s0 += coef[j] * t[j];
-        s1 += coef[j] * t[n + j];
-        s2 += coef[j] * t[2 * n + j];
-        s3 += coef[j] * t[3 * n + j];
-      }
-      valeurs[points_[k]] = s0;
-      valeurs[points_[k + 1]] = s1;
-      valeurs[points_[k + 2]] = s2;
-      valeurs[points_[k + 3]] = s3;
-    }
-    for (; k < fin; ++k) {
-      const double* t = termes_.data() + k * n;
-      double s = 0;
-      for (int j = 0; j < n; ++j) s += coef[j] * t[j];
-      valeurs[points_[k]] = s;
-    }
+    ValeursModele(termes_.data(), points_.data(), coef.data(), n, nPoints * b / Blocs,
+                  nPoints * (b + 1) / Blocs, valeurs.data());
   });
   const TBord exterieur = GradientSurCercle(coef, bordExterieur_, n);
   const TBord interieur = GradientSurCercle(coef, bordInterieur_, n);
@@ -357,16 +425,15 @@ TCoefZernike TBaseModele::Ajuster(const TGrilleReelle& w, const TGrilleEntiere& 
   PourChaque(Blocs, [&](int bloc) {
     TPart& part = parts[static_cast<std::size_t>(bloc)];
     const std::size_t fin = nPoints * (bloc + 1) / Blocs;
-    std::vector<const double*> hors;
+    std::vector<const float*> hors;
     for (std::size_t k = nPoints * bloc / Blocs; k < fin; ++k) {
       if (!dansAnneau_[k]) continue;
-      const double* t = termes_.data() + k * n;
+      const float* t = termes_.data() + k * n;
       if (masque.Plan(0)[points_[k]] != 1) {
         hors.push_back(t);
         continue;
       }
-      const double v = w.Plan(0)[points_[k]];
-      for (int i = 0; i < n; ++i) part.b[i] += t[i] * v;
+      AjouterTermes(part.b.data(), t, w.Plan(0)[points_[k]], n);
     }
     if (hors.empty()) return;
     part.g.assign(static_cast<std::size_t>(n) * n, 0.0);

@@ -53,10 +53,11 @@ class TBaseModele {
   TRepere repere_;
   int nx_, ny_;
   // Written on the threads, left uninitialised until then: the pixel (r·nx + c) of each
-  // evaluated point, whether it lies inside ε ≤ r ≤ 1, and its terms (points × NbTermes).
+  // evaluated point, whether it lies inside ε ≤ r ≤ 1, and its terms (points × NbTermes) in
+  // single precision, which the model needs and which halves what every pass reads.
   std::vector<int, TAllocateurGrille<int>> points_;
   std::vector<char, TAllocateurGrille<char>> dansAnneau_;
-  std::vector<double, TAllocateurGrille<double>> termes_;
+  std::vector<float, TAllocateurGrille<float>> termes_;
   // Grid-sized, written on the threads: beyond the edges (zones 1 and 2 only), the edge angle
   // before the pixel's and how far past it; the zones (0 ring, 1 beyond the edge,
   // 2 obstruction, 3 far out).

@@ -42,13 +42,15 @@ TEST(Transport, UneInclinaisonDeplaceLImageDUnNombreEntierDePixels) {
   TCoefZernike coef{};
   coef[1] = a;
   const TFrontModele m = EchantillonnerModele(coef, Jeu(), {64.5, 64.5, R, 0}, 128, 128);
-  EXPECT_NEAR(m.GradientColonnes(64, 64), a / R, 1e-9);
+  // The model's terms are held in single precision: its slopes are right to a few parts in
+  // 10⁷, the shift to a few millionths of a pixel.
+  EXPECT_NEAR(m.GradientColonnes(64, 64), a / R, 1e-7 * a / R);
   EXPECT_NEAR(m.GradientColonnes(64, 120), a / R, 1e-6);  // beyond the edge
   EXPECT_NEAR(m.GradientLignes(10, 64), 0, 1e-6);
   const TGrilleReelle im = Tache(128, 60, 70, 9);
   const TGrilleReelle t = TransporterImage(im, m, k);
   for (int r = 20; r < 108; ++r)
-    for (int c = 20; c < 100; ++c) ASSERT_NEAR(t(r, c), im(r, c + 2), 1e-9);
+    for (int c = 20; c < 100; ++c) ASSERT_NEAR(t(r, c), im(r, c + 2), 1e-3);  // of 1000
 }
 
 TEST(Transport, LeFluxSuitLaLumiere) {
