@@ -139,8 +139,8 @@ void SommerProduitsBase(const float* const* points, std::size_t nb, int i0, int 
 }
 
 void SommerProduits(const std::vector<const float*>& points, int i0, int i1, int n, double* gram) {
-  static const auto sommer = ProcesseurAvx2() ? SommerProduitsAvx2 : SommerProduitsBase;
-  sommer(points.data(), points.size(), i0, i1, n, gram);
+  (ProcesseurAvx2() ? SommerProduitsAvx2 : SommerProduitsBase)(points.data(), points.size(), i0, i1,
+                                                               n, gram);
 }
 
 // The model at points [k0, k1): each point's terms taken four lanes at a time, the lanes added
@@ -211,8 +211,8 @@ __attribute__((target("avx2"))) void ValeursModeleAvx2(const float* termes, cons
 }
 void ValeursModele(const float* termes, const int* points, const double* coef, int n,
                    std::size_t k0, std::size_t k1, double* valeurs) {
-  static const auto f = ProcesseurAvx2() ? ValeursModeleAvx2 : ValeursModeleBase;
-  f(termes, points, coef, n, k0, k1, valeurs);
+  (ProcesseurAvx2() ? ValeursModeleAvx2 : ValeursModeleBase)(termes, points, coef, n, k0, k1,
+                                                             valeurs);
 }
 
 // b += t·v over the n terms of one point, element by element (the same bits on either build).
@@ -228,8 +228,7 @@ __attribute__((target("avx2"))) void AjouterTermesAvx2(double* b, const float* t
   for (; i < n; ++i) b[i] += t[i] * v;
 }
 void AjouterTermes(double* b, const float* t, double v, int n) {
-  static const auto f = ProcesseurAvx2() ? AjouterTermesAvx2 : AjouterTermesBase;
-  f(b, t, v, n);
+  (ProcesseurAvx2() ? AjouterTermesAvx2 : AjouterTermesBase)(b, t, v, n);
 }
 
 }  // namespace
