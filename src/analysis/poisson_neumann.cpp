@@ -51,7 +51,7 @@ TBoite Boite(const TGrilleEntiere& m, std::int16_t code) {
           b.c0 = std::min(b.c0, c), b.c1 = std::max(b.c1, d + 1);
         }
       },
-      static_cast<long>(m.Lignes()) * m.Colonnes() >= 65536);
+      BalayageAPartager(m.Colonnes(), m.Lignes()));
   TBoite b;
   b.r0 = m.Lignes(), b.c0 = m.Colonnes();
   for (const TBoite& k : boites) {

@@ -396,7 +396,7 @@ void TRoddier::TirerBruit(int tirages) {
   // from the total of the bands above.
   constexpr int Bandes = 8;
   std::array<std::size_t, Bandes + 1> debuts{};
-  const bool grand = static_cast<long>(s.NX) * s.NY >= 65536;
+  const bool grand = BalayageAPartager(s.NX, s.NY);
   PourBandes(
       s.NY, Bandes,
       [&](int k, int debut, int fin) {

@@ -89,7 +89,7 @@ void TFctXY::CopierSelonMasque(const TFctXY& s, std::int16_t code) {
 void TFctXY::AffecterSelonMasque(std::int16_t code, bool egal, double valeur) {
   // Bands of rows on the threads for a large field (each sample written alone).
   constexpr int Bandes = 8;
-  const bool grand = static_cast<long>(NX) * NY >= 65536;
+  const bool grand = BalayageAPartager(NX, NY);
   PourChaque(
       Bandes,
       [&](int k) {
@@ -102,7 +102,7 @@ void TFctXY::AffecterSelonMasque(std::int16_t code, bool egal, double valeur) {
 }
 
 namespace {
-// Sweeps of a quarter million samples and more are shared by the threads.
+// Copies and scalings (memory bound) are shared only from a quarter million samples.
 bool Grand(int nx, int ny) { return static_cast<long>(nx) * ny >= 262144; }
 }  // namespace
 
@@ -226,7 +226,7 @@ void TFctXY::MoyenneEcartType() {
         sk[static_cast<std::size_t>(k)] = s;
         s2k[static_cast<std::size_t>(k)] = s2;
       },
-      static_cast<long>(NX) * NY >= 65536);
+      BalayageAPartager(NX, NY));
   long n = 0;
   double s = 0, s2 = 0;
   for (int k = 0; k < Bandes; ++k) n += nk[k], s += sk[k], s2 += s2k[k];
@@ -272,7 +272,7 @@ void TFctXY::Seuiller() {
           for (int c = 0; c < NX; ++c) m[c] = l[c] >= Seuil ? 1 : 0;
         }
       },
-      static_cast<long>(NX) * NY >= 65536);
+      BalayageAPartager(NX, NY));
 }
 
 void TFctXY::Decaler(double dx, double dy) {

@@ -19,6 +19,10 @@ void DefinirNombreFils(int n);
 // once every index has run (the one of the smallest index).
 void PourChaque(int n, const std::function<void(int)>& f, int fils = NombreFils());
 
+// Whether a sweep of an nx × ny grid is worth sharing among the threads (a quarter of a
+// 512² grid and more: below, the threads' start costs about what they save).
+inline bool BalayageAPartager(int nx, int ny) { return static_cast<long>(nx) * ny >= 65536; }
+
 // f(k, debut, fin) on each of `bandes` fixed bands of [0, n), band k being
 // [n·k/bandes, n·(k+1)/bandes): on the threads when the work is worth it (`grand`), else in
 // order on this one. The bands do not depend on the threads, so neither do sums made by band.

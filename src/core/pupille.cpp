@@ -46,7 +46,7 @@ void TPupille::TrouverPupille() {
           sy += r * l;
         }
       },
-      static_cast<long>(NX) * NY >= 65536);
+      BalayageAPartager(NX, NY));
   double compte = 0, sx = 0, sy = 0;
   for (int k = 0; k < Bandes; ++k) compte += comptes[k], sx += sommesX[k], sy += sommesY[k];
   RayonPupille = std::sqrt(compte / std::numbers::pi);
@@ -74,7 +74,7 @@ void TPupille::CalculerObstruction() {
               ++comptes[static_cast<std::size_t>(k)];
         }
       },
-      static_cast<long>(NX) * NY >= 65536);
+      BalayageAPartager(NX, NY));
   long compte = 0;
   for (long n : comptes) compte += n;
   Obstruction = std::sqrt(compte / std::numbers::pi) / RayonPupille;
